@@ -1,0 +1,17 @@
+#!/bin/sh
+# Installs what is missing, builds and runs every test: once in the normal
+# build, once with the address and undefined-behaviour sanitizers.
+set -eu
+cd "$(dirname "$0")/.."
+
+sh scripts/install-deps.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCHROMASECT_SANITIZE=ON >/dev/null
+cmake --build build-sanitize -j "$jobs"
+ctest --test-dir build-sanitize --output-on-failure -j "$jobs"

@@ -1,0 +1,10 @@
+#pragma once
+#include "geometry/oa.h"
+
+// Squared Euclidean distance between two rectangles, each axis gap capped at
+// 2 * MINDPLDIST; 0 when they overlap or touch (edge or corner). Callers
+// compare it with MINDPLDIST * MINDPLDIST and fix themselves whether
+// equality counts. s is a coordinate divisor; every caller passes 1. The sum
+// is formed in 64 bits and saturates at INT_MAX, so no spacing can make it
+// negative. Symmetric in a and b.
+int Box2BoxDist(const oaBox* a, const oaBox* b, int s);

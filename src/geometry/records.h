@@ -1,0 +1,140 @@
+#pragma once
+// The three records that carry a layout through a run:
+//   myShape       one feature (a polygon of the layer),
+//   myBox         one rectangle: a real box of a feature, or a piece cut from one,
+//   mySuperShape  one decomposition-graph vertex (pieces of one feature that
+//                 take one colour).
+// Colours are ints: 0 .. NUM_COLORS-1 are masks, UNSOLVE_COLOR (-1) means
+// uncoloured, NEEDDG_COLOR and SPLIT_COLOR are markers. Every colour write
+// keeps the two-bit code colorHigh = c / 2, colorLow = c % 2 in step.
+
+#include <cstdint>
+#include <list>
+#include <ostream>
+#include <set>
+#include <vector>
+
+#include "geometry/oa.h"
+
+struct myShape;
+struct myBox;
+
+namespace chromasect {
+// Creation serial numbers give records a stable identity: sets of records
+// are ordered by it, so every walk over them is the same from run to run
+// (raw addresses would change with the allocator).
+uint64_t nextRecordSerial();
+
+struct ShapeOrder {
+    bool operator()(const myShape* a, const myShape* b) const;
+};
+struct BoxOrder {
+    bool operator()(const myBox* a, const myBox* b) const;
+};
+}  // namespace chromasect
+
+typedef std::set<myShape*, chromasect::ShapeOrder> myShapeSet;
+typedef std::set<myBox*, chromasect::BoxOrder> myBoxSet;
+
+// One layout feature. It owns its bounding box, its real boxes and their
+// rectangles; it is neither copied nor moved (records are referred to by
+// address everywhere).
+struct myShape {
+    oaPointArray points;            // outline, closing vertex dropped
+    oaBox* bbox;                    // bounding box of all vertices read (owned)
+    std::vector<myBox*> myBoxes;    // pieces after projection, in creation order
+    std::vector<myBox*> realBoxes;  // rectangles of the polygon (owned)
+    myShapeSet neighbors;           // layout-graph neighbours
+    int id = -1;                    // index in the run's feature list
+    int compID = -1;                // layout-graph component
+    int compIndex = 0;              // position in its component's feature list
+    int subCompID = -1;             // group among the features still decomposed
+    int lgIndex = -1;               // index among those features, or -1
+    int color = -1;
+    int colorHigh = -1;
+    int colorLow = -1;
+    bool needDG = true;     // still takes part in decomposition graphs
+    bool isVDDGND = false;  // power or ground rail
+
+    myShape(int left, int bottom, int right, int top);
+    ~myShape();
+    myShape(const myShape&) = delete;
+    myShape& operator=(const myShape&) = delete;
+
+    // Appends every point of pts, in order.
+    void SetPoints(oaPointArray& pts);
+    // Makes one owned real box per rectangle (private copies), in order.
+    void SetRealBoxes(std::vector<oaBox>& rects);
+    // Accepts -1 .. NUM_COLORS (NEEDDG_COLOR included, SPLIT_COLOR not);
+    // colours the feature and each of its real boxes, not its pieces.
+    // Outside that range the run ends: "Error| In myShape::SetColor(), color = ".
+    void SetMultiColor(int c);
+    // Sum of width x height of the real boxes, in int arithmetic (0 without).
+    int GetAreas() const;
+    // Always INT_MAX, whatever the box.
+    int GetDistance(myBox* b) const;
+
+    const uint64_t serial;
+};
+
+// Layout-graph order of features: a feature narrower than tall compares left
+// edges, any other compares bottom edges. Only the first argument's shape
+// decides, so this is no strict weak ordering when orientations are mixed.
+bool byLeftBottom(myShape* a, myShape* b);
+
+// One rectangle: a real box (parent null) or a piece (parent set). It does
+// not own its rectangle.
+struct myBox {
+    std::vector<myBox*> pieces;  // real box: the pieces cut from it
+    myBox* parent = nullptr;     // piece: the real box it was cut from
+    oaBox* box;                  // the rectangle
+    myShape* shape = nullptr;    // owning feature
+    myBoxSet stitchNeighbors;    // touching boxes of the same feature
+    myBoxSet conflictNeighbors;  // boxes of other features within conflict distance
+    int boxIndex = -1;           // position in its decomposition graph's piece list
+    int vertexIndex = -1;        // position of its super-shape in its graph
+    int dgIndex = -1;            // its decomposition graph
+    int color = -1;
+    bool needDG = true;
+
+    explicit myBox(oaBox* r);
+    myBox(const myBox&) = delete;
+    myBox& operator=(const myBox&) = delete;
+
+    // False when either rectangle has zero or negative width or height;
+    // otherwise oaBox::overlaps of the two rectangles.
+    bool overlaps(myBox* other, bool incEdges) const;
+
+    const uint64_t serial;
+};
+
+// "boxIndex|vertexIndex  (left,bottom)  (right,top)", no line end.
+std::ostream& operator<<(std::ostream& os, const myBox& b);
+
+// One decomposition-graph vertex.
+struct mySuperShape {
+    std::vector<myBox*> boxes;  // the pieces of the vertex (shared by copies)
+    std::list<int> subDGs;      // graphs that received a copy of this vertex
+    int vertexIndex = -1;
+    int globalID = -1;  // run-wide number, equal for all copies of a vertex
+    int colorTmp = -1;  // working colour
+    int colorHigh = -1;
+    int colorLow = -1;
+    bool isVDDGND = false;
+
+    mySuperShape() = default;
+    // Copies every field from other; the pieces are shared, not copied.
+    explicit mySuperShape(mySuperShape* other);
+
+    // Working colour only; accepts 0 .. NUM_COLORS, else the run ends.
+    void SetMultiColorTmp(int c);
+    // Working colour and the colour of every piece; accepts 0 .. NUM_COLORS.
+    void SetMultiColor(int c);
+    void setMultiColor(int c) { SetMultiColor(c); }
+    // Commits the working colour to the pieces.
+    void SetMultiColorFinal() { SetMultiColor(colorTmp); }
+    // colorTmp + k brought into range by one correction step; no range check.
+    void RotateMultiColorTmp(int k);
+    // Sum of width x height of the pieces, each product in double.
+    double getWireDensity() const;
+};
