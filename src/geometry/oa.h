@@ -66,7 +66,8 @@ public:
     bool overlaps(const oaBox& o, int includeEdges) const {
         if (includeEdges)
             return o.l_ <= r_ && l_ <= o.r_ && o.b_ <= t_ && b_ <= o.t_;
-        return o.l_ < r_ && l_ < o.r_ && o.b_ < t_ && b_ < o.t_;
+        return o.l_ < r_ && l_ < o.r_ && o.b_ < t_ && b_ < o.t_ && l_ < r_ && b_ < t_ &&
+               o.l_ < o.r_ && o.b_ < o.t_;
     }
 
     // Writes the common rectangle into result: the larger lower-left and the
