@@ -4,6 +4,7 @@
 
 #include "driver/design.h"
 #include "geometry/fatal.h"
+#include "input/layout_writer.h"
 
 namespace chromasect {
 
@@ -17,8 +18,14 @@ int chromasectMain(int argc, char** argv) {
             status = design->parseFailed ? kExitUsage : 0;
         } else {
             design->ReadAll();
-            design->Decomposition();
-            design->ResultStat();
+            if (!design->dumpFile.empty()) {
+                writeLayerDump(*design);
+            } else {
+                design->Decomposition();
+                design->ResultStat();
+                // After the report, so that the specified output stays as it is.
+                if (!design->outFile.empty()) writeDecomposedLayout(*design);
+            }
         }
     } catch (const FatalError& e) {
         std::printf("%s\n", e.what());

@@ -8,6 +8,7 @@
 
 #include "driver/design.h"
 #include "geometry/params.h"
+#include "input/layout_writer.h"
 
 namespace {
 // Leading base-10 digits as an int, 0 without any; out-of-range values
@@ -43,8 +44,15 @@ bool Design::parseParametersV2(int argc, char** argv) {
             alpha = std::strtod(value, nullptr);
         } else if (hasValue && std::strcmp(option, "-beta") == 0) {
             beta = std::strtod(value, nullptr);
+        } else if (hasValue && std::strcmp(option, "-out") == 0 &&
+                   chromasect::layoutFormatOf(value) != chromasect::LayoutFormat::None) {
+            outFile = value;
+        } else if (hasValue && std::strcmp(option, "-dump") == 0 &&
+                   chromasect::layoutFormatOf(value) == chromasect::LayoutFormat::Text) {
+            dumpFile = value;
         } else {
-            // An unknown option, or a known one missing its value.
+            // An unknown option, a known one missing its value, or a layout
+            // name of no format that can be written.
             std::printf("ERROR| can NOT parse: %s\n", option);
             parseFailed = true;
             return false;
@@ -72,5 +80,10 @@ void printUsageV2() {
                 "space. \n");
     std::printf("\"-alpha\"         : followed by a float\n");
     std::printf("\"-beta\"          : followed by a float\n");
+    std::printf("\"-out\"           : followed by an output layout name, \".gds\" (GDSII) or "
+                "\".ascii\" (text): masks on datatypes 1-3, uncoloured 9, conflicts 10, "
+                "stitches 11. \n");
+    std::printf("\"-dump\"          : followed by a text layout name (\".ascii\"): the layer "
+                "as read, merged; no decomposition. \n");
     std::printf("\n");
 }

@@ -69,6 +69,16 @@ public:
     // usage is shown either way, but an error ends the run with status 1.
     bool parseFailed = false;
 
+    // ---- layouts written besides the report (empty name: none) ----
+    std::string outFile;   // "-out": the decomposed layout, written after the report
+    std::string dumpFile;  // "-dump": the layer as read, as a text dump; the run stops there
+    // Names and units of the layout read (units 0 until known); the layouts
+    // written take them.
+    std::string inputLibName;
+    std::string inputStructName;
+    double inputUserUnit = 0.0;
+    double inputDbUnit = 0.0;
+
     // ---- owned records ----
     chromasect::Pool<myShape> shapePool;
     chromasect::Pool<myBox> boxPool;
@@ -86,6 +96,8 @@ public:
     bool ReadBlock(std::ifstream& in, float factor);
     bool ReadSearchUntil(std::ifstream& in, std::string key, std::string alt);
     int ReadLayerNum(std::ifstream& in, std::string key);
+    // A binary GDSII library: one layer flattened and merged into features.
+    void ReadGDSII();
 
     // ---- layout graphs ----
     void RelationshipLGs();
