@@ -188,15 +188,6 @@ TEST_F(IlpSolutionReader, ReadsOnlyColourBitsOfThisGraph) {
     EXPECT_EQ(dg[2]->colorLow, 0);
 }
 
-TEST_F(IlpSolutionReader, StopsAtAValueThatIsNoInteger) {
-    auto dg = makeDG(d, 2);
-    writeFile("problem.sol", "header\nx_0_1 1\nx_0_2 zero\nx_1_1 1\n");
-    d.parseFileSolutionGurobi(dg);
-    EXPECT_EQ(dg[0]->colorHigh, 1);
-    EXPECT_EQ(dg[0]->colorLow, -1);
-    EXPECT_EQ(dg[1]->colorHigh, -1);
-}
-
 TEST_F(IlpSolutionReader, MissingFileEndsTheRun) {
     auto dg = makeDG(d, 2);
     try {
