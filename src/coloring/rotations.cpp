@@ -11,7 +11,9 @@
 
 namespace {
 
-bool isMask(int c) { return c >= 0 && c < NUM_COLORS; }
+bool isMask(int c) {
+    return c >= 0 && c < NUM_COLORS;
+}
 
 // The masks among the colours of boxes; markers and -1 are ignored.
 template <class Boxes>
@@ -103,8 +105,8 @@ void MPLDesign::Rotations() {
 // it takes the rail mask, keeping the graph's own colouring.
 void MPLDesign::RotationForVDDGND() {
     for (std::vector<mySuperShape*>& dg : dgs) {
-        auto rail = std::find_if(dg.begin(), dg.end(),
-                                 [](const mySuperShape* s) { return s->isVDDGND; });
+        auto rail =
+            std::find_if(dg.begin(), dg.end(), [](const mySuperShape* s) { return s->isVDDGND; });
         if (rail == dg.end()) continue;
         const int shift = VDDGND_COLOR - (*rail)->colorTmp;
         for (mySuperShape* s : dg) {

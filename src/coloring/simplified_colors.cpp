@@ -13,7 +13,9 @@
 
 namespace {
 
-bool isMask(int c) { return c >= 0 && c < NUM_COLORS; }
+bool isMask(int c) {
+    return c >= 0 && c < NUM_COLORS;
+}
 
 bool isForbidden(const std::vector<bool>& flags, int c) {
     return c >= 0 && c < static_cast<int>(flags.size()) && flags[c];

@@ -18,7 +18,8 @@ bool MPLDesign::ResolveDGs() {
         if (!quiet && i % 10 == 0) {
             // Single precision on purpose: the printed digits are fixed by it.
             const float percent = static_cast<float>(i) / static_cast<float>(n) * 100.0f;
-            std::printf("STAT | Color Assignment Process: %.2f%%\t\r", static_cast<double>(percent));
+            std::printf("STAT | Color Assignment Process: %.2f%%\t\r",
+                        static_cast<double>(percent));
         }
         const std::vector<mySuperShape*>& dg = dgs[i];
         initConflictSet(dg);

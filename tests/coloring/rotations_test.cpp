@@ -12,7 +12,7 @@ namespace {
 using namespace testrecords;
 
 class RotationsTest : public testsupport::GlobalsTest {
-protected:
+  protected:
     // A vertex of one fresh piece, with a working colour.
     mySuperShape* colored(int c) {
         mySuperShape* v = vertex(d, {wholePiece(d, feature(d, 0, 0, 100, 100))});

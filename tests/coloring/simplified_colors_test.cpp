@@ -15,7 +15,7 @@ namespace {
 using namespace testrecords;
 
 class SimplifiedColorsTest : public testsupport::GlobalsTest {
-protected:
+  protected:
     // A feature that layout-graph simplification removed, pushed on the stack.
     myShape* removed(int l, int b, int r, int t) {
         myShape* s = feature(d, l, b, r, t);

@@ -17,7 +17,7 @@ using namespace testrecords;
 using Edges = std::vector<std::pair<int, int> >;
 
 class ResolveTest : public testsupport::GlobalsTest {
-protected:
+  protected:
     // A graph of n vertices, each one piece of its own feature, with the
     // piece links that give the listed edges. The pair sets are filled too,
     // as the pair derivation would fill them for this graph.
