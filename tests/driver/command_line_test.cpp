@@ -20,6 +20,10 @@ const char* kUsage =
     "\"-mindp\"         : followed by an integer, indicate the number of coloring space. \n"
     "\"-alpha\"         : followed by a float\n"
     "\"-beta\"          : followed by a float\n"
+    "\"-out\"           : followed by an output layout name, \".gds\" (GDSII) or \".ascii\" (text): "
+    "masks on datatypes 1-3, uncoloured 9, conflicts 10, stitches 11. \n"
+    "\"-dump\"          : followed by a text layout name (\".ascii\"): the layer as read, merged; "
+    "no decomposition. \n"
     "\n";
 
 class CommandLine : public testsupport::GlobalsTest {
@@ -103,6 +107,23 @@ TEST_F(CommandLine, TolerantNumbersAndRepeats) {
     EXPECT_TRUE(parse({"-inlib", "some.ascii", "-mindp", "99999999999999"}));
     EXPECT_EQ(design.inputFile, "some.ascii");
     EXPECT_EQ(MINDPLDIST, 2147483647);  // saturates instead of wrapping
+}
+
+TEST_F(CommandLine, LayoutOutputNamesMustNameAFormat) {
+    EXPECT_TRUE(parse({"-out", "masks.GDS", "-dump", "layer.ascii.txt"}));
+    EXPECT_EQ(design.outFile, "masks.GDS");
+    EXPECT_EQ(design.dumpFile, "layer.ascii.txt");
+    EXPECT_TRUE(parse({"-out", "masks.ascii"}));
+    EXPECT_EQ(design.outFile, "masks.ascii");
+    // Rejected before anything is read: the input named here does not exist.
+    for (const char* bad : {"masks.txt", "masks.gds.bak", ""}) {
+        auto r = testsupport::runMain({"-inlib", "missing.gds", "-out", bad});
+        EXPECT_EQ(r.status, 1) << bad;
+        EXPECT_NE(r.out.find("ERROR| can NOT parse: -out\n" + std::string(kUsage)), std::string::npos);
+    }
+    auto r = testsupport::runMain({"-dump", "layer.gds"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("ERROR| can NOT parse: -dump\n"), std::string::npos);
 }
 
 }  // namespace
