@@ -489,15 +489,16 @@ std::vector<MergedPolygon> mergedLayer(const Library& lib, int layer, float fact
 // index entry and extent.
 void Design::ReadGDSII() {
     using namespace chromasect;
-    const gdsii::Library lib = gdsii::readLibraryFile(inputFile);
-    const float factor = gdsii::nanometreFactor(lib.dbUnit);
-    const std::vector<MergedPolygon> polygons = gdsii::mergedLayer(lib, layer, factor);
-
-    inputLibName = lib.name;
-    inputUserUnit = lib.userUnit;
-    inputDbUnit = lib.dbUnit;
-    const std::vector<size_t> tops = gdsii::topStructures(lib);
-    inputStructName = tops.empty() ? std::string("top") : lib.structures[tops[0]].name;
+    std::vector<MergedPolygon> polygons;
+    {  // the library goes before the features are made: large layouts need the memory
+        const gdsii::Library lib = gdsii::readLibraryFile(inputFile);
+        polygons = gdsii::mergedLayer(lib, layer, gdsii::nanometreFactor(lib.dbUnit));
+        inputLibName = lib.name;
+        inputUserUnit = lib.userUnit;
+        inputDbUnit = lib.dbUnit;
+        const std::vector<size_t> tops = gdsii::topStructures(lib);
+        inputStructName = tops.empty() ? std::string("top") : lib.structures[tops[0]].name;
+    }
 
     for (const MergedPolygon& m : polygons) {
         oaPointArray pts;
