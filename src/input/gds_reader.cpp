@@ -156,6 +156,8 @@ struct Reference {
 
 struct StructureInfo {
     std::vector<size_t> shapes;  // usable elements of the layer
+    int nonManhattan = 0;        // skipped elements of the layer
+    int degenerate = 0;
     std::vector<Reference> refs;
     bool ignored = false;  // a later structure of an already used name
 };
@@ -218,7 +220,10 @@ void Flattener::index() {
             } else if ((e.kind == ElementKind::Boundary || e.kind == ElementKind::Box ||
                         e.kind == ElementKind::Path) &&
                        e.layer == layer_) {
-                info_[s].shapes.push_back(i);
+                const Use use = classify(e);
+                if (use == Use::Keep) info_[s].shapes.push_back(i);
+                if (use == Use::NonManhattan) ++info_[s].nonManhattan;
+                if (use == Use::Degenerate) ++info_[s].degenerate;
             }
         }
     }
@@ -321,11 +326,8 @@ void Flattener::reportSkipped() {
                         r.element + 1, e.offset, r.why.c_str());
             ++report_.skippedReferences;
         }
-        for (size_t i : info_[s].shapes) {
-            const Use use = classify(st.elements[i]);
-            if (use == Use::NonManhattan) ++report_.nonManhattan;
-            if (use == Use::Degenerate) ++report_.degenerate;
-        }
+        report_.nonManhattan += info_[s].nonManhattan;
+        report_.degenerate += info_[s].degenerate;
     }
     if (report_.nonManhattan > 0)
         std::printf("WARNING| %d non-Manhattan boundaries or paths on layer %d skipped\n",
@@ -411,8 +413,7 @@ void Flattener::visit(size_t s, const Transform& t, int depth) {
                               " levels at structure " + quoted(lib_.structures[s].name));
     const Structure& st = lib_.structures[s];
     current_ = s;
-    for (size_t i : info_[s].shapes)
-        if (classify(st.elements[i]) == Use::Keep) emit(st.elements[i], t);
+    for (size_t i : info_[s].shapes) emit(st.elements[i], t);
     for (const Reference& r : info_[s].refs) {
         if (!r.usable || flatCount_[r.target] == 0) continue;
         const Element& e = st.elements[r.element];
