@@ -273,6 +273,14 @@ TEST(GdsFlatten, ReferenceLoopsEndTheRun) {
         levels.push_back(Structure{"L" + std::to_string(i), {big}});
     }
     EXPECT_NE(fatalMessage(library(levels)).find("more than 2147483647 shapes"), std::string::npos);
+    // A chain of placements deeper than any real hierarchy.
+    std::vector<Structure> chain{Structure{"S0", {rect(0, 0, 1, 1)}}};
+    for (int i = 1; i <= 1001; ++i)
+        chain.push_back(Structure{"S" + std::to_string(i), {ref("S" + std::to_string(i - 1), 0, 0)}});
+    EXPECT_EQ(fatalMessage(library(chain)),
+              "ERROR| GDSII hierarchy deeper than 1000 levels at structure \"S0\"");
+    chain.pop_back();
+    EXPECT_EQ(merged(library(chain)).size(), 1u);
 }
 
 TEST(GdsFlatten, ScalesToNanometresLikeTheTextReader) {
