@@ -60,7 +60,8 @@ bool onPath(const std::string& name) {
     size_t start = 0;
     while (true) {
         size_t end = path.find(':', start);
-        std::string dir = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        std::string dir =
+            path.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (dir.empty()) dir = ".";
         if (isExecutableFile(dir + "/" + name)) return true;
         if (end == std::string::npos) return false;

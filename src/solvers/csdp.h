@@ -9,7 +9,7 @@
 #include <vector>
 
 class Csdp {
-public:
+  public:
     // Writes the extraction script unless a file of that name can already be
     // opened (an existing one is used as it is). Ends the run with status 1
     // when the solver or perl cannot be found, so a run never starts a long

@@ -32,7 +32,7 @@ bool vfunction(const std::pair<double, std::pair<int, int> >& a,
 bool vfunction2(const std::vector<int>& a, const std::vector<int>& b);
 
 class Rounding {
-public:
+  public:
     // Every matrix entry with |X[i][j]| > 0.001 (diagonal and both mirror
     // cells included) becomes a candidate pair, in row-major order.
     Rounding(std::vector<std::vector<double> > results, std::set<std::pair<int, int> > conflicts,

@@ -1,3 +1,5 @@
+#include "solvers/csdp.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "geometry/fatal.h"
-#include "solvers/csdp.h"
 #include "support/test_support.h"
 
 namespace {
@@ -25,7 +26,7 @@ const char* const kScript =
 
 // Sets an environment variable for the lifetime of the object.
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(const char* name, const std::string& value) : name_(name) {
         if (const char* old = std::getenv(name)) {
             had_ = true;
@@ -40,7 +41,7 @@ public:
             unsetenv(name_);
     }
 
-private:
+  private:
     const char* name_;
     bool had_ = false;
     std::string old_;
@@ -61,26 +62,23 @@ Matrix readMatrix(const std::string& text, int n, std::string* out = nullptr) {
     return m;
 }
 
-TEST(Csdp, PrepareWritesTheScriptOnlyWhenMissing) {
+TEST(Csdp, PreparedScriptExtractsThePrimalBlockOneLines) {
     testsupport::ScopedWorkDir dir;
     Csdp::csdpPrepare();
     EXPECT_EQ(readFile("checkintodigital.pl"), kScript);
-    writeFile("checkintodigital.pl", "# kept as it is\n");
-    Csdp::csdpPrepare();
-    EXPECT_EQ(readFile("checkintodigital.pl"), "# kept as it is\n");
-}
-
-TEST(Csdp, ScriptCopiesThePrimalBlockOneLines) {
-    testsupport::ScopedWorkDir dir;
-    Csdp::csdpPrepare();
     writeFile("Output.csdp",
               "2.0e+00 1.0e+00 \n1 1 1 1 5.0e-01 \n2 1 1 1 1.0e+00 \n2 1 1 2 -5.0e-01 \n"
               "2 2 1 1 3.0e-01 \n");
     ASSERT_EQ(testsupport::runCommand("perl checkintodigital.pl").status, 0);
     EXPECT_EQ(readFile("Output.perl"), "2\n2 1 1 1 1.0e+00 \n2 1 1 2 -5.0e-01 \n");
+
+    // An existing script is used as it is.
+    writeFile("checkintodigital.pl", "# kept as it is\n");
+    Csdp::csdpPrepare();
+    EXPECT_EQ(readFile("checkintodigital.pl"), "# kept as it is\n");
 }
 
-TEST(Csdp, ReadVectorsStoresBlockOneEntriesInRange) {
+TEST(Csdp, ReadVectorsKeepsBlockOneEntriesInRange) {
     testsupport::ScopedWorkDir dir;
     // One triangle only: the mirror cells are filled.
     EXPECT_EQ(readMatrix("3\n2 1 1 1 1.0\n2 1 1 2 -0.5\n2 1 2 2 1.0\n", 2),
@@ -94,75 +92,55 @@ TEST(Csdp, ReadVectorsStoresBlockOneEntriesInRange) {
     EXPECT_EQ(readMatrix("3\n2 1 1 1 1\n2 1 x 2 5\n2 1 2 2 1\n", 2),
               (Matrix{{1.0, 0.0}, {0.0, 0.0}}));
     EXPECT_EQ(readMatrix("1\n2 1 1 1 1\n", 0), Matrix{});
-}
 
-TEST(Csdp, ReadVectorsWarnsWhenThereIsNoAnswer) {
-    testsupport::ScopedWorkDir dir;
-    const std::string warning = "WARNING| the SDP solver gave no answer for a graph of 2 vertices\n";
+    // No answer: a count of 0, an empty file, no file.
+    const std::string warning =
+        "WARNING| the SDP solver gave no answer for a graph of 2 vertices\n";
+    const Matrix zero{{0.0, 0.0}, {0.0, 0.0}};
     std::string out;
-    EXPECT_EQ(readMatrix("0\n2 1 1 1 1\n", 2, &out), (Matrix{{0.0, 0.0}, {0.0, 0.0}}));
+    EXPECT_EQ(readMatrix("0\n2 1 1 1 1\n", 2, &out), zero);
     EXPECT_EQ(out, warning);
-    EXPECT_EQ(readMatrix("", 2, &out), (Matrix{{0.0, 0.0}, {0.0, 0.0}}));
+    EXPECT_EQ(readMatrix("", 2, &out), zero);
     EXPECT_EQ(out, warning);
-
     std::filesystem::remove("Output.perl");
     Matrix m;
     testing::internal::CaptureStdout();
     Csdp::ReadVectors("Output.perl", m, 2);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), warning);
-    EXPECT_EQ(m, (Matrix{{0.0, 0.0}, {0.0, 0.0}}));
+    EXPECT_EQ(m, zero);
 }
 
-TEST(Csdp, SolverInTheWorkingDirectoryComesFirst) {
+TEST(Csdp, FindsTheSolverOrEndsTheRunBeforeAnySolve) {
     testsupport::ScopedWorkDir dir;
     std::filesystem::create_directory("bin");
     ScopedEnv path("PATH", dir.path() + "/bin");
-    EXPECT_EQ(Csdp::solverCommand(), "");
-    writeExecutable("bin/csdp", "#!/bin/sh\n");
-    EXPECT_EQ(Csdp::solverCommand(), "csdp");
-    writeFile("csdp", "#!/bin/sh\n");  // not executable
-    EXPECT_EQ(Csdp::solverCommand(), "csdp");
-    writeExecutable("csdp", "#!/bin/sh\n");
-    EXPECT_EQ(Csdp::solverCommand(), "./csdp");
-}
-
-TEST(Csdp, MissingSolverOrPerlEndsTheRunBeforeAnySolve) {
-    testsupport::ScopedWorkDir dir;
-    std::filesystem::create_directory("bin");
-    ScopedEnv path("PATH", dir.path() + "/bin");
-    auto statusAndMessage = [](void (*call)()) {
+    auto failure = [](void (*call)()) {
         try {
             call();
         } catch (const chromasect::FatalError& e) {
             return std::to_string(e.status()) + " " + e.message();
         }
-        return std::string("no failure");
+        return std::string("none");
     };
+    auto solve = [] { Csdp::ReadFileAndSolve("Input.csdp", "Output.csdp", true); };
     const std::string noSolver =
         "1 ERROR| cannot find the SDP solver: no executable ./csdp and no csdp on the PATH";
-    EXPECT_EQ(statusAndMessage(Csdp::csdpPrepare), noSolver);
+    EXPECT_EQ(failure(Csdp::csdpPrepare), noSolver);
     EXPECT_FALSE(fileExists("checkintodigital.pl"));
-    EXPECT_EQ(statusAndMessage([] { Csdp::ReadFileAndSolve("Input.csdp", "Output.csdp", true); }),
-              noSolver);
+    EXPECT_EQ(failure(solve), noSolver);
 
     writeExecutable("bin/csdp", "#!/bin/sh\ntouch ran\n");
+    EXPECT_EQ(Csdp::solverCommand(), "csdp");
     const std::string noPerl =
         "1 ERROR| cannot find perl to read the SDP solver's answer: no perl on the PATH";
-    EXPECT_EQ(statusAndMessage(Csdp::csdpPrepare), noPerl);
-    EXPECT_EQ(statusAndMessage([] { Csdp::ReadFileAndSolve("Input.csdp", "Output.csdp", true); }),
-              noPerl);
+    EXPECT_EQ(failure(Csdp::csdpPrepare), noPerl);
+    EXPECT_EQ(failure(solve), noPerl);
     EXPECT_FALSE(fileExists("ran"));
-}
 
-TEST(Csdp, CleanRemovesEveryWorkingFile) {
-    testsupport::ScopedWorkDir dir;
-    const char* files[] = {"checkintodigital.pl", "Input.csdp", "Output.csdp", "Output.perl",
-                           "csdp.log"};
-    for (const char* f : files) writeFile(f, "x\n");
-    writeFile("keep.txt", "x\n");
-    Csdp::csdpClean();
-    for (const char* f : files) EXPECT_FALSE(fileExists(f)) << f;
-    EXPECT_TRUE(fileExists("keep.txt"));
+    writeFile("csdp", "#!/bin/sh\n");  // not executable
+    EXPECT_EQ(Csdp::solverCommand(), "csdp");
+    writeExecutable("csdp", "#!/bin/sh\n");
+    EXPECT_EQ(Csdp::solverCommand(), "./csdp");
 }
 
 }  // namespace
