@@ -21,11 +21,15 @@
 
 namespace {
 
-[[noreturn]] void readingError() { chromasect::fatal(chromasect::kExitInternal, "ERROR| in reading"); }
+[[noreturn]] void readingError() {
+    chromasect::fatal(chromasect::kExitInternal, "ERROR| in reading");
+}
 
 // Fields are separated by runs of blank, colon and comma; a tab is part of
 // a field.
-inline bool isSeparator(char c) { return c == ' ' || c == ':' || c == ','; }
+inline bool isSeparator(char c) {
+    return c == ' ' || c == ':' || c == ',';
+}
 
 // Advances p to the start of the next field and returns it, or null at the
 // end; *fieldEnd is set to the end of that field.
@@ -53,8 +57,10 @@ int64_t fieldToInt64(const char* p, const char* end) {
     bool overflow = false;
     for (; p < end && *p >= '0' && *p <= '9'; ++p) {
         const unsigned d = unsigned(*p - '0');
-        if (v > (UINT64_MAX - d) / 10) overflow = true;
-        else v = v * 10 + d;
+        if (v > (UINT64_MAX - d) / 10)
+            overflow = true;
+        else
+            v = v * 10 + d;
     }
     if (negative) {
         if (overflow || v > uint64_t(INT64_MAX) + 1) return INT64_MIN;

@@ -23,7 +23,9 @@ const uint32_t kDirectLimit = 64;
 // top row, each of which can serve so once. A self-intersecting outline
 // (its even-odd region) may need on the order of n^2 rectangles; such input
 // is refused rather than cut into millions of pieces.
-uint64_t passLimit(uint64_t corners) { return 4 * corners + 4; }
+uint64_t passLimit(uint64_t corners) {
+    return 4 * corners + 4;
+}
 
 }  // namespace
 
@@ -112,7 +114,7 @@ namespace {
 // lowest corner above the row within a span of columns. Every corner that
 // ever exists has the x of an input corner, so the columns are fixed.
 class IndexedCorners {
-public:
+  public:
     explicit IndexedCorners(const oaPointArray& pts) {
         const uint32_t n = pts.getNumElements();
         xs_.reserve(n);
@@ -150,7 +152,8 @@ public:
         // nothing on row yk either, so their minimum is the first such row.
         const int64_t firstLeft = rangeMin(0, ck);
         if (firstLeft >= ym) return finish(cut, xk, yk, xl, ym);
-        auto it = rows_.lower_bound(std::make_pair(int(firstLeft), std::numeric_limits<int>::min()));
+        auto it =
+            rows_.lower_bound(std::make_pair(int(firstLeft), std::numeric_limits<int>::min()));
         while (it != rows_.end() && it->first < ym) {
             // Scanning the band is linear in the worst case; outlines that
             // make it add up beyond this budget are refused.
@@ -194,7 +197,7 @@ public:
             if (alive_flag_[i]) pts.append(seq_[i]);
     }
 
-private:
+  private:
     static constexpr int64_t kEmpty = std::numeric_limits<int64_t>::max();
 
     struct Occurrences {
@@ -234,8 +237,10 @@ private:
 
     void updateColumn(size_t c, int y, bool add) {
         std::set<int>& ys = columns_[c];
-        if (add) ys.insert(y);
-        else ys.erase(y);
+        if (add)
+            ys.insert(y);
+        else
+            ys.erase(y);
         size_t i = c + leaves_;
         tree_[i] = ys.empty() ? kEmpty : *ys.begin();
         for (i /= 2; i >= 1; i /= 2) tree_[i] = std::min(tree_[2 * i], tree_[2 * i + 1]);
@@ -270,8 +275,10 @@ private:
         seq_.swap(seq);
         alive_flag_.assign(seq_.size(), 1);
         for (auto it = occ_.begin(); it != occ_.end();) {
-            if (it->second.index.empty()) it = occ_.erase(it);
-            else ++it;
+            if (it->second.index.empty())
+                it = occ_.erase(it);
+            else
+                ++it;
         }
     }
 

@@ -32,8 +32,8 @@ namespace PTR {
 // "WARNING| find line" (a FatalError with the usage exit status).
 //
 // Large corner sets use an indexed form with the same results (within its
-// scan budget), so that a
-// huge polygon costs about O(passes log n) rather than O(passes n).
+// scan budget), so that a huge polygon costs about O(passes log n) rather
+// than O(passes n).
 bool Polygon2Rectangle(oaPointArray& points, std::vector<oaBox>& rects);
 
 // Toggles (x, y) in the corner set: removes its first occurrence (later

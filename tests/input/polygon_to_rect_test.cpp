@@ -1,10 +1,10 @@
+#include "input/polygon_to_rect.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <random>
 #include <vector>
-
-#include "input/polygon_to_rect.h"
 
 namespace {
 
@@ -63,8 +63,8 @@ TEST(PolygonToRect, HandWorkedShapes) {
     EXPECT_EQ(l.rects, (std::vector<oaBox>{{0, 0, 100, 50}, {0, 50, 40, 200}}));
 
     // U-shape open at the top: the base, then the arms left to right.
-    Cut u = cut({{0, 0}, {300, 0}, {300, 200}, {200, 200}, {200, 50}, {100, 50}, {100, 200},
-                 {0, 200}});
+    Cut u =
+        cut({{0, 0}, {300, 0}, {300, 200}, {200, 200}, {200, 50}, {100, 50}, {100, 200}, {0, 200}});
     EXPECT_TRUE(u.ok);
     EXPECT_EQ(u.rects,
               (std::vector<oaBox>{{0, 0, 300, 50}, {0, 50, 100, 200}, {200, 50, 300, 200}}));
@@ -82,11 +82,18 @@ TEST(PolygonToRect, HandWorkedShapes) {
 // still holds one corner left of B's span, (2,20), so an edge crosses the
 // whole span there: B is cut at 20, not 40, and C remains.
 TEST(PolygonToRect, EdgeAcrossTheSpanEndsTheCut) {
-    Cut c = cut({{0, 0}, {10, 0}, {10, 5}, {30, 5}, {30, 20}, {10, 20}, {10, 40}, {2, 40}, {2, 20},
+    Cut c = cut({{0, 0},
+                 {10, 0},
+                 {10, 5},
+                 {30, 5},
+                 {30, 20},
+                 {10, 20},
+                 {10, 40},
+                 {2, 40},
+                 {2, 20},
                  {0, 20}});
     EXPECT_TRUE(c.ok);
-    EXPECT_EQ(c.rects,
-              (std::vector<oaBox>{{0, 0, 10, 20}, {10, 5, 30, 20}, {2, 20, 10, 40}}));
+    EXPECT_EQ(c.rects, (std::vector<oaBox>{{0, 0, 10, 20}, {10, 5, 30, 20}, {2, 20, 10, 40}}));
     EXPECT_TRUE(c.left.empty());
 }
 
