@@ -92,11 +92,19 @@ bool isDirectory(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// The line buffer of the run's reading; reused so that reading a line
-// allocates nothing once the longest line has been seen.
+// Work buffers of the reader, reused so that reading a line or an element
+// allocates nothing once the largest one has been seen. One thread reads.
 std::string& lineBuffer() {
     static std::string line;
     return line;
+}
+oaPointArray& pointBuffer() {
+    static oaPointArray points;
+    return points;
+}
+std::vector<oaBox>& rectBuffer() {
+    static std::vector<oaBox> rects;
+    return rects;
 }
 
 }  // namespace
@@ -185,7 +193,8 @@ bool Design::ReadBlock(std::ifstream& in, float factor) {
     std::getline(in, line);
     if (line.empty()) return false;
 
-    oaPointArray points;
+    oaPointArray& points = pointBuffer();
+    points.setNumElements(0);
     int left = INT_MAX, bottom = INT_MAX, right = INT_MIN, top = INT_MIN;
     const char* p = line.data();
     const char* end = p + line.size();
@@ -212,9 +221,11 @@ bool Design::ReadBlock(std::ifstream& in, float factor) {
     // The closing vertex repeats the first; the bounding box still covers it.
     points.setNumElements(points.getNumElements() - 1);
     myShape* shape = shapePool.make(left, bottom, right, top);
+    shape->points.setSize(points.getNumElements());  // one allocation, not one per doubling
     shape->SetPoints(points);
     shape->id = static_cast<int>(shapes.size());
-    std::vector<oaBox> rects;
+    std::vector<oaBox>& rects = rectBuffer();
+    rects.clear();
     if (PTR::Polygon2Rectangle(points, rects)) shape->SetRealBoxes(rects);
     shapes.push_back(shape);
     wireRTree.insert(shape);
