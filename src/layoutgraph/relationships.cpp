@@ -1,6 +1,191 @@
-#include "driver/design.h"
+// Which features conflict, which are power/ground rails, and how the layer
+// splits into independent components.
 
-// PLACEHOLDER: empty stage until its implementation lands.
-void Design::RelationshipLGs() {}
-void Design::initTouchDPLBoxes4RealBoxes() {}
-int Design::GenerateLGCmpID(std::vector<myShape*>) { return 0; }
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include <boost/graph/adjacency_list.hpp>
+#include <boost/graph/depth_first_search.hpp>
+
+#include "driver/design.h"
+#include "geometry/boxdist.h"
+#include "geometry/fatal.h"
+#include "geometry/params.h"
+
+namespace {
+
+typedef boost::adjacency_list<boost::vecS, boost::vecS, boost::undirectedS> ComponentGraph;
+typedef boost::graph_traits<ComponentGraph>::vertex_descriptor ComponentVertex;
+
+// Numbers the depth-first trees 0, 1, 2, ...; the search starts its trees at
+// the unvisited vertices in ascending order, so a component's number follows
+// the order of its lowest vertex.
+class ComponentRecorder : public boost::default_dfs_visitor {
+public:
+    ComponentRecorder(std::vector<int>& component, int& count)
+        : component_(&component), count_(&count) {}
+    void start_vertex(ComponentVertex, const ComponentGraph&) { ++*count_; }
+    void discover_vertex(ComponentVertex v, const ComponentGraph&) {
+        (*component_)[v] = *count_ - 1;
+    }
+
+private:
+    std::vector<int>* component_;
+    int* count_;
+};
+
+// Connected components of g, numbered by lowest vertex; returns their count.
+int components(const ComponentGraph& g, std::vector<int>& component) {
+    component.assign(boost::num_vertices(g), -1);
+    int count = 0;
+    if (boost::num_vertices(g) == 0) return 0;
+    boost::depth_first_search(g, boost::visitor(ComponentRecorder(component, count)));
+    return count;
+}
+
+// Touch links between the rectangles of one feature that overlap or abut
+// (corners included). Rectangles are visited by bottom edge so that only
+// pairs whose y-ranges meet are compared: the conversion cuts polygons into
+// horizontal slabs, which keeps this near linear for long features.
+void linkTouchingBoxes(myShape* s) {
+    std::vector<myBox*>& rb = s->realBoxes;
+    std::vector<size_t> order(rb.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::stable_sort(order.begin(), order.end(), [&](size_t i, size_t j) {
+        return rb[i]->box->bottom() < rb[j]->box->bottom();
+    });
+    for (size_t p = 0; p < order.size(); ++p) {
+        myBox* a = rb[order[p]];
+        for (size_t q = p + 1; q < order.size(); ++q) {
+            myBox* b = rb[order[q]];
+            if (b->box->bottom() > a->box->top()) break;
+            if (!a->box->overlaps(*b->box, 1)) continue;
+            a->stitchNeighbors.insert(b);
+            b->stitchNeighbors.insert(a);
+        }
+    }
+}
+
+}  // namespace
+
+void Design::RelationshipLGs() {
+    // Rails span at least half of the layout in either direction.
+    const double halfWidth = double(int64_t(maxX) - minX) * 0.5;
+    const double halfHeight = double(int64_t(maxY) - minY) * 0.5;
+    for (myShape* s : shapes)
+        s->isVDDGND = double(s->bbox->getWidth()) >= halfWidth ||
+                      double(s->bbox->getHeight()) >= halfHeight;
+
+    initTouchDPLBoxes4RealBoxes();
+
+    if (simlg <= 0) {
+        lgNum = 1;
+        for (myShape* s : shapes) s->compID = 0;
+        return;
+    }
+
+    const size_t n = shapes.size();
+    for (myShape* s : shapes)
+        if (s->id < 0 || size_t(s->id) >= n)
+            chromasect::fatal(chromasect::kExitInternal,
+                              "Error| In Design::RelationshipLGs(), feature id " +
+                                  std::to_string(s->id) + " outside 0.." +
+                                  std::to_string(n));
+
+    // The relation is symmetric, so each pair is added once: the same
+    // components as with both directions, at half the memory.
+    ComponentGraph g(n);
+    for (myShape* s : shapes)
+        for (myShape* nb : s->neighbors)
+            if (s->id < nb->id) boost::add_edge(s->id, nb->id, g);
+
+    std::vector<int> component;
+    lgNum = components(g, component);
+    int empty = 0;
+    for (myShape* s : shapes) {
+        s->compID = component[s->id];
+        if (s->GetAreas() <= 0) ++empty;
+    }
+    std::printf("STAT | number of Independent Components: %d\n", lgNum - empty);
+}
+
+void Design::initTouchDPLBoxes4RealBoxes() {
+    // Emptied for all features before any search (not one by one): a feature
+    // that does not search itself keeps the links that others make to it,
+    // so the relation stays symmetric.
+    for (myShape* s : shapes) s->neighbors.clear();
+
+    const int64_t limit = int64_t(MINDPLDIST) * MINDPLDIST;
+    const int64_t grow = int64_t(2) * MINDPLDIST;
+    auto clampCoord = [](int64_t v) {
+        return oaCoord(std::max<int64_t>(INT32_MIN, std::min<int64_t>(INT32_MAX, v)));
+    };
+
+    for (myShape* s : shapes) {
+        const oaBox& bb = *s->bbox;
+        if (bb.getWidth() == 0 || bb.getHeight() == 0) continue;
+
+        linkTouchingBoxes(s);
+
+        const oaBox window(clampCoord(bb.left() - grow), clampCoord(bb.bottom() - grow),
+                           clampCoord(bb.right() + grow), clampCoord(bb.top() + grow));
+        const std::vector<myShape*>& found = *wireRTree.searchoaBox(&window);
+        for (myShape* f : found) {
+            if (f->id == s->id) continue;
+            bool linked = false;
+            for (myBox* a : s->realBoxes) {
+                if (a->box->getWidth() == 0) continue;
+                // Only the first rectangle of f in reach is linked to a.
+                for (myBox* b : f->realBoxes) {
+                    if (b->box->getWidth() == 0) continue;
+                    if (Box2BoxDist(a->box, b->box, 1) > limit) continue;
+                    a->conflictNeighbors.insert(b);
+                    b->conflictNeighbors.insert(a);
+                    linked = true;
+                    break;
+                }
+            }
+            if (linked) {
+                s->neighbors.insert(f);
+                f->neighbors.insert(s);
+            }
+        }
+    }
+}
+
+int Design::GenerateLGCmpID(std::vector<myShape*> lg) {
+    std::vector<myShape*> active;
+    for (myShape* s : lg) {
+        s->lgIndex = -1;
+        if (!s->needDG) continue;
+        s->lgIndex = int(active.size());
+        active.push_back(s);
+    }
+    if (active.empty()) return 0;
+    if (active.size() == 1) {
+        active[0]->subCompID = 0;
+        return 1;
+    }
+    // A neighbour belongs to this list exactly when its lgIndex points back
+    // at it; a stale lgIndex from another list cannot.
+    auto member = [&](const myShape* x) {
+        return x->lgIndex >= 0 && size_t(x->lgIndex) < active.size() && active[x->lgIndex] == x;
+    };
+    ComponentGraph g(active.size());
+    for (myShape* s : active)
+        for (myShape* nb : s->neighbors)
+            if (s->lgIndex < nb->lgIndex && member(nb)) boost::add_edge(s->lgIndex, nb->lgIndex, g);
+
+    if (simlg <= 0) {
+        for (myShape* s : active) s->subCompID = 0;
+        return 1;
+    }
+    std::vector<int> component;
+    const int count = components(g, component);
+    for (myShape* s : active) s->subCompID = component[s->lgIndex];
+    return count;
+}
