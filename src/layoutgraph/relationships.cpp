@@ -6,9 +6,10 @@
 #include <cstdio>
 #include <numeric>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include <boost/graph/adjacency_list.hpp>
+#include <boost/graph/compressed_sparse_row_graph.hpp>
 #include <boost/graph/depth_first_search.hpp>
 
 #include "driver/design.h"
@@ -18,8 +19,13 @@
 
 namespace {
 
-typedef boost::adjacency_list<boost::vecS, boost::vecS, boost::undirectedS> ComponentGraph;
-typedef boost::graph_traits<ComponentGraph>::vertex_descriptor ComponentVertex;
+// The neighbour relation is symmetric, so its arcs (both directions of every
+// pair) give the undirected components. A compressed graph holds millions of
+// features at a fraction of the memory and time of an adjacency list.
+typedef boost::compressed_sparse_row_graph<boost::directedS, boost::no_property,
+                                           boost::no_property, boost::no_property, int, int>
+    ComponentGraph;
+typedef std::vector<std::pair<int, int> > Arcs;
 
 // Numbers the depth-first trees 0, 1, 2, ...; the search starts its trees at
 // the unvisited vertices in ascending order, so a component's number follows
@@ -28,21 +34,22 @@ class ComponentRecorder : public boost::default_dfs_visitor {
 public:
     ComponentRecorder(std::vector<int>& component, int& count)
         : component_(&component), count_(&count) {}
-    void start_vertex(ComponentVertex, const ComponentGraph&) { ++*count_; }
-    void discover_vertex(ComponentVertex v, const ComponentGraph&) {
-        (*component_)[v] = *count_ - 1;
-    }
+    void start_vertex(int, const ComponentGraph&) { ++*count_; }
+    void discover_vertex(int v, const ComponentGraph&) { (*component_)[v] = *count_ - 1; }
 
 private:
     std::vector<int>* component_;
     int* count_;
 };
 
-// Connected components of g, numbered by lowest vertex; returns their count.
-int components(const ComponentGraph& g, std::vector<int>& component) {
-    component.assign(boost::num_vertices(g), -1);
+// Components of the n vertices joined by arcs, numbered by lowest vertex;
+// returns their count. Consumes arcs.
+int components(size_t n, Arcs& arcs, std::vector<int>& component) {
+    component.assign(n, -1);
+    if (n == 0) return 0;
+    ComponentGraph g(boost::edges_are_unsorted_multi_pass, arcs.begin(), arcs.end(), int(n));
+    Arcs().swap(arcs);
     int count = 0;
-    if (boost::num_vertices(g) == 0) return 0;
     boost::depth_first_search(g, boost::visitor(ComponentRecorder(component, count)));
     return count;
 }
@@ -96,15 +103,11 @@ void Design::RelationshipLGs() {
                                   std::to_string(s->id) + " outside 0.." +
                                   std::to_string(n));
 
-    // The relation is symmetric, so each pair is added once: the same
-    // components as with both directions, at half the memory.
-    ComponentGraph g(n);
+    Arcs arcs;
     for (myShape* s : shapes)
-        for (myShape* nb : s->neighbors)
-            if (s->id < nb->id) boost::add_edge(s->id, nb->id, g);
-
+        for (myShape* nb : s->neighbors) arcs.emplace_back(s->id, nb->id);
     std::vector<int> component;
-    lgNum = components(g, component);
+    lgNum = components(n, arcs, component);
     int empty = 0;
     for (myShape* s : shapes) {
         s->compID = component[s->id];
@@ -175,17 +178,16 @@ int Design::GenerateLGCmpID(std::vector<myShape*> lg) {
     auto member = [&](const myShape* x) {
         return x->lgIndex >= 0 && size_t(x->lgIndex) < active.size() && active[x->lgIndex] == x;
     };
-    ComponentGraph g(active.size());
-    for (myShape* s : active)
-        for (myShape* nb : s->neighbors)
-            if (s->lgIndex < nb->lgIndex && member(nb)) boost::add_edge(s->lgIndex, nb->lgIndex, g);
-
     if (simlg <= 0) {
         for (myShape* s : active) s->subCompID = 0;
         return 1;
     }
+    Arcs arcs;
+    for (myShape* s : active)
+        for (myShape* nb : s->neighbors)
+            if (member(nb)) arcs.emplace_back(s->lgIndex, nb->lgIndex);
     std::vector<int> component;
-    const int count = components(g, component);
+    const int count = components(active.size(), arcs, component);
     for (myShape* s : active) s->subCompID = component[s->lgIndex];
     return count;
 }
