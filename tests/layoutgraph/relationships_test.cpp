@@ -48,16 +48,13 @@ TEST_F(Relationships, NeighboursUpToExactlyTheSpacing) {
     EXPECT_EQ(e->compID, 2);
     EXPECT_EQ(g->compID, 3);
     EXPECT_EQ(k->compID, 5);
-}
 
-TEST_F(Relationships, SpacingFollowsMindp) {
-    MINDPLDIST = 80;
-    myShape* a = add(0, 0, 100, 100);
-    myShape* b = add(180, 0, 280, 100);
-    myShape* c = add(361, 0, 461, 100);
-    run();
-    EXPECT_TRUE(linked(a, b));
-    EXPECT_TRUE(c->neighbors.empty());
+    d.GenerateLGs();
+    ASSERT_EQ(d.lgs.size(), 6u);
+    EXPECT_EQ(d.lgs[0], std::vector<myShape*>({a, b}));
+    EXPECT_EQ(b->compIndex, 1);
+    EXPECT_EQ(d.lgs[5], std::vector<myShape*>({k}));
+    EXPECT_EQ(k->compIndex, 0);
 }
 
 TEST_F(Relationships, OnlyTheFirstRectangleInReachIsLinked) {
@@ -193,20 +190,6 @@ TEST_F(Relationships, GroupsAmongFeaturesStillDecomposed) {
     e->subCompID = 5;
     EXPECT_EQ(d.GenerateLGCmpID({a, b, e}), 1);
     EXPECT_EQ(e->subCompID, 0);
-}
-
-TEST_F(Relationships, LayoutGraphsFollowComponents) {
-    myShape* a = add(0, 0, 100, 100);
-    myShape* b = add(5000, 0, 5100, 100);
-    myShape* c = add(150, 0, 250, 100);
-    run();
-    d.GenerateLGs();
-    ASSERT_EQ(d.lgs.size(), 2u);
-    EXPECT_EQ(d.lgs[0], std::vector<myShape*>({a, c}));
-    EXPECT_EQ(d.lgs[1], std::vector<myShape*>({b}));
-    EXPECT_EQ(a->compIndex, 0);
-    EXPECT_EQ(c->compIndex, 1);
-    EXPECT_EQ(b->compIndex, 0);
 }
 
 }  // namespace
