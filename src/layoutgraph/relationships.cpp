@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <numeric>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "geometry/boxdist.h"
 #include "geometry/fatal.h"
 #include "geometry/params.h"
+#include "geometry/rtree.h"
 
 namespace {
 
@@ -77,6 +80,115 @@ void linkTouchingBoxes(myShape* s) {
     }
 }
 
+oaCoord clampCoord(int64_t v) {
+    return oaCoord(std::max<int64_t>(INT32_MIN, std::min<int64_t>(INT32_MAX, v)));
+}
+
+oaBox grown(const oaBox& b, int64_t by) {
+    return oaBox(clampCoord(b.left() - by), clampCoord(b.bottom() - by), clampCoord(b.right() + by),
+                 clampCoord(b.top() + by));
+}
+
+// The rectangles of one feature in an R-tree. Rails gather hundreds of
+// rectangles and are near thousands of features; walking all their
+// rectangles for every nearby feature dominated the stage.
+class RectIndex {
+public:
+    explicit RectIndex(const std::vector<myBox*>& rects) {
+        for (size_t i = 0; i < rects.size(); ++i) {
+            const oaBox& r = *rects[i]->box;
+            const int lo[2] = {r.left(), r.bottom()}, hi[2] = {r.right(), r.top()};
+            tree_.Insert(lo, hi, int(i));
+        }
+    }
+    // Positions of the rectangles overlapping q (edges included), ascending.
+    void find(const oaBox& q, std::vector<int>& out) const {
+        out.clear();
+        const int lo[2] = {q.left(), q.bottom()}, hi[2] = {q.right(), q.top()};
+        tree_.Search(lo, hi, &collect, &out);
+        std::sort(out.begin(), out.end());
+    }
+
+private:
+    static bool collect(int i, void* out) {
+        static_cast<std::vector<int>*>(out)->push_back(i);
+        return true;
+    }
+    RTree<int, int, 2, float, 8, 4> tree_;
+};
+
+// Conflict links between the rectangles of two features: for each
+// rectangle a of s (zero width excluded), the first rectangle b of f in
+// stored order (zero width excluded) within MINDPLDIST. With a positive
+// spacing, a rectangle within reach of another overlaps it grown by the
+// spacing (at 0 the gap cap of Box2BoxDist makes every pair reach), and
+// rectangles lie inside their feature's bounding box; so the indexes and the
+// bounding-box test only skip rectangles that cannot reach.
+class ConflictLinker {
+public:
+    explicit ConflictLinker(const std::vector<myShape*>& shapes)
+        : limit_(int64_t(MINDPLDIST) * MINDPLDIST), reach_(MINDPLDIST), pruned_(MINDPLDIST > 0) {
+        if (!pruned_) return;
+        for (myShape* s : shapes)
+            if (s->realBoxes.size() > kIndexedRects && index_.count(s) == 0)
+                index_.emplace(s, std::unique_ptr<RectIndex>(new RectIndex(s->realBoxes)));
+    }
+
+    // True when some rectangle of s was linked to one of f.
+    bool link(myShape* s, myShape* f) {
+        bool linked = false;
+        const RectIndex* theirs = indexOf(f);
+        auto linkFrom = [&](myBox* a) {
+            if (a->box->getWidth() == 0) return;
+            if (myBox* b = firstInReach(a, f, theirs)) {
+                a->conflictNeighbors.insert(b);
+                b->conflictNeighbors.insert(a);
+                linked = true;
+            }
+        };
+        const RectIndex* own = indexOf(s);
+        if (own) {
+            std::vector<int> near;
+            own->find(grown(*f->bbox, reach_), near);
+            for (int i : near) linkFrom(s->realBoxes[i]);
+        } else {
+            for (myBox* a : s->realBoxes)
+                if (!pruned_ || within(*a->box, *f->bbox)) linkFrom(a);
+        }
+        return linked;
+    }
+
+private:
+    static constexpr size_t kIndexedRects = 16;
+
+    bool within(const oaBox& a, const oaBox& b) const { return Box2BoxDist(&a, &b, 1) <= limit_; }
+
+    const RectIndex* indexOf(const myShape* s) const {
+        auto it = index_.find(s);
+        return it == index_.end() ? nullptr : it->second.get();
+    }
+
+    myBox* firstInReach(myBox* a, myShape* f, const RectIndex* idx) {
+        if (idx) {
+            idx->find(grown(*a->box, reach_), scratch_);
+            for (int i : scratch_) {
+                myBox* b = f->realBoxes[i];
+                if (b->box->getWidth() != 0 && within(*a->box, *b->box)) return b;
+            }
+            return nullptr;
+        }
+        for (myBox* b : f->realBoxes)
+            if (b->box->getWidth() != 0 && within(*a->box, *b->box)) return b;
+        return nullptr;
+    }
+
+    const int64_t limit_;
+    const int64_t reach_;
+    const bool pruned_;
+    std::unordered_map<const myShape*, std::unique_ptr<RectIndex> > index_;
+    std::vector<int> scratch_;
+};
+
 }  // namespace
 
 void Design::RelationshipLGs() {
@@ -122,37 +234,19 @@ void Design::initTouchDPLBoxes4RealBoxes() {
     // so the relation stays symmetric.
     for (myShape* s : shapes) s->neighbors.clear();
 
-    const int64_t limit = int64_t(MINDPLDIST) * MINDPLDIST;
-    const int64_t grow = int64_t(2) * MINDPLDIST;
-    auto clampCoord = [](int64_t v) {
-        return oaCoord(std::max<int64_t>(INT32_MIN, std::min<int64_t>(INT32_MAX, v)));
-    };
-
+    ConflictLinker linker(shapes);
+    const int64_t searchGrow = int64_t(2) * MINDPLDIST;
     for (myShape* s : shapes) {
         const oaBox& bb = *s->bbox;
         if (bb.getWidth() == 0 || bb.getHeight() == 0) continue;
 
         linkTouchingBoxes(s);
 
-        const oaBox window(clampCoord(bb.left() - grow), clampCoord(bb.bottom() - grow),
-                           clampCoord(bb.right() + grow), clampCoord(bb.top() + grow));
+        const oaBox window = grown(bb, searchGrow);
         const std::vector<myShape*>& found = *wireRTree.searchoaBox(&window);
         for (myShape* f : found) {
             if (f->id == s->id) continue;
-            bool linked = false;
-            for (myBox* a : s->realBoxes) {
-                if (a->box->getWidth() == 0) continue;
-                // Only the first rectangle of f in reach is linked to a.
-                for (myBox* b : f->realBoxes) {
-                    if (b->box->getWidth() == 0) continue;
-                    if (Box2BoxDist(a->box, b->box, 1) > limit) continue;
-                    a->conflictNeighbors.insert(b);
-                    b->conflictNeighbors.insert(a);
-                    linked = true;
-                    break;
-                }
-            }
-            if (linked) {
+            if (linker.link(s, f)) {
                 s->neighbors.insert(f);
                 f->neighbors.insert(s);
             }

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "geometry/boxdist.h"
 #include "geometry/params.h"
 #include "layoutgraph/layout_builder.h"
 
@@ -70,6 +75,88 @@ TEST_F(Relationships, OnlyTheFirstRectangleInReachIsLinked) {
     EXPECT_EQ(b1->conflictNeighbors, myBoxSet({a1, a2}));
     EXPECT_EQ(b2->conflictNeighbors, myBoxSet({a1}));
     EXPECT_TRUE(linked(s, f));
+}
+
+TEST_F(Relationships, LinksMatchThePlainRuleOnRandomLayouts) {
+    // Features of up to 40 rectangles (rails of real layouts gather
+    // hundreds), some of zero width, packed so that most pairs are close.
+    std::srand(11);
+    for (int spacing : {120, 30, 0}) {
+        MPLDesign plain;
+        std::vector<std::vector<oaBox> > layout;
+        for (int i = 0; i < 40; ++i) {
+            std::vector<oaBox> rects;
+            const int n = 1 + (std::rand() % 3 == 0 ? std::rand() % 40 : std::rand() % 4);
+            const int x0 = std::rand() % 1500, y0 = std::rand() % 1500;
+            for (int k = 0; k < n; ++k) {
+                const int x = x0 + std::rand() % 600, y = y0 + std::rand() % 600;
+                const int w = std::rand() % 8 == 0 ? 0 : 1 + std::rand() % 80;
+                rects.emplace_back(x, y, x + w, y + 1 + std::rand() % 80);
+            }
+            layout.push_back(rects);
+        }
+        MPLDesign* designs[2] = {&d, &plain};
+        std::vector<myShape*> made[2];
+        for (int which = 0; which < 2; ++which) {
+            MPLDesign& m = *designs[which];
+            m.shapes.clear();
+            for (std::vector<oaBox> rects : layout) {
+                oaBox bb = rects[0];
+                for (const oaBox& r : rects)
+                    bb.set(std::min(bb.left(), r.left()), std::min(bb.bottom(), r.bottom()),
+                           std::max(bb.right(), r.right()), std::max(bb.top(), r.top()));
+                myShape* sh = m.shapePool.make(bb.left(), bb.bottom(), bb.right(), bb.top());
+                sh->SetRealBoxes(rects);
+                sh->id = static_cast<int>(m.shapes.size());
+                m.shapes.push_back(sh);
+                made[which].push_back(sh);
+            }
+        }
+        MINDPLDIST = spacing;
+        for (myShape* sh : made[0]) d.wireRTree.insert(sh);
+        d.initTouchDPLBoxes4RealBoxes();
+
+        // The rule as stated, every feature against every other.
+        const int limit = spacing * spacing;
+        for (myShape* sh : made[1]) {
+            if (sh->bbox->getWidth() == 0 || sh->bbox->getHeight() == 0) continue;
+            const oaBox window(sh->bbox->left() - 2 * spacing, sh->bbox->bottom() - 2 * spacing,
+                               sh->bbox->right() + 2 * spacing, sh->bbox->top() + 2 * spacing);
+            for (myShape* f : made[1]) {
+                if (f == sh || !f->bbox->overlaps(window, 1)) continue;
+                bool linked = false;
+                for (myBox* a : sh->realBoxes) {
+                    if (a->box->getWidth() == 0) continue;
+                    for (myBox* b : f->realBoxes) {
+                        if (b->box->getWidth() == 0 || Box2BoxDist(a->box, b->box, 1) > limit) continue;
+                        a->conflictNeighbors.insert(b);
+                        b->conflictNeighbors.insert(a);
+                        linked = true;
+                        break;
+                    }
+                }
+                if (linked) {
+                    sh->neighbors.insert(f);
+                    f->neighbors.insert(sh);
+                }
+            }
+        }
+        // Compare by position: feature i, rectangle k.
+        auto key = [](const myBox* b) { return std::make_pair(b->shape->id, b->box->left() * 7919 + b->box->bottom()); };
+        for (size_t i = 0; i < layout.size(); ++i) {
+            std::set<int> want, got;
+            for (myShape* x : made[1][i]->neighbors) want.insert(x->id);
+            for (myShape* x : made[0][i]->neighbors) got.insert(x->id);
+            ASSERT_EQ(got, want) << "spacing " << spacing << " feature " << i;
+            for (size_t k = 0; k < layout[i].size(); ++k) {
+                std::set<std::pair<int, int> > wantBoxes, gotBoxes;
+                for (myBox* b : made[1][i]->realBoxes[k]->conflictNeighbors) wantBoxes.insert(key(b));
+                for (myBox* b : made[0][i]->realBoxes[k]->conflictNeighbors) gotBoxes.insert(key(b));
+                ASSERT_EQ(gotBoxes, wantBoxes) << "spacing " << spacing << " feature " << i;
+            }
+        }
+        d.wireRTree.RemoveAll();
+    }
 }
 
 TEST_F(Relationships, TouchLinksWithinOneFeature) {
