@@ -213,7 +213,7 @@ void Design::RelationshipLGs() {
             chromasect::fatal(chromasect::kExitInternal,
                               "Error| In Design::RelationshipLGs(), feature id " +
                                   std::to_string(s->id) + " outside 0.." +
-                                  std::to_string(n));
+                                  std::to_string(n - 1));
 
     Arcs arcs;
     for (myShape* s : shapes)
