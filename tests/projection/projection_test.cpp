@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <random>
 #include <set>
-#include <utility>
 #include <vector>
 
 #include "driver/design.h"
@@ -40,16 +39,10 @@ class ProjectionTest : public testsupport::GlobalsTest {
     }
 
     // Conflict links and neighbours between real boxes within MINDPLDIST,
-    // inclusive, and touch links inside each feature.
+    // inclusive, as the relationship stage leaves them.
     void relate() {
         const int limit = MINDPLDIST * MINDPLDIST;
         for (myShape* s : d.shapes) {
-            for (size_t i = 0; i < s->realBoxes.size(); ++i)
-                for (size_t j = i + 1; j < s->realBoxes.size(); ++j)
-                    if (s->realBoxes[i]->box->overlaps(*s->realBoxes[j]->box, 1)) {
-                        s->realBoxes[i]->stitchNeighbors.insert(s->realBoxes[j]);
-                        s->realBoxes[j]->stitchNeighbors.insert(s->realBoxes[i]);
-                    }
             for (myShape* t : d.shapes) {
                 if (s == t) continue;
                 for (myBox* a : s->realBoxes)
@@ -105,7 +98,6 @@ TEST_F(ProjectionTest, RealBoxCutTwiceIntoThreeChainedPieces) {
         EXPECT_EQ(p->parent, real);
         EXPECT_EQ(p->shape, wire);
         EXPECT_TRUE(p->needDG);
-        EXPECT_EQ(p->color, -1);
     }
     myBox* p0 = wire->myBoxes[0];
     myBox* p1 = wire->myBoxes[1];
@@ -171,36 +163,32 @@ TEST_F(ProjectionTest, OtherGeneratorSparesGapsNextToTheEnds) {
     EXPECT_EQ(rects(wire), (Rects{{0, 0, 1000, 100}}));
 }
 
-TEST_F(ProjectionTest, RemovedFeaturesNeitherProjectNorLink) {
+TEST_F(ProjectionTest, RemovedFeaturesDoNotProject) {
     comb();
+    // A rail 50 below the wire, removed by simplification like the middle
+    // short wire, and a feature without neighbours.
+    myShape* rail = feature({{400, -150, 600, -50}});
     myShape* lone = feature({{5000, 5000, 5100, 5100}});
     removeBySimplification(c);
+    removeBySimplification(rail);
+    rail->isVDDGND = true;
     projectOneGraph();
-    // Without the middle neighbour one gap [320,730] remains.
+    // Neither removed feature projects: one gap [320,730] remains.
     ASSERT_EQ(rects(wire), (Rects{{0, 0, 525, 100}, {525, 0, 1000, 100}}));
+    myBox* w0 = wire->myBoxes[0];
+    myBox* w1 = wire->myBoxes[1];
+    // The removed short wire gets no pieces and no links.
     EXPECT_TRUE(c->myBoxes.empty());
     EXPECT_TRUE(c->realBoxes[0]->pieces.empty());
-    EXPECT_EQ(set(wire->myBoxes[0]->conflictNeighbors), (std::set<myBox*>{b->myBoxes[0]}));
-    EXPECT_EQ(set(wire->myBoxes[1]->conflictNeighbors), (std::set<myBox*>{e->myBoxes[0]}));
-    // A feature without neighbours gets no conflict links.
+    // The removed rail is split all the same and linked to both wire pieces.
+    ASSERT_EQ(rail->myBoxes.size(), 1u);
+    myBox* r = rail->myBoxes[0];
+    EXPECT_EQ(r->shape, rail);
+    EXPECT_EQ(set(r->conflictNeighbors), (std::set<myBox*>{w0, w1}));
+    EXPECT_EQ(set(w0->conflictNeighbors), (std::set<myBox*>{b->myBoxes[0], r}));
+    EXPECT_EQ(set(w1->conflictNeighbors), (std::set<myBox*>{e->myBoxes[0], r}));
     ASSERT_EQ(lone->myBoxes.size(), 1u);
     EXPECT_TRUE(lone->myBoxes[0]->conflictNeighbors.empty());
-}
-
-TEST_F(ProjectionTest, RemovedRailIsSplitButDoesNotProject) {
-    comb();
-    removeBySimplification(c);
-    c->isVDDGND = true;
-    projectOneGraph();
-    ASSERT_EQ(rects(wire), (Rects{{0, 0, 525, 100}, {525, 0, 1000, 100}}));
-    ASSERT_EQ(c->myBoxes.size(), 1u);
-    myBox* rail = c->myBoxes[0];
-    EXPECT_EQ(rail->shape, c);
-    // The rail piece [500,600] lies 50 above both wire pieces.
-    EXPECT_EQ(set(rail->conflictNeighbors),
-              (std::set<myBox*>(wire->myBoxes.begin(), wire->myBoxes.end())));
-    EXPECT_EQ(wire->myBoxes[0]->conflictNeighbors.count(rail), 1u);
-    EXPECT_EQ(wire->myBoxes[1]->conflictNeighbors.count(rail), 1u);
 }
 
 TEST_F(ProjectionTest, PiecesExactlyAtTheSpacingDoNotConflict) {
@@ -290,8 +278,8 @@ TEST_F(ProjectionTest, PieceRectanglesOutliveTheStage) {
     for (myBox* p : wire->myBoxes) EXPECT_NE(p->box, wire->realBoxes[0]->box);
     EXPECT_EQ(b->myBoxes[0]->box, b->realBoxes[0]->box);
 
-    // Later stages read the pieces long after projection: every rectangle
-    // must still be readable (the sanitizer build checks the memory).
+    // Later stages read the pieces until the run ends (the sanitizer build
+    // checks the memory, and that the run frees it all when it is destroyed).
     long area = 0;
     for (myShape* s : d.shapes)
         for (myBox* p : s->myBoxes) area += long(p->box->getWidth()) * p->box->getHeight();

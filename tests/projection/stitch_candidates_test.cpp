@@ -73,8 +73,6 @@ TEST_F(StitchCandidates, DplCutsOnlyInnerUncoveredStretches) {
     EXPECT_EQ(dpl(box, {{0, 0, 10, 100}, {11, 0, 1000, 100}}), Cuts{10});
     // Negative midpoints truncate toward zero: (-5 + 0) / 2 is -2.
     EXPECT_EQ(dpl(oaBox(-100, 0, 100, 10), {{-100, 0, -5, 10}, {0, 0, 100, 10}}), Cuts{-2});
-    // A vertical box is cut along y.
-    EXPECT_EQ(dpl(oaBox(0, 0, 100, 1000), {{0, 100, 100, 300}, {0, 600, 100, 800}}), Cuts{450});
 }
 
 TEST_F(StitchCandidates, DplLongBoxRuleUsesTheLayoutExtent) {
@@ -95,23 +93,12 @@ TEST_F(StitchCandidates, DplLongBoxRuleUsesTheLayoutExtent) {
     EXPECT_EQ(dpl(oaBox(0, 0, 100, 1000), {{0, 100, 100, 300}, {0, 600, 100, 800}}), Cuts{450});
 }
 
-TEST_F(StitchCandidates, TplFullOrEmptyCoverage) {
-    // Covered throughout: padded to (0,0,0) (0,1000,1) (1000,1000,0), no cut.
-    EXPECT_EQ(tpl(oaBox(0, 0, 1000, 100), {{0, 0, 1000, 100}}), Cuts{});
-    // No stretch at all: the cut list is left as it was.
-    EXPECT_EQ(tpl(oaBox(5, 0, 5, 0), {}), Cuts{-1});
-    EXPECT_EQ(tpl(oaBox(0, 0, 1000, 100), {}), Cuts{});
-}
-
 TEST_F(StitchCandidates, TplDipsInsideCoveredRuns) {
     // 0,1,2,1,2,1,0: one cut, in the 1 between the two 2s.
     EXPECT_EQ(tplProfile({0, 1, 2, 1, 2, 1, 0}), Cuts{350});
     // Equal scores: the earliest dip wins.
     EXPECT_EQ(tplProfile({0, 2, 1, 2, 1, 2, 0}), Cuts{250});
-    // The deeper dip wins.
-    EXPECT_EQ(tplProfile({0, 3, 2, 3, 1, 3, 0}), Cuts{450});
-    // Equal depth: the 0.1 x asymmetry term decides (1.1 beats 1.0), both ways.
-    EXPECT_EQ(tplProfile({0, 1, 4, 2, 3, 2, 3, 1, 0}), Cuts{350});
+    // Equal depth: the 0.1 x asymmetry term makes the later dip win (1.1 > 1.0).
     EXPECT_EQ(tplProfile({0, 1, 3, 2, 3, 2, 4, 1, 0}), Cuts{550});
     // Fewer than three covered stretches between uncovered ones: no dip looked at.
     EXPECT_EQ(tplProfile({0, 2, 1, 0, 5, 0}), Cuts{350});
@@ -121,6 +108,10 @@ TEST_F(StitchCandidates, TplDipsInsideCoveredRuns) {
 }
 
 TEST_F(StitchCandidates, TplUncoveredStretchesAndEndPatterns) {
+    // Covered throughout: (0,0,0) (0,1000,1) (1000,1000,0), no cut.
+    EXPECT_EQ(tpl(oaBox(0, 0, 1000, 100), {{0, 0, 1000, 100}}), Cuts{});
+    // No stretch at all: the cut list is left as it was.
+    EXPECT_EQ(tpl(oaBox(5, 0, 5, 0), {}), Cuts{-1});
     // 0,1,0,2,0: the gap is cut.
     EXPECT_EQ(tplProfile({0, 1, 0, 2, 0}), Cuts{250});
     // 0,1,0,1,0 at the start (and so at the end): not cut.
@@ -130,9 +121,7 @@ TEST_F(StitchCandidates, TplUncoveredStretchesAndEndPatterns) {
     EXPECT_EQ(tplProfile({0, 1, 0, 1, 0, 1, 0, 1, 0}), Cuts{450});
     // The same pattern reached through padding at both ends.
     EXPECT_EQ(tplProfile({1, 0, 1}), Cuts{});
-    EXPECT_EQ(tplProfile({1, 0, 2}), Cuts{150});
     // 1-unit stretch and negative truncation, as for the default generator.
-    EXPECT_EQ(tpl(oaBox(0, 0, 1000, 100), {{0, 0, 10, 100}, {11, 0, 1000, 100}}), Cuts{});
     EXPECT_EQ(tpl(oaBox(0, 0, 1000, 100), {{0, 0, 10, 100}, {11, 0, 900, 100}, {11, 0, 900, 100}}),
               Cuts{10});
     EXPECT_EQ(tpl(oaBox(-100, 0, 100, 10), {{-100, 0, -5, 10}, {0, 0, 100, 10}, {0, 0, 100, 10}}),
@@ -154,41 +143,31 @@ class CanIntroStitch : public testsupport::GlobalsTest {
     }
 };
 
-TEST_F(CanIntroStitch, DifferentConflictingVerticesOnly) {
+TEST_F(CanIntroStitch, OnlyBetweenSidesFacingDifferentVertices) {
     myBox* a = piece(0, 0, 20, 20);
     myBox* b = piece(20, 0, 40, 20);
     // Neither conflicts with anything.
     EXPECT_EQ(d.CanIntroStitch_TPL(a, b), 0);
-
+    // {3} against {3, 5}, either way round.
     myBox* v3 = inVertex(3);
-    myBox* v3b = inVertex(3);
-    myBox* v5 = inVertex(5);
     a->conflictNeighbors = {v3};
-    b->conflictNeighbors = {v3b, v5};
+    b->conflictNeighbors = {inVertex(3), inVertex(5)};
     EXPECT_EQ(d.CanIntroStitch_TPL(a, b), 1);
     EXPECT_EQ(d.CanIntroStitch_TPL(b, a), 1);
-    // {3} against {3}, through different pieces of vertex 3.
-    b->conflictNeighbors = {v3b};
+    // {3} against {3} through another piece of vertex 3; boxes outside any
+    // vertex do not count.
+    b->conflictNeighbors = {inVertex(3), inVertex(-1)};
     EXPECT_EQ(d.CanIntroStitch_TPL(a, b), 0);
-    // Boxes outside any vertex do not count; one side empty against {} neither.
-    b->conflictNeighbors = {v3b, inVertex(-1)};
-    EXPECT_EQ(d.CanIntroStitch_TPL(a, b), 0);
+    // Only one side conflicts.
     b->conflictNeighbors.clear();
-    a->conflictNeighbors = {inVertex(-1)};
-    EXPECT_EQ(d.CanIntroStitch_TPL(a, b), 0);
-    // Only one side conflicts: the sides differ.
-    a->conflictNeighbors = {v3};
     EXPECT_EQ(d.CanIntroStitch_TPL(a, b), 1);
-}
 
-TEST_F(CanIntroStitch, PiecesBelowTheMinimumSideNeverStitch) {
-    // MINDPLDIST / (2 x NUM_COLORS) = 20 with the defaults.
-    myBox* a = piece(0, 0, 20, 20);
+    // MINDPLDIST / (2 x NUM_COLORS) = 20: a 19-wide or 19-high piece never stitches.
+    b->conflictNeighbors = {inVertex(5)};
     myBox* thin = piece(20, 0, 39, 20);
     myBox* low = piece(20, 0, 40, 19);
-    a->conflictNeighbors = {inVertex(3)};
-    thin->conflictNeighbors = {inVertex(5)};
-    low->conflictNeighbors = {inVertex(5)};
+    thin->conflictNeighbors = low->conflictNeighbors = b->conflictNeighbors;
+    EXPECT_EQ(d.CanIntroStitch_TPL(a, b), 1);
     EXPECT_EQ(d.CanIntroStitch_TPL(a, thin), 0);
     EXPECT_EQ(d.CanIntroStitch_TPL(thin, a), 0);
     EXPECT_EQ(d.CanIntroStitch_TPL(a, low), 0);
