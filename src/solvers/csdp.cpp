@@ -1,9 +1,147 @@
 #include "solvers/csdp.h"
 
-// PLACEHOLDER until the SDP engine lands.
-void Csdp::csdpPrepare() {}
-void Csdp::ReadFileAndSolve(const char*, const char*, bool) {}
-void Csdp::ReadVectors(const char*, std::vector<std::vector<double> >& matrix, int n) {
-    matrix.assign(n > 0 ? n : 0, std::vector<double>(n > 0 ? n : 0, 0.0));
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "geometry/fatal.h"
+
+namespace {
+
+const char* const kScriptFile = "checkintodigital.pl";
+
+// The extraction script: counts the primal block-1 lines ("2 1 ...") of the
+// solver's answer, then copies them after the count.
+const char* const kScriptText =
+    "#!/usr/bin/perl\n"
+    "\n"
+    "open IN, \"Output.csdp\" or  die;\n"
+    "open IN2, \"Output.csdp\" or  die;\n"
+    "open OUT, \">Output.perl\" or die;\n"
+    "\n"
+    "$LINENUM = 0;\n"
+    "\n"
+    "while (<IN>) {\n"
+    "  if (/^(2 1)/) { \n"
+    "\t$LINENUM += 1;\n"
+    "  }\n"
+    "}\n"
+    "print OUT \"$LINENUM\n"
+    "\";\n"
+    "\n"
+    "while (<IN2>) {\n"
+    "  if (/^(2 1)/) {\n"
+    "\tprint OUT $_;\n"
+    "  }\n"
+    "}\n";
+
+bool isExecutableFile(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
 }
-int Csdp::csdpClean() { return 0; }
+
+// Searches the PATH the way the shell that runs the command will.
+bool onPath(const std::string& name) {
+    std::string path;
+    if (const char* p = std::getenv("PATH")) {
+        path = p;
+    } else {
+        size_t len = confstr(_CS_PATH, nullptr, 0);
+        if (len > 0) {
+            std::string buf(len, '\0');
+            confstr(_CS_PATH, &buf[0], len);
+            path = buf.c_str();
+        }
+    }
+    size_t start = 0;
+    while (true) {
+        size_t end = path.find(':', start);
+        std::string dir =
+            path.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (dir.empty()) dir = ".";
+        if (isExecutableFile(dir + "/" + name)) return true;
+        if (end == std::string::npos) return false;
+        start = end + 1;
+    }
+}
+
+// Returns the solver command, or ends the run when a needed program is missing.
+std::string requireTools() {
+    std::string solver = Csdp::solverCommand();
+    if (solver.empty())
+        chromasect::fatal(chromasect::kExitUsage,
+                          "ERROR| cannot find the SDP solver: no executable ./csdp and no csdp "
+                          "on the PATH");
+    if (!onPath("perl"))
+        chromasect::fatal(chromasect::kExitUsage,
+                          "ERROR| cannot find perl to read the SDP solver's answer: no perl on "
+                          "the PATH");
+    return solver;
+}
+
+int run(const std::string& command) {
+    std::fflush(stdout);
+    return std::system(command.c_str());
+}
+
+}  // namespace
+
+std::string Csdp::solverCommand() {
+    if (isExecutableFile("./csdp")) return "./csdp";
+    if (onPath("csdp")) return "csdp";
+    return "";
+}
+
+void Csdp::csdpPrepare() {
+    requireTools();
+    {
+        std::ifstream existing(kScriptFile);
+        if (existing.is_open()) return;
+    }
+    std::ofstream out(kScriptFile, std::ios::binary);
+    out << kScriptText;
+}
+
+void Csdp::ReadFileAndSolve(const char* problemFile, const char* solutionFile, bool toLog) {
+    std::string solver = requireTools();
+    std::remove(solutionFile);
+    std::remove("Output.csdp");
+    std::remove("Output.perl");
+    std::string command = solver + " " + problemFile + " " + solutionFile;
+    if (toLog) command += " > csdp.log";
+    run(command);
+    run(std::string("perl ") + kScriptFile);
+}
+
+void Csdp::ReadVectors(const char* fileName, std::vector<std::vector<double> >& matrix, int n) {
+    std::ifstream in(fileName);
+    int size = n > 0 ? n : 0;
+    matrix.assign(size, std::vector<double>(size, 0.0));
+    int count = 0;
+    if (!(in >> count)) count = 0;
+    if (count <= 0) {
+        std::printf("WARNING| the SDP solver gave no answer for a graph of %d vertices\n", n);
+        return;
+    }
+    for (int line = 0; line < count; ++line) {
+        int m = -1, block = -1, i = -1, j = -1;
+        double value = 0.0;
+        // Once the stream fails no later entry can be read either.
+        if (!(in >> m >> block >> i >> j >> value)) break;
+        if (block != 1 || i < 1 || i > n || j < 1 || j > n) continue;
+        matrix[i - 1][j - 1] = value;
+        matrix[j - 1][i - 1] = value;
+    }
+}
+
+int Csdp::csdpClean() {
+    int status = 0;
+    for (const char* command : {"rm -rf checkintodigital.pl", "rm -rf Input.csdp",
+                                "rm -rf Output.csdp", "rm -rf Output.perl", "rm -rf csdp.log"})
+        status = run(command);
+    return status;
+}
