@@ -22,7 +22,7 @@
 namespace {
 
 struct Counts {
-    size_t split = 0, realBoxes = 0, cutBoxes = 0, pieces = 0;
+    size_t split = 0, twice = 0, realBoxes = 0, cutBoxes = 0, pieces = 0;
 };
 
 Counts count(const Design& d) {
@@ -31,10 +31,14 @@ Counts count(const Design& d) {
         if (s->myBoxes.empty()) continue;
         ++c.split;
         c.pieces += s->myBoxes.size();
+        size_t last = 0;
         for (const myBox* r : s->realBoxes) {
             ++c.realBoxes;
+            last += r->pieces.size();
             if (r->pieces.size() > 1) ++c.cutBoxes;
         }
+        // A feature listed in two bands holds the pieces of both splits.
+        if (s->myBoxes.size() > last) ++c.twice;
     }
     return c;
 }
@@ -50,9 +54,9 @@ void report(const std::string& name, const Design& d, double seconds) {
     Counts c = count(d);
     std::fflush(stdout);
     std::fprintf(stderr,
-                 "BENCH | %s: features %zu, split %zu, their real boxes %zu (cut %zu), "
-                 "pieces %zu, projection %.3f s\n",
-                 name.c_str(), d.shapes.size(), c.split, c.realBoxes, c.cutBoxes, c.pieces,
+                 "BENCH | %s: features %zu, split %zu (twice %zu), their real boxes %zu "
+                 "(cut %zu), pieces %zu, projection %.3f s\n",
+                 name.c_str(), d.shapes.size(), c.split, c.twice, c.realBoxes, c.cutBoxes, c.pieces,
                  seconds);
 }
 
