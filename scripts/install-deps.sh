@@ -4,7 +4,7 @@
 # something has to be installed.
 set -eu
 
-PACKAGES="g++ cmake ninja-build libboost-graph-dev libgtest-dev coinor-csdp coinor-cbc coinor-libcbc-dev perl libopenblas0-pthread"
+PACKAGES="g++ cmake ninja-build pkg-config libboost-graph-dev libgtest-dev coinor-csdp coinor-cbc coinor-libcbc-dev perl libopenblas0-pthread"
 
 missing=""
 for p in $PACKAGES; do
