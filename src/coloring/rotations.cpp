@@ -1,7 +1,153 @@
-#include "driver/design.h"
+// Making the colours of split decomposition graphs agree and carrying them
+// down to pieces and features.
 
-// PLACEHOLDER: empty stage until its implementation lands.
-void MPLDesign::Rotations() {}
-void MPLDesign::RotationForVDDGND() {}
-void MPLDesign::RotationForTouchBoxes() {}
-void MPLDesign::AssignLGNonSimplifiedColors() {}
+#include <algorithm>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "driver/design.h"
+#include "geometry/params.h"
+
+namespace {
+
+bool isMask(int c) {
+    return c >= 0 && c < NUM_COLORS;
+}
+
+// The masks among the colours of boxes; markers and -1 are ignored.
+template <class Boxes>
+void collectMasks(const Boxes& boxes, std::set<int>& masks) {
+    for (const myBox* b : boxes)
+        if (isMask(b->color)) masks.insert(b->color);
+}
+
+// Mask for a vertex that no graph coloured: follow the touching pieces when
+// they agree, else the mask held by the fewest distinct conflicting pieces
+// (lowest on a tie, so a free mask wins whenever there is one).
+int maskForUncolored(const mySuperShape* v) {
+    std::set<int> touching;
+    for (const myBox* b : v->boxes) collectMasks(b->stitchNeighbors, touching);
+    if (touching.size() == 1) return *touching.begin();
+
+    myBoxSet conflicting;
+    for (const myBox* b : v->boxes)
+        conflicting.insert(b->conflictNeighbors.begin(), b->conflictNeighbors.end());
+    std::vector<int> holders(NUM_COLORS, 0);
+    for (const myBox* n : conflicting)
+        if (isMask(n->color)) ++holders[n->color];
+    return static_cast<int>(std::min_element(holders.begin(), holders.end()) - holders.begin());
+}
+
+// Graph simplification drops every vertex without an edge, so no graph of
+// the colouring stage holds it; without this its pieces would stay
+// uncoloured and count neither as conflicts nor as stitches.
+void colorUncoloredVertices(const std::vector<std::vector<mySuperShape*> >& graphs) {
+    for (const std::vector<mySuperShape*>& dg : graphs) {
+        for (mySuperShape* v : dg) {
+            if (v->boxes.empty()) continue;
+            std::set<int> held;
+            collectMasks(v->boxes, held);
+            if (!held.empty()) continue;
+            v->SetMultiColor(maskForUncolored(v));
+        }
+    }
+}
+
+}  // namespace
+
+void MPLDesign::Rotations() {
+    // Graph of graphs: copies of one vertex tie the graphs that hold them.
+    myGraph graphs(static_cast<int>(dgs.size()));
+    for (std::vector<mySuperShape*>& dg : dgs) {
+        for (mySuperShape* s : dg) {
+            if (s->subDGs.size() < 2) continue;
+            s->subDGs.sort();
+            auto it = s->subDGs.begin();
+            const int first = *it;
+            for (++it; it != s->subDGs.end(); ++it) graphs.AddConflictEdge(first, *it);
+        }
+    }
+
+    // Parents come before their children, so each graph is aligned with one
+    // already aligned.
+    std::vector<std::pair<int, int> > edges;
+    graphs.DFSEdges(edges);
+    for (const std::pair<int, int>& e : edges) {
+        const std::vector<mySuperShape*>& parent = dgs[e.first];
+        const std::vector<mySuperShape*>& child = dgs[e.second];
+        int shift = 0;
+        bool aligned = false;
+        for (const mySuperShape* c : child) {
+            auto same = std::find_if(parent.begin(), parent.end(), [c](const mySuperShape* p) {
+                return p->globalID == c->globalID;
+            });
+            if (same == parent.end()) continue;
+            if ((*same)->colorTmp == c->colorTmp) {
+                aligned = true;
+                break;
+            }
+            shift = (*same)->colorTmp - c->colorTmp;
+        }
+        if (aligned) continue;
+        for (mySuperShape* c : child) c->RotateMultiColorTmp(shift);
+    }
+
+    RotationForVDDGND();
+    RotationForTouchBoxes();
+    for (std::vector<mySuperShape*>& dg : dgs)
+        for (mySuperShape* s : dg) s->SetMultiColorFinal();
+
+    colorUncoloredVertices(tmpDGs.empty() ? dgs : tmpDGs);
+}
+
+// The first rail vertex of a graph decides: the whole graph turns so that
+// it takes the rail mask, keeping the graph's own colouring.
+void MPLDesign::RotationForVDDGND() {
+    for (std::vector<mySuperShape*>& dg : dgs) {
+        auto rail =
+            std::find_if(dg.begin(), dg.end(), [](const mySuperShape* s) { return s->isVDDGND; });
+        if (rail == dg.end()) continue;
+        const int shift = VDDGND_COLOR - (*rail)->colorTmp;
+        for (mySuperShape* s : dg) {
+            s->RotateMultiColorTmp(shift);
+            s->SetMultiColorFinal();
+        }
+    }
+}
+
+// A vertex whose touching pieces all carry one mask takes it, so the
+// stitches around it disappear. Recolouring is immediate: later vertices
+// see it.
+void MPLDesign::RotationForTouchBoxes() {
+    for (std::vector<mySuperShape*>& dg : dgs) {
+        if (std::any_of(dg.begin(), dg.end(), [](const mySuperShape* s) { return s->isVDDGND; }))
+            continue;
+        for (mySuperShape* v : dg) {
+            std::set<int> masks;
+            for (const myBox* b : v->boxes) collectMasks(b->stitchNeighbors, masks);
+            if (masks.size() == 1) v->setMultiColor(*masks.begin());
+        }
+    }
+}
+
+// A feature whose pieces agree takes their mask; otherwise each real box
+// shows its one mask or SPLIT_COLOR, and the feature keeps its marker.
+void MPLDesign::AssignLGNonSimplifiedColors() {
+    for (const std::vector<myShape*>& lg : lgs) {
+        for (myShape* f : lg) {
+            if (!f->needDG) continue;
+            std::set<int> masks;
+            collectMasks(f->myBoxes, masks);
+            if (masks.size() == 1) {
+                f->SetMultiColor(*masks.begin());
+                continue;
+            }
+            for (myBox* r : f->realBoxes) {
+                std::set<int> own;
+                collectMasks(r->pieces, own);
+                r->color = own.size() == 1 ? *own.begin() : SPLIT_COLOR;
+            }
+        }
+    }
+}

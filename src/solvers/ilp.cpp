@@ -1,6 +1,219 @@
-#include "driver/design.h"
+// The exact colouring engine: one decomposition graph as a 0-1 program in LP
+// text format, solved by the outside solver script, answer read back from
+// its solution file. Each colour is coded in two bits (high, low), the same
+// code that mySuperShape keeps in colorHigh / colorLow.
 
-// PLACEHOLDER: empty stage until its implementation lands.
-void MPLDesign::GroupILP(const std::vector<mySuperShape*>&) {}
-void MPLDesign::WriteGroupILP(const char*, const std::vector<mySuperShape*>&, std::vector<ILPVariable>*, bool) {}
-void MPLDesign::parseFileSolutionGurobi(const std::vector<mySuperShape*>&) {}
+#include "solvers/ilp.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <locale>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/design.h"
+#include "geometry/fatal.h"
+#include "geometry/params.h"
+
+namespace chromasect {
+
+namespace {
+
+const char kScriptName[] = "rungrb.csh";
+
+bool isExecutableFile(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+}  // namespace
+
+std::string findIlpSolverScript(const std::string& exePath) {
+    if (isExecutableFile(kScriptName)) return std::string("./") + kScriptName;
+    std::string::size_type slash = exePath.rfind('/');
+    if (slash == std::string::npos) return "";
+    std::string installed = exePath.substr(0, slash + 1) + kScriptName;
+    if (!isExecutableFile(installed)) return "";
+    return shellQuote(installed);
+}
+
+std::string selfExecutablePath() {
+    std::vector<char> buf(4096);
+    for (;;) {
+        ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
+        if (n < 0) return "";
+        if (static_cast<size_t>(n) < buf.size()) return std::string(buf.data(), n);
+        buf.resize(buf.size() * 2);  // possibly truncated: try again larger
+    }
+}
+
+std::string shellQuote(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
+    }
+    out += "'";
+    return out;
+}
+
+}  // namespace chromasect
+
+using chromasect::fatal;
+
+void MPLDesign::GroupILP(const std::vector<mySuperShape*>& dg) {
+    // Found before anything is written, so a run without the script ends at
+    // its first solve with a clear message instead of a missing answer.
+    std::string script = chromasect::findIlpSolverScript(chromasect::selfExecutablePath());
+    if (script.empty())
+        fatal(chromasect::kExitUsage, "ERROR| cannot find the ILP solver script rungrb.csh");
+
+    std::vector<ILPVariable> vars;
+    WriteGroupILP("ILP.lp", dg, &vars, false);
+    if (static_cast<int>(vars.size()) > maxILPVarNum) maxILPVarNum = static_cast<int>(vars.size());
+
+    std::string command = script + " ILP.lp";
+    if (quiet) command += " | grep ^yb ";
+    // A failed solve must not leave the previous graph's answer to be read.
+    std::remove("problem.sol");
+    std::fflush(stdout);
+    int ignored = std::system(command.c_str());
+    (void)ignored;  // failure shows as a missing "problem.sol"
+
+    parseFileSolutionGurobi(dg);
+    for (mySuperShape* v : dg) v->SetMultiColorTmp(2 * v->colorHigh + v->colorLow);
+}
+
+void MPLDesign::WriteGroupILP(const char* fileName, const std::vector<mySuperShape*>& dg,
+                              std::vector<ILPVariable>* vars, bool relax) {
+    if (NUM_COLORS != 3 && NUM_COLORS != 4)
+        std::printf("WARNING| ILP ONLY support TPL or QPL currently\n");
+
+    vars->clear();
+    const int n = static_cast<int>(dg.size());
+    auto num = [](int i) { return std::to_string(i); };
+
+    std::ostringstream alphaText;
+    alphaText.imbue(std::locale::classic());
+    alphaText << alpha;
+    const std::string weight = alphaText.str();
+
+    std::string t;
+    t += "Minimize\nobj: ";
+    bool anyTerm = false;
+    for (const auto& p : conflictSet) {
+        const std::string a = num(p.first), b = num(p.second);
+        vars->push_back({1, p.first, p.second, -1});
+        t += " + c_" + a + "_" + b + " \n";
+        anyTerm = true;
+    }
+    for (const auto& p : stitchSet) {
+        const std::string a = num(p.first), b = num(p.second);
+        vars->push_back({2, p.first, p.second, -1});
+        t += " + " + weight + " s_" + a + "_" + b + " \n";
+        anyTerm = true;
+    }
+    // Without any term the objective line would run into the next section.
+    if (!anyTerm) t += "\n";
+
+    t += "Subject To\n";
+    const char* vertexBound = NUM_COLORS == 3 ? "_2 <= 1\n" : "_2 <= 2\n";
+    for (int v = 0; v < n; ++v) {
+        const std::string s = num(v);
+        vars->push_back({3, v, 1, -1});
+        vars->push_back({4, v, 2, -1});
+        t += " x_" + s + "_1 + x_" + s + vertexBound;
+    }
+    for (const auto& p : conflictSet) {
+        const std::string a = num(p.first), b = num(p.second);
+        const std::string ab = a + "_" + b;
+        vars->push_back({5, p.first, p.second, -1});
+        t += " x_" + a + "_1 + x_" + b + "_1 - c_" + ab + "_1 <= 1\n";
+        t += " x_" + a + "_1 + x_" + b + "_1 + c_" + ab + "_1 >= 1\n";
+        vars->push_back({6, p.first, p.second, -1});
+        t += " x_" + a + "_2 + x_" + b + "_2 - c_" + ab + "_2 <= 1\n";
+        t += " x_" + a + "_2 + x_" + b + "_2 + c_" + ab + "_2 >= 1\n";
+        t += " c_" + ab + "_1 + c_" + ab + "_2 - c_" + ab + " <= 1\n";
+    }
+    for (const auto& p : stitchSet) {
+        const std::string a = num(p.first), b = num(p.second);
+        const std::string ab = a + "_" + b;
+        vars->push_back({7, p.first, p.second, -1});
+        t += " x_" + a + "_1 - x_" + b + "_1 - s_" + ab + "_1 <= 0\n";
+        t += " x_" + b + "_1 - x_" + a + "_1 - s_" + ab + "_1 <= 0\n";
+        vars->push_back({8, p.first, p.second, -1});
+        t += " x_" + a + "_2 - x_" + b + "_2 - s_" + ab + "_2 <= 0\n";
+        t += " x_" + b + "_2 - x_" + a + "_2 - s_" + ab + "_2 <= 0\n";
+        t += " s_" + ab + "_1 - s_" + ab + " = 0\n";
+        t += " s_" + ab + "_2 - s_" + ab + " = 0\n";
+    }
+
+    t += "Bounds\n";
+    for (const auto& p : conflictSet) {
+        const std::string ab = num(p.first) + "_" + num(p.second);
+        t += " 0 <= c_" + ab + " <= 1\n";
+        t += " 0 <= c_" + ab + "_1 <= 1\n";
+        t += " 0 <= c_" + ab + "_2 <= 1\n";
+    }
+    for (const auto& p : stitchSet) {
+        const std::string ab = num(p.first) + "_" + num(p.second);
+        t += " 0 <= s_" + ab + " <= 1\n";
+        t += " 0 <= s_" + ab + "_1 <= 1\n";
+        t += " 0 <= s_" + ab + "_2 <= 1\n";
+    }
+    for (int v = 0; v < n; ++v) {
+        const std::string s = num(v);
+        t += " 0 <= x_" + s + "_1 <= 1\n";
+        t += " 0 <= x_" + s + "_2 <= 1\n";
+    }
+
+    if (!relax) {
+        t += "Binaries\n";
+        for (const auto& p : conflictSet) {
+            const std::string ab = num(p.first) + "_" + num(p.second);
+            t += " c_" + ab + "\n c_" + ab + "_1\n c_" + ab + "_2\n";
+        }
+        for (const auto& p : stitchSet) {
+            const std::string ab = num(p.first) + "_" + num(p.second);
+            t += " s_" + ab + "\n s_" + ab + "_1\n s_" + ab + "_2\n";
+        }
+        for (int v = 0; v < n; ++v) {
+            const std::string s = num(v);
+            t += " x_" + s + "_1\n x_" + s + "_2\n";
+        }
+    }
+    t += "End\n";
+
+    // A file that cannot be written shows up as the solver's missing answer.
+    std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
+    out << t;
+}
+
+void MPLDesign::parseFileSolutionGurobi(const std::vector<mySuperShape*>& dg) {
+    std::ifstream in("problem.sol");
+    if (!in) fatal(chromasect::kExitInternal, "ERROR| can NOT open \"problem.sol\"");
+
+    std::string header;
+    std::getline(in, header);
+
+    const int n = static_cast<int>(dg.size());
+    std::string token;
+    int value;
+    while (in >> token >> value) {
+        if (token[0] != 'x') continue;
+        int v, bit;
+        if (std::sscanf(token.c_str(), "x_%d_%d", &v, &bit) != 2) continue;
+        if (v < 0 || v >= n) continue;
+        if (bit == 1)
+            dg[v]->colorHigh = value;
+        else if (bit == 2)
+            dg[v]->colorLow = value;
+    }
+}
