@@ -39,17 +39,6 @@ TEST(BiConnect, VerticesWithoutEdgesBelongToNoComponent) {
     EXPECT_EQ(components(3, {{0, 0}, {1, 2}}, {{2, 2}}), (Components{{1, 2}}));
 }
 
-TEST(BiConnect, RecomputingGivesTheSameComponents) {
-    myGraph g(4);
-    g.AddConflictEdge(0, 1);
-    g.AddConflictEdge(2, 3);
-    g.BiConnectCompute();
-    const Components first = g.m_components;
-    g.BiConnectCompute();
-    EXPECT_EQ(g.m_components, first);
-    EXPECT_EQ(first, (Components{{0, 1}, {2, 3}}));
-}
-
 // Deep enough to overflow a recursive search on a default stack.
 TEST(BiConnect, LongPathDoesNotOverflow) {
     const int n = 200000;

@@ -90,16 +90,13 @@ TEST_F(DGConstruction, SharedConflictPieceMergesTouchingPieces) {
     EXPECT_TRUE(d.stitchSet.empty());
 }
 
-// The minimum side is MINDPLDIST / (2 NUM_COLORS): 20 by default.
-TEST_F(DGConstruction, NarrowPieceMergesWhateverItsConflicts) {
+// The minimum side is MINDPLDIST / (2 NUM_COLORS): 20 by default. Each
+// case builds a fresh layout.
+TEST_F(DGConstruction, NarrowOrLowPieceMergesWhateverItsConflicts) {
     build(19, 20);
     EXPECT_EQ(generate({A, B, C}).size(), 3u);
-}
-TEST_F(DGConstruction, LowPieceMergesWhateverItsConflicts) {
     build(20, 19);
     EXPECT_EQ(generate({A, B, C}).size(), 3u);
-}
-TEST_F(DGConstruction, MinimumSideFollowsSpacing) {
     MINDPLDIST = 60;  // minimum side 10
     build(19, 20);
     EXPECT_EQ(generate({A, B, C}).size(), 4u);
