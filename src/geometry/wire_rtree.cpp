@@ -2,12 +2,17 @@
 
 std::vector<myShape*> WireRTree::s_searchResult;
 
-void WireRTree::insert(myShape* s) { items_.push_back(s); }
+void WireRTree::insert(myShape* s) {
+    const int min[2] = {s->bbox->left(), s->bbox->bottom()};
+    const int max[2] = {s->bbox->right(), s->bbox->top()};
+    Insert(min, max, s);
+}
 
 std::vector<myShape*>* WireRTree::searchoaBox(const oaBox* r) {
     s_searchResult.clear();
-    for (myShape* s : items_)
-        if (s->bbox->overlaps(*r, 1)) rtreeSearchCB(s, nullptr);
+    const int min[2] = {r->left(), r->bottom()};
+    const int max[2] = {r->right(), r->top()};
+    Search(min, max, &WireRTree::rtreeSearchCB, nullptr);
     return &s_searchResult;
 }
 

@@ -1,27 +1,29 @@
 #pragma once
 // Index of all features by bounding box.
-// PLACEHOLDER: a linear list with the final interface; the R-tree replaces it.
 
 #include <vector>
 
 #include "geometry/oa.h"
 #include "geometry/records.h"
+#include "geometry/rtree.h"
 
-class WireRTree {
+typedef RTree<myShape*, int, 2, float, 8, 4> ShapeRTree;
+
+class WireRTree : public ShapeRTree {
 public:
     WireRTree() = default;
-    virtual ~WireRTree() = default;
 
-    // Inserts the feature under its bounding box.
+    // Inserts the feature under its bounding box. The same feature inserted
+    // twice is found twice.
     void insert(myShape* s);
-    // The features whose bounding boxes overlap r, edges included, in search
-    // order. The result lives in the shared s_searchResult, which the next
-    // search overwrites.
+    // The features whose bounding boxes overlap r, edges and corners
+    // included (a degenerate r finds what contains or touches it), in search
+    // order, which later stages depend on. The result lives in the shared
+    // s_searchResult: the next search overwrites it, so a caller that
+    // searches again while walking it must copy it first.
     std::vector<myShape*>* searchoaBox(const oaBox* r);
+    // Appends the feature to s_searchResult; never stops the search.
     static bool rtreeSearchCB(myShape* s, void* context);
 
     static std::vector<myShape*> s_searchResult;
-
-private:
-    std::vector<myShape*> items_;
 };

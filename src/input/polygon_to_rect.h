@@ -1,0 +1,40 @@
+#pragma once
+// Cutting a rectilinear polygon into non-overlapping rectangles.
+//
+// The polygon is read as the multiset of its corner points. Each pass cuts
+// the lowest-leftmost rectangle off and toggles the four corners of the cut
+// in the set, until no corner is left.
+
+#include <vector>
+
+#include "geometry/oa.h"
+
+namespace PTR {
+
+// Cuts the polygon (vertices in outline order, closing repeat dropped) into
+// rectangles appended to rects, bottom-left first. The array is consumed:
+// it is compressed to its true corners and on return holds the corners left
+// over, in toggle order (none after success).
+//
+// Returns false when the corner set admits no further cut: fewer than four
+// corners left, no corner to the right of the lowest-left one on its row, no
+// corner above the lowest row within its span, or more passes than the
+// square of the corner count. The rectangles cut so far stay in rects.
+//
+// Three consecutive corners on one line after compression end the run with
+// "WARNING| find line" (a FatalError with the usage exit status).
+//
+// Large corner sets use an indexed form with the same results, so that a
+// huge garbage polygon costs O(passes log n) rather than O(passes n).
+bool Polygon2Rectangle(oaPointArray& points, std::vector<oaBox>& rects);
+
+// Toggles (x, y) in the corner set: removes its first occurrence (later
+// points move up one place), or appends it when absent.
+void F(oaPointArray& points, int x, int y);
+
+// The two forms behind Polygon2Rectangle, after compression and the line
+// check; exposed so that tests can hold them against each other.
+bool CutCornersDirect(oaPointArray& points, std::vector<oaBox>& rects);
+bool CutCornersIndexed(oaPointArray& points, std::vector<oaBox>& rects);
+
+}  // namespace PTR
