@@ -1,8 +1,9 @@
+#include "geometry/boxdist.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
 
-#include "geometry/boxdist.h"
 #include "geometry/params.h"
 #include "support/test_support.h"
 
@@ -20,11 +21,11 @@ int dist(const oaBox& a, const oaBox& b, int s = 1) {
 
 TEST_F(BoxDist, TouchingOrOverlappingIsZero) {
     oaBox a(0, 0, 10, 10);
-    EXPECT_EQ(dist(a, oaBox(10, 0, 20, 10)), 0);    // shared edge
-    EXPECT_EQ(dist(a, oaBox(10, 10, 20, 20)), 0);   // shared corner
-    EXPECT_EQ(dist(a, oaBox(-5, -5, 3, 30)), 0);    // overlap
-    EXPECT_EQ(dist(a, oaBox(2, 2, 4, 4)), 0);       // containment
-    EXPECT_EQ(dist(a, oaBox(5, 20, 5, 20)), 100);   // a point above
+    EXPECT_EQ(dist(a, oaBox(10, 0, 20, 10)), 0);   // shared edge
+    EXPECT_EQ(dist(a, oaBox(10, 10, 20, 20)), 0);  // shared corner
+    EXPECT_EQ(dist(a, oaBox(-5, -5, 3, 30)), 0);   // overlap
+    EXPECT_EQ(dist(a, oaBox(2, 2, 4, 4)), 0);      // containment
+    EXPECT_EQ(dist(a, oaBox(5, 20, 5, 20)), 100);  // a point above
 }
 
 TEST_F(BoxDist, SquaredGapSideBySideAndDiagonal) {

@@ -1,3 +1,5 @@
+#include "geometry/rtree.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -5,7 +7,6 @@
 #include <random>
 #include <vector>
 
-#include "geometry/rtree.h"
 #include "geometry/wire_rtree.h"
 
 namespace {
@@ -178,9 +179,9 @@ TEST(RTree, SplitBreaksTiesTowardsEarlierBranches) {
 TEST(RTree, TouchingAndDegenerateQueries) {
     Features f;
     WireRTree t;
-    t.insert(f.add(0, 0, 100, 50));     // 0
-    t.insert(f.add(200, 0, 300, 50));   // 1
-    t.insert(f.add(100, 60, 200, 60));  // 2: a zero-height feature
+    t.insert(f.add(0, 0, 100, 50));                                 // 0
+    t.insert(f.add(200, 0, 300, 50));                               // 1
+    t.insert(f.add(100, 60, 200, 60));                              // 2: a zero-height feature
     EXPECT_EQ(search(t, 100, 10, 150, 20), (std::vector<int>{0}));  // shared edge
     EXPECT_EQ(search(t, 300, 50, 310, 60), (std::vector<int>{1}));  // shared corner
     EXPECT_EQ(search(t, 101, 10, 199, 20), (std::vector<int>{}));   // gap of 1 on both sides
@@ -209,7 +210,9 @@ TEST(RTree, DuplicatesAndSharedResult) {
     EXPECT_EQ(ids(*r), (std::vector<int>{1}));
 }
 
-bool stopAfterThree(myShape*, void* ctx) { return ++*static_cast<int*>(ctx) < 3; }
+bool stopAfterThree(myShape*, void* ctx) {
+    return ++*static_cast<int*>(ctx) < 3;
+}
 
 TEST(RTree, CallbackStopsTheSearch) {
     Features f;
