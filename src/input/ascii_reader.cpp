@@ -17,6 +17,7 @@
 #include "driver/design.h"
 #include "geometry/fatal.h"
 #include "geometry/params.h"
+#include "input/gds_reader.h"
 #include "input/polygon_to_rect.h"
 
 namespace {
@@ -110,9 +111,13 @@ std::vector<oaBox>& rectBuffer() {
 }  // namespace
 
 void Design::ReadAll() {
-    if (inputFile.find(".ascii") == std::string::npos)
-        chromasect::fatal(chromasect::kExitUsage, "ERROR| is not a ascii file");
-    ReadASCII();
+    if (chromasect::gdsii::isGdsiiName(inputFile)) {
+        ReadGDSII();  // a name ending in .gds, .gds2 or .gdsii
+    } else {
+        if (inputFile.find(".ascii") == std::string::npos)
+            chromasect::fatal(chromasect::kExitUsage, "ERROR| is not a ascii file");
+        ReadASCII();
+    }
     std::printf("STAT | After read all wires, wire# = %zu\n", shapes.size());
 }
 
