@@ -149,6 +149,37 @@ TEST_F(DGConstruction, CollectsOnlyFeaturesOfTheGroupStillNeedingColours) {
     EXPECT_TRUE(generate({}).empty());
 }
 
+// By hand: the first layout graph is one group; the second splits into
+// {F0, F2}, {F1}, {F3} (F4 links F1 and F3 but no longer needs colouring).
+TEST_F(DGConstruction, OneGraphPerGroupInGroupOrder) {
+    myShape* P = feature(0, 0, 10, 10);
+    myBox* p = piece(P, 0, 0, 10, 10);
+    std::vector<myShape*> F;
+    std::vector<myBox*> f;
+    for (int i = 0; i < 5; ++i) {
+        F.push_back(feature(100 * i, 0, 100 * i + 10, 10));
+        f.push_back(piece(F[i], 100 * i, 0, 100 * i + 10, 10));
+    }
+    conflict(f[0], f[2]);
+    conflict(f[4], f[1]);
+    conflict(f[4], f[3]);
+    F[4]->needDG = false;
+    d.lgs = {{P}, F};
+    d.GenerateDGs();
+    ASSERT_EQ(d.dgs.size(), 4u);
+    EXPECT_EQ(boxesOf(d.dgs[0], 0), (std::vector<myBox*>{p}));
+    ASSERT_EQ(d.dgs[1].size(), 2u);
+    EXPECT_EQ(boxesOf(d.dgs[1], 1), (std::vector<myBox*>{f[2]}));
+    EXPECT_EQ(boxesOf(d.dgs[2], 0), (std::vector<myBox*>{f[1]}));
+    EXPECT_EQ(boxesOf(d.dgs[3], 0), (std::vector<myBox*>{f[3]}));
+    EXPECT_EQ(d.dgs[3][0]->globalID, 4);
+    EXPECT_EQ(p->dgIndex, 0);
+    EXPECT_EQ(f[2]->dgIndex, 1);
+    EXPECT_EQ(f[2]->boxIndex, 1);
+    EXPECT_EQ(f[3]->dgIndex, 3);
+    EXPECT_EQ(f[4]->dgIndex, -1);
+}
+
 // By hand: v0 is a rail piece without conflicts of its own, v1 a piece next
 // to a rail outside the graph, v2 a piece conflicting with v1, v3 a rail
 // piece next to another rail. Rail pieces act as one, so a pair found only

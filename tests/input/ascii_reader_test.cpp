@@ -117,175 +117,105 @@ TEST_F(Reader, SmallExampleWorkedByHand) {
     EXPECT_EQ(conflictPairs(d), (std::set<std::pair<int, int>>{{1, 2}, {1, 3}}));
 }
 
-TEST_F(Reader, UnitsScaleInSinglePrecisionAndTruncate) {
-    const std::string body = boundary("XY: 15: -15, 1000: -15, 1000: 95, 15: 95, 15: -15");
-    Read nm = readText(kHeader + body);
-    ASSERT_EQ(nm.status, 0);
-    EXPECT_EQ(*nm.d->shapes[0]->bbox, oaBox(15, -15, 1000, 95));
+const std::string kSquare = "XY: 0: 0, 10: 0, 10: 10, 0: 10, 0: 0";
 
+TEST_F(Reader, UnitsAndClosingVertex) {
+    const std::string body = boundary("XY: 15: -15, 1000: -15, 1000: 95, 15: 95, 15: -15");
+    EXPECT_EQ(*readText(kHeader + body).d->shapes[0]->bbox, oaBox(15, -15, 1000, 95));
     std::string header = kHeader;
     header.replace(header.find("1e-09"), 5, "1e-10");
-    Read tenth = readText(header + body);
-    ASSERT_EQ(tenth.status, 0);
     // 15 x 0.1 = 1.5 truncates to 1, -15 to -1 (toward zero), 95 to 9.
-    EXPECT_EQ(*tenth.d->shapes[0]->bbox, oaBox(1, -1, 100, 9));
+    Read tenth = readText(header + body);
     EXPECT_EQ(rects(tenth.d->shapes[0]), (std::vector<oaBox>{{1, -1, 100, 9}}));
     EXPECT_EQ(layout_left, 1);
     EXPECT_EQ(layout_top, 9);
-}
-
-TEST_F(Reader, ClosingVertexDroppedButCountedInTheBox) {
-    // The fifth vertex does not repeat the first here, which shows both
-    // rules: four points stored, the box covers all five.
+    // The fifth vertex is dropped but counted in the box (it does not
+    // repeat the first here, to show both).
     Read r = readText(kHeader + boundary("XY: 0: 0, 100: 0, 100: 50, 0: 50, 0: 70"));
-    ASSERT_EQ(r.status, 0);
     const myShape* s = r.d->shapes[0];
     EXPECT_EQ(s->points.points(), (std::vector<oaPoint>{{0, 0}, {100, 0}, {100, 50}, {0, 50}}));
     EXPECT_EQ(*s->bbox, oaBox(0, 0, 100, 70));
     EXPECT_EQ(rects(s), (std::vector<oaBox>{{0, 0, 100, 50}}));
-    EXPECT_EQ(layout_top, 70);
 }
 
-TEST_F(Reader, ElementsThatAreNotRead) {
-    // Another layer: skipped, and its coordinates do not reach the extent.
-    Read r = readText(kHeader + boundary("XY: -500: -500, 9000: -500, 9000: 9000, -500: -500", 2) +
-                      boundary("XY: 0: 0, 10: 0, 10: 10, 0: 10, 0: 0"));
-    ASSERT_EQ(r.status, 0);
-    ASSERT_EQ(r.d->shapes.size(), 1u);
-    EXPECT_EQ(layout_left, 0);
+TEST_F(Reader, WhatIsReadAndWhatEndsTheReading) {
+    auto count = [&](const std::string& text) { return readText(kHeader + text).d->shapes.size(); };
+    const std::string sq = boundary(kSquare);
+    // Another layer is skipped (its extent too); a negative layer or an
+    // empty coordinate line ends the reading; a coordinate line without
+    // numbers stores nothing.
+    EXPECT_EQ(count(boundary("XY: -500: -500, 9000: 9000", 2) + sq), 1u);
     EXPECT_EQ(layout_right, 10);
-
-    // A negative layer ends the reading; what was read stays.
-    Read neg = readText(kHeader + boundary("XY: 0: 0, 10: 0, 10: 10, 0: 10, 0: 0") +
-                        boundary("XY: 0: 0, 10: 0, 10: 10, 0: 10, 0: 0", -3) +
-                        boundary("XY: 0: 0, 10: 0, 10: 10, 0: 10, 0: 0"));
-    EXPECT_EQ(neg.status, 0);
-    EXPECT_EQ(neg.d->shapes.size(), 1u);
-
-    // An empty coordinate line ends the reading as well.
-    Read empty = readText(kHeader + boundary("XY: 0: 0, 10: 0, 10: 10, 0: 10, 0: 0") +
-                          "BOUNDARY\nLAYER: 1\nDATATYPE: 0\n\nENDEL\n" +
-                          boundary("XY: 0: 0, 10: 0, 10: 10, 0: 10, 0: 0"));
-    EXPECT_EQ(empty.d->shapes.size(), 1u);
-
-    // A coordinate line without numbers stores nothing and reading goes on.
-    Read none = readText(kHeader + "BOUNDARY\nLAYER: 1\nDATATYPE: 0\nXY: none\nENDEL\n" +
-                         boundary("XY: 0: 0, 10: 0, 10: 10, 0: 10, 0: 0"));
-    EXPECT_EQ(none.d->shapes.size(), 1u);
+    EXPECT_EQ(count(sq + boundary(kSquare, -3) + sq), 1u);
+    EXPECT_EQ(count(sq + "BOUNDARY\nLAYER: 1\nDATATYPE: 0\n\nENDEL\n" + sq), 1u);
+    EXPECT_EQ(count("BOUNDARY\nLAYER: 1\nDATATYPE: 0\nXY: none\nENDEL\n" + sq), 1u);
+    // A last ENDEL without line end: the feature stays.
+    EXPECT_EQ(count(sq.substr(0, sq.size() - 1)), 1u);
+    // "BOX" in a structure name starts an element: the PATH after it is
+    // read (two vertices, one kept, no rectangles).
+    Read r = readText(kHeader + "STRNAME: VIABOX\nPATH\nLAYER: 1\nDATATYPE: 0\nXY: 1: 1, 5: 1\n");
+    ASSERT_EQ(r.d->shapes.size(), 1u);
+    EXPECT_EQ(*r.d->shapes[0]->bbox, oaBox(1, 1, 5, 1));
+    EXPECT_TRUE(r.d->shapes[0]->realBoxes.empty());
 }
 
-TEST_F(Reader, AnyLineWithBoxStartsAnElement) {
-    // "BOX" inside a structure name makes the PATH after it an element:
-    // two vertices, one kept, no rectangles.
-    Read r = readText(kHeader + boundary("XY: 0: 0, 10: 0, 10: 10, 0: 10, 0: 0") +
-                      "ENDSTR\nBGNSTR\nSTRNAME: VIABOX\nPATH\nLAYER: 1\nDATATYPE: 0\n"
-                      "XY: 100: 100, 500: 100\nENDEL\n");
-    ASSERT_EQ(r.status, 0);
-    ASSERT_EQ(r.d->shapes.size(), 2u);
-    EXPECT_EQ(*r.d->shapes[1]->bbox, oaBox(100, 100, 500, 100));
-    EXPECT_EQ(r.d->shapes[1]->points.getNumElements(), 1u);
-    EXPECT_TRUE(r.d->shapes[1]->realBoxes.empty());
-}
-
-TEST_F(Reader, FieldSplittingQuirks) {
+TEST_F(Reader, FieldSplitting) {
     // A tab is no separator: "\t100" is skipped as a non-number and the
     // numbers after it pair up shifted: (0,0) (100,0) (50,0) (50,0) (0,7).
     Read tab = readText(kHeader + boundary("XY: 0: 0, 100: 0,\t100: 50, 0: 50, 0: 0, 7"));
-    ASSERT_EQ(tab.status, 0);
     EXPECT_EQ(tab.d->shapes[0]->points.points(),
               (std::vector<oaPoint>{{0, 0}, {100, 0}, {50, 0}, {50, 0}}));
     EXPECT_EQ(*tab.d->shapes[0]->bbox, oaBox(0, 0, 100, 7));
-    EXPECT_TRUE(tab.d->shapes[0]->realBoxes.empty());
-
-    // A non-number after an x value is its y value 0; a tab before a y value
-    // is skipped like leading blanks.
-    Read y0 = readText(kHeader + boundary("XY: 0: abc, 100: 0, 100:\t40, 0: 40, 0: 0"));
-    ASSERT_EQ(y0.status, 0);
+    // A non-number after an x value is y 0; a tab before a y value is
+    // skipped like a blank; CR line ends are harmless.
+    Read y0 = readText(kHeader + boundary("XY: 0: abc, 100: 0, 100:\t40, 0: 40, 0: 0\r"));
     EXPECT_EQ(rects(y0.d->shapes[0]), (std::vector<oaBox>{{0, 0, 100, 40}}));
-
-    // Windows line ends are harmless.
-    Read crlf = readText(
-        "HEADER: 600\r\nBGNLIB\r\nLIBNAME: x\r\nUNITS: 0.001, 1e-09\r\nBGNSTR\r\n"
-        "STRNAME: top\r\nBOUNDARY\r\nLAYER: 1\r\nDATATYPE: 0\r\n"
-        "XY: 0: 0, 10: 0, 10: 10, 0: 10, 0: 0\r\nENDEL\r\n");
-    ASSERT_EQ(crlf.status, 0);
-    EXPECT_EQ(rects(crlf.d->shapes[0]), (std::vector<oaBox>{{0, 0, 10, 10}}));
-}
-
-TEST_F(Reader, LastLineWithoutLineEnd) {
-    // The feature is stored; the search for ENDEL ends the reading.
-    Read r = readText(kHeader +
-                      "BOUNDARY\nLAYER: 1\nDATATYPE: 0\n"
-                      "XY: 0: 0, 10: 0, 10: 10, 0: 10, 0: 0\nENDEL");
-    ASSERT_EQ(r.status, 0);
-    EXPECT_EQ(r.d->shapes.size(), 1u);
-    // A last line is never examined by a search: this element never starts.
-    Read s = readText(kHeader + boundary("XY: 0: 0, 10: 0, 10: 10, 0: 10, 0: 0") + "BOUNDARY");
-    EXPECT_EQ(s.d->shapes.size(), 1u);
-
-    testsupport::writeFile("k.txt", "a\nkey here");
-    std::ifstream in("k.txt");
-    MPLDesign d;
-    EXPECT_FALSE(d.ReadSearchUntil(in, "key", ""));
-    EXPECT_FALSE(d.ReadSearchUntil(in, "a", ""));  // at the end: stays false
-}
-
-TEST_F(Reader, SearchAndLayerLine) {
-    testsupport::writeFile("s.txt", "x\nLAYER: 12\nBOUNDARY\nLAYER:-7\nz\n");
-    std::ifstream in("s.txt");
-    MPLDesign d;
-    EXPECT_EQ(d.ReadLayerNum(in, "LAYER"), 12);
-    EXPECT_TRUE(d.ReadSearchUntil(in, "nothing", "BOUND"));
-    EXPECT_EQ(d.ReadLayerNum(in, "LAYER"), -7);
-    EXPECT_EQ(d.ReadLayerNum(in, "LAYER"), -1);  // end of file
 }
 
 TEST_F(Reader, FailuresEndTheRunWithOneMessage) {
-    struct Case {
-        const char* what;
-        std::string text;
-        int status;
-    };
-    const std::string ok = boundary("XY: 0: 0, 10: 0, 10: 10, 0: 10, 0: 0");
-    std::string indented = kHeader;
+    std::string indented = kHeader, noComma = kHeader;
     indented.replace(indented.find("UNITS"), 0, "  ");
-    std::string noComma = kHeader;
     noComma.replace(noComma.find("0.001,"), 6, "0.001");
-    const Case cases[] = {
-        {"odd number count", kHeader + boundary("XY: 0: 0, 10: 0, 10"), -1},
-        {"layer without number", kHeader + std::string("BOUNDARY\nLAYER:\n") + ok, -1},
-        {"no units line", "HEADER\nBGNLIB\nLIBNAME\nBGNSTR\nSTRNAME\n" + ok, -1},
-        {"indented units line", indented + ok, -1},
-        {"units without comma", noComma + ok, -1},
-        {"coordinate beyond 32 bits", kHeader + boundary("XY: 0: 0, 3000000000: 0"), -1},
-        {"overflowing number", kHeader + boundary("XY: 0: 0, 99999999999999999999999: 0"), -1},
+    const std::pair<const char*, std::string> cases[] = {
+        {"odd number count", kHeader + boundary("XY: 0: 0, 10: 0, 10")},
+        {"layer without number", kHeader + "BOUNDARY\nLAYER:\n" + boundary(kSquare)},
+        {"no units line", "HEADER\nBGNLIB\nLIBNAME\nBGNSTR\nSTRNAME\n" + boundary(kSquare)},
+        {"indented units line", indented + boundary(kSquare)},
+        {"units without comma", noComma + boundary(kSquare)},
+        {"beyond 32 bits", kHeader + boundary("XY: 0: 0, 3000000000: 0")},
+        {"beyond 64 bits", kHeader + boundary("XY: 0: 0, 99999999999999999999999: 0")},
     };
-    for (const Case& c : cases) {
-        Read r = readText(c.text);
-        EXPECT_EQ(r.status, c.status) << c.what;
-        EXPECT_EQ(r.message, "ERROR| in reading") << c.what;
-        EXPECT_EQ(r.out, "") << c.what;
+    for (const auto& c : cases) {
+        Read r = readText(c.second);
+        EXPECT_EQ(r.status, chromasect::kExitInternal) << c.first;
+        EXPECT_EQ(r.message, "ERROR| in reading") << c.first;
     }
-    // The largest coordinate that fits is read.
+    // The extreme coordinates that fit are read.
     Read edge = readText(kHeader + boundary("XY: -2147483648: 0, 2147483520: 0, 2147483520: 10, "
                                             "-2147483648: 10, 0: 0"));
-    EXPECT_EQ(edge.status, 0) << edge.message;
     EXPECT_EQ(*edge.d->shapes[0]->bbox, oaBox(-2147483647 - 1, 0, 2147483520, 10));
 
-    Read name = readPath("layout.txt");
-    EXPECT_EQ(name.status, chromasect::kExitUsage);
-    EXPECT_EQ(name.message, "ERROR| is not a ascii file");
-    Read missing = readPath("missing.ascii.txt");  // passes the name check
-    EXPECT_EQ(missing.status, chromasect::kExitUsage);
-    EXPECT_EQ(missing.message, "ERROR| cannot open file: missing.ascii.txt");
     std::filesystem::create_directory("dir.ascii");
-    Read directory = readPath("dir.ascii");
-    EXPECT_EQ(directory.status, chromasect::kExitUsage);
-    EXPECT_EQ(directory.message, "ERROR| cannot open file: dir.ascii");
+    const std::pair<const char*, const char*> files[] = {
+        {"layout.txt", "ERROR| is not a ascii file"},
+        {"missing.ascii.txt", "ERROR| cannot open file: missing.ascii.txt"},
+        {"dir.ascii", "ERROR| cannot open file: dir.ascii"},
+    };
+    for (const auto& f : files) {
+        Read r = readPath(f.first);
+        EXPECT_EQ(r.status, chromasect::kExitUsage) << f.first;
+        EXPECT_EQ(r.message, f.second);
+    }
+    // The process ends with the message as its last line.
+    testsupport::writeFile("bad.ascii", kHeader + boundary("XY: 0: 0, 10"));
+    testsupport::RunResult run =
+        testsupport::runCommand(testsupport::binaryPath() + " -inlib bad.ascii");
+    EXPECT_EQ(run.status, 255);
+    EXPECT_EQ(run.out.substr(run.out.rfind("ERROR|")), "ERROR| in reading\n");
 }
 
-// Malformed input never crashes or hangs: every outcome is a result or
-// one "ERROR| " message with a nonzero status.
+// Malformed input never crashes or hangs: every outcome is a result or one
+// "ERROR| " message with a nonzero status.
 void expectResultOrError(const Read& r, const std::string& what) {
     if (r.status == 0) {
         EXPECT_NE(r.out.find("STAT | After read all wires, wire# = "), std::string::npos) << what;
@@ -298,83 +228,41 @@ void expectResultOrError(const Read& r, const std::string& what) {
 TEST_F(Reader, MalformedInputGivesResultOrOneError) {
     const std::string small =
         testsupport::readFile(testsupport::sourceDir() + "/examples/small.ascii");
-    // Every truncation of the small example.
-    for (size_t n = 0; n <= small.size(); n += 7) {
-        Read r = readText(small.substr(0, n));
-        expectResultOrError(r, "truncated at " + std::to_string(n));
-    }
+    for (size_t n = 0; n <= small.size(); n += 7)
+        expectResultOrError(readText(small.substr(0, n)), "truncated at " + std::to_string(n));
     std::mt19937 rng(3);
-    auto junk = [&](size_t n) {
-        std::string s(n, '\0');
-        for (char& c : s) c = char(rng() % 256);
-        return s;
-    };
-    // Binary junk alone, after the header, and inside an element.
-    expectResultOrError(readText(junk(100000)), "binary junk");
-    expectResultOrError(readText(kHeader + junk(100000)), "junk after header");
-    expectResultOrError(readText(kHeader + "BOUNDARY\nLAYER: 1\nDATATYPE: 0\n" + junk(5000)),
-                        "junk as coordinates");
-    // Garbage lines between elements.
+    std::string junk(100000, '\0');
+    for (char& c : junk) c = char(rng() % 256);
+    expectResultOrError(readText(junk), "binary junk");
+    expectResultOrError(readText(kHeader + junk), "junk after header");
+    expectResultOrError(readText(kHeader + "BOUNDARY\nLAYER: 1\nDATATYPE: 0\n" + junk), "junk xy");
     std::string garbage = kHeader;
-    for (int i = 0; i < 200; ++i) {
-        garbage += "ENDEL BOUNDARY ::,, -- 12: LAYER XY:: 5\n";
-        garbage += boundary("XY: 0: 0, 10: 0, 10: 10, 0: 10, 0: 0");
-    }
+    for (int i = 0; i < 200; ++i)
+        garbage += "ENDEL BOUNDARY ::,, -- 12: LAYER XY:: 5\n" + boundary(kSquare);
     expectResultOrError(readText(garbage), "garbage lines");
-    // Huge coordinates that still fit after scaling.
+    // Huge coordinates that fit once scaled.
     std::string header = kHeader;
     header.replace(header.find("1e-09"), 5, "1e-12");
-    Read huge = readText(header + boundary("XY: 0: 0, 2000000000000: 0, 2000000000000: 9000, "
-                                           "0: 9000, 0: 0"));
+    Read huge = readText(header + boundary("XY: 0: 0, 2000000000000: 0, 2000000000000: 9, 0: 9"));
     ASSERT_EQ(huge.status, 0) << huge.message;
     EXPECT_NEAR(huge.d->shapes[0]->bbox->right(), 2000000000, 1000);
-}
 
-TEST_F(Reader, MegabyteLinesAreReadWhole) {
-    std::mt19937 rng(11);
-    // A self-crossing rectilinear outline of 100000 vertices on one line.
+    // Megabyte lines: a self-crossing rectilinear outline of 100000
+    // vertices, and a line of junk words.
     std::string walk = "XY:";
-    int x = 0, y = 0;
-    for (int i = 0; i < 100000; ++i) {
-        if (i % 2)
-            x = int(rng() % 30000);
-        else
-            y = int(rng() % 30000);
+    for (int i = 0, x = 0, y = 0; i < 100000; ++i) {
+        (i % 2 ? x : y) = int(rng() % 30000);
         walk += " " + std::to_string(x) + ": " + std::to_string(y) + ",";
     }
     ASSERT_GT(walk.size(), 1000000u);
-    Read r = readText(kHeader + boundary(walk) + boundary("XY: 0: 0, 10: 0, 10: 10, 0: 10, 0: 0"));
+    Read r = readText(kHeader + boundary(walk) + boundary(kSquare));
     ASSERT_EQ(r.status, 0) << r.message;
     ASSERT_EQ(r.d->shapes.size(), 2u);
     EXPECT_EQ(r.d->shapes[0]->points.getNumElements(), 99999u);
-
-    // A megabyte of separators and words on a layer line and a units line.
-    const std::string filler(1 << 20, ':');
-    Read layer = readText(kHeader + "BOUNDARY\nLAYER" + filler + "1\nDATATYPE\n" +
-                          "XY: 0: 0, 10: 0, 10: 10, 0: 10, 0: 0\nENDEL\n");
-    ASSERT_EQ(layer.status, 0) << layer.message;
-    EXPECT_EQ(layer.d->shapes.size(), 1u);
-    Read units =
-        readText("HEADER\nBGNLIB\nLIBNAME\nUNITS: 0.001, 1e-09" + std::string(1 << 20, 'x') +
-                 "\nBGNSTR\nSTRNAME: t\n" + boundary("XY: 0: 0, 10: 0, 10: 10, 0: 10, 0: 0"));
-    ASSERT_EQ(units.status, 0) << units.message;
-    EXPECT_EQ(units.d->shapes.size(), 1u);
-    // A megabyte line of junk as coordinates.
-    std::string junkLine(1 << 20, 'q');
-    for (size_t i = 0; i < junkLine.size(); i += 97) junkLine[i] = ' ';
-    expectResultOrError(readText(kHeader + boundary("XY: " + junkLine)), "junk line");
-}
-
-// The process itself: the message is the last line and the status nonzero.
-TEST_F(Reader, ProcessExitStatusOnErrors) {
-    testsupport::writeFile("bad.ascii", kHeader + boundary("XY: 0: 0, 10"));
-    testsupport::RunResult r =
-        testsupport::runCommand(testsupport::binaryPath() + " -inlib bad.ascii -layer 1");
-    EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.out.substr(r.out.rfind("ERROR|")), "ERROR| in reading\n");
-    r = testsupport::runCommand(testsupport::binaryPath() + " -inlib nothere.ascii");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out.substr(r.out.rfind("ERROR|")), "ERROR| cannot open file: nothere.ascii\n");
+    std::string words(1 << 20, 'q');
+    for (size_t i = 0; i < words.size(); i += 97) words[i] = ' ';
+    expectResultOrError(readText(kHeader + boundary("XY: " + words)), "junk line");
+    expectResultOrError(readText(kHeader + "BOUNDARY\nLAYER" + words + "\n"), "long layer line");
 }
 
 // The real layouts read with the wire counts their README states, and every
