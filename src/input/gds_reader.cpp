@@ -182,7 +182,6 @@ private:
     float factor_;
     LayerReport& report_;
     std::vector<StructureInfo> info_;
-    std::vector<size_t> tops_;
     std::vector<int64_t> flatCount_;  // shapes of one instance, saturated
     RectilinearMerge merge_;
     size_t current_ = 0;  // structure being emitted, for messages
@@ -287,9 +286,9 @@ void Flattener::orderAndCount() {
         flatCount_[s] = std::min(count, kMaxFlatShapes + 1);
     }
     for (size_t s = 0; s < n; ++s)
-        if (!referenced[s] && !info_[s].ignored) tops_.push_back(s);
+        if (!referenced[s] && !info_[s].ignored) report_.tops.push_back(s);
     int64_t total = 0;
-    for (size_t s : tops_) total = std::min(total + flatCount_[s], kMaxFlatShapes + 1);
+    for (size_t s : report_.tops) total = std::min(total + flatCount_[s], kMaxFlatShapes + 1);
     if (total > kMaxFlatShapes)
         fatal(kExitUsage, "ERROR| flattening layer " + std::to_string(layer_) +
                               " of the GDSII library would make more than " +
@@ -301,8 +300,8 @@ void Flattener::orderAndCount() {
 // however often its structure is placed.
 void Flattener::reportSkipped() {
     std::vector<bool> seen(info_.size(), false);
-    std::vector<size_t> stack(tops_.rbegin(), tops_.rend());
-    for (size_t s : tops_) seen[s] = true;
+    std::vector<size_t> stack(report_.tops.rbegin(), report_.tops.rend());
+    for (size_t s : report_.tops) seen[s] = true;
     std::vector<size_t> reached;
     while (!stack.empty()) {
         const size_t s = stack.back();
@@ -349,7 +348,6 @@ int Flattener::scale(int64_t v, size_t s) const {
 }
 
 void Flattener::emit(const Element& e, const Transform& t) {
-    ++report_.flatShapes;
     if (e.kind != ElementKind::Path) {
         std::vector<oaPoint> ring;
         for (const Point& p : ringOf(e)) {
@@ -452,28 +450,11 @@ std::vector<MergedPolygon> Flattener::run() {
     index();
     orderAndCount();
     reportSkipped();
-    for (size_t s : tops_) visit(s, Transform(), 0);
+    for (size_t s : report_.tops) visit(s, Transform(), 0);
     return merge_.polygons();
 }
 
 }  // namespace
-
-std::vector<size_t> topStructures(const Library& lib) {
-    std::vector<size_t> tops;
-    std::map<std::string, size_t> byName;
-    std::vector<bool> referenced(lib.structures.size(), false);
-    for (size_t s = 0; s < lib.structures.size(); ++s)
-        if (!byName.emplace(lib.structures[s].name, s).second) referenced[s] = true;
-    for (const Structure& st : lib.structures)
-        for (const Element& e : st.elements) {
-            if (e.kind != ElementKind::SRef && e.kind != ElementKind::ARef) continue;
-            auto it = byName.find(e.sname);
-            if (it != byName.end()) referenced[it->second] = true;
-        }
-    for (size_t s = 0; s < lib.structures.size(); ++s)
-        if (!referenced[s]) tops.push_back(s);
-    return tops;
-}
 
 std::vector<MergedPolygon> mergedLayer(const Library& lib, int layer, float factor,
                                        LayerReport* report) {
@@ -493,12 +474,12 @@ void Design::ReadGDSII() {
     std::vector<MergedPolygon> polygons;
     {  // the library goes before the features are made: large layouts need the memory
         const gdsii::Library lib = gdsii::readLibraryFile(inputFile);
-        polygons = gdsii::mergedLayer(lib, layer, gdsii::nanometreFactor(lib.dbUnit));
+        gdsii::LayerReport report;
+        polygons = gdsii::mergedLayer(lib, layer, gdsii::nanometreFactor(lib.dbUnit), &report);
         inputLibName = lib.name;
         inputUserUnit = lib.userUnit;
         inputDbUnit = lib.dbUnit;
-        const std::vector<size_t> tops = gdsii::topStructures(lib);
-        inputStructName = tops.empty() ? std::string("top") : lib.structures[tops[0]].name;
+        inputStructName = report.tops.empty() ? std::string("top") : lib.structures[report.tops[0]].name;
     }
 
     for (const MergedPolygon& m : polygons) {

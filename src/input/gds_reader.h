@@ -30,14 +30,11 @@ bool isGdsiiName(const std::string& name);
 // precision, stored as a float.
 float nanometreFactor(double dbUnitMetres);
 
-// Indices of the structures that no other structure references, in file
-// order. A second structure of an already used name is never a top
-// structure (the flattening ignores it).
-std::vector<size_t> topStructures(const Library& lib);
-
 struct LayerReport {
-    size_t flatShapes = 0;  // shapes that went into the merge
-    int nonManhattan = 0;   // skipped elements of the layer, counted once each
+    // The structures that no other references, in file order. A second
+    // structure of an already used name is ignored and never one of them.
+    std::vector<size_t> tops;
+    int nonManhattan = 0;  // skipped elements of the layer, counted once each
     int degenerate = 0;
     int skippedReferences = 0;
 };

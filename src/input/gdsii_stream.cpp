@@ -342,9 +342,7 @@ Library parseLibrary(const uint8_t* data, size_t size) {
                 current = &lib.structures.back();
                 break;
             default:
-                if (outerRecord(r.type) && r.type != BGNLIB)
-                    corrupt(recordName(r.type) + " outside a structure", r.offset);
-                if (r.type == ENDEL || r.type == ENDSTR)
+                if ((outerRecord(r.type) && r.type != BGNLIB) || r.type == ENDEL)
                     corrupt(recordName(r.type) + " outside a structure", r.offset);
                 break;  // library options (reference libraries, fonts, ...)
         }

@@ -62,17 +62,6 @@ std::string printable(const std::string& s) {
     return out;
 }
 
-oaBox bounds(const std::vector<oaPoint>& ring) {
-    oaBox b(ring[0].x(), ring[0].y(), ring[0].x(), ring[0].y());
-    for (const oaPoint& p : ring) {
-        b.left() = std::min(b.left(), p.x());
-        b.bottom() = std::min(b.bottom(), p.y());
-        b.right() = std::max(b.right(), p.x());
-        b.top() = std::max(b.top(), p.y());
-    }
-    return b;
-}
-
 std::vector<oaPoint> boxRing(const oaBox& b) {
     return {oaPoint(b.left(), b.bottom()), oaPoint(b.left(), b.top()), oaPoint(b.right(), b.top()),
             oaPoint(b.right(), b.bottom())};
@@ -188,7 +177,7 @@ std::map<int, size_t> writeLayout(const std::string& path, LayoutFormat format,
         producer([&](int datatype, const std::vector<oaPoint>& ring) {
             MergedPolygon whole;
             whole.outline = ring;
-            whole.bbox = bounds(ring);
+            whole.bbox = boundsOf(ring);
             for (const std::vector<oaPoint>& part : ringsForStream(whole, gdsii::kMaxXYPoints)) {
                 e.datatype = datatype;
                 e.xy.clear();

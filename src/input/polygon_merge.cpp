@@ -33,17 +33,6 @@ bool straightThrough(const oaPoint& a, const oaPoint& b, const oaPoint& c) {
     return ux * vy - uy * vx == 0 && ux * vx + uy * vy > 0;
 }
 
-oaBox boundsOf(const std::vector<oaPoint>& ring) {
-    oaBox b(ring[0].x(), ring[0].y(), ring[0].x(), ring[0].y());
-    for (const oaPoint& p : ring) {
-        b.left() = std::min(b.left(), p.x());
-        b.bottom() = std::min(b.bottom(), p.y());
-        b.right() = std::max(b.right(), p.x());
-        b.top() = std::max(b.top(), p.y());
-    }
-    return b;
-}
-
 bool ringBefore(const std::vector<oaPoint>& a, const std::vector<oaPoint>& b) {
     const oaBox ba = boundsOf(a), bb = boundsOf(b);
     if (ba.bottom() != bb.bottom()) return ba.bottom() < bb.bottom();
@@ -81,6 +70,17 @@ bool simpleRing(const std::vector<oaPoint>& r) {
 
 }  // namespace
 
+oaBox boundsOf(const std::vector<oaPoint>& ring) {
+    oaBox b(ring[0].x(), ring[0].y(), ring[0].x(), ring[0].y());
+    for (const oaPoint& p : ring) {
+        b.left() = std::min(b.left(), p.x());
+        b.bottom() = std::min(b.bottom(), p.y());
+        b.right() = std::max(b.right(), p.x());
+        b.top() = std::max(b.top(), p.y());
+    }
+    return b;
+}
+
 long long doubledSignedArea(const std::vector<oaPoint>& ring) {
     long long a = 0;
     const size_t n = ring.size();
@@ -93,27 +93,22 @@ long long doubledSignedArea(const std::vector<oaPoint>& ring) {
 }
 
 std::vector<oaPoint> normalizedRing(const std::vector<oaPoint>& ring, bool clockwise) {
-    std::vector<oaPoint> r = withoutRepeats(ring);
-    // Collinear vertices go until none is left, across the wrap as well.
-    for (bool changed = true; changed && r.size() > 2;) {
-        changed = false;
-        std::vector<oaPoint> out;
-        out.reserve(r.size());
-        for (const oaPoint& p : r) {
-            while (out.size() >= 2 && straightThrough(out[out.size() - 2], out.back(), p)) out.pop_back();
-            out.push_back(p);
+    std::vector<oaPoint> r;
+    r.reserve(ring.size());
+    for (const oaPoint& p : withoutRepeats(ring)) {
+        while (r.size() >= 2 && straightThrough(r[r.size() - 2], r.back(), p)) r.pop_back();
+        r.push_back(p);
+    }
+    // Only the vertices next to the wrap can still run straight through.
+    for (bool again = true; again && r.size() > 2;) {
+        again = false;
+        if (straightThrough(r[r.size() - 2], r.back(), r[0])) {
+            r.pop_back();
+            again = true;
+        } else if (straightThrough(r.back(), r[0], r[1])) {
+            r.erase(r.begin());
+            again = true;
         }
-        while (out.size() > 2 && straightThrough(out[out.size() - 2], out.back(), out[0])) {
-            out.pop_back();
-            changed = true;
-        }
-        while (out.size() > 2 && straightThrough(out.back(), out[0], out[1])) {
-            out.erase(out.begin());
-            changed = true;
-        }
-        if (out.size() != r.size()) changed = true;
-        r.swap(out);
-        if (!changed) break;
     }
     if (r.size() < 3) return r;
     const long long area = doubledSignedArea(r);

@@ -65,6 +65,9 @@ private:
 // its lowest, then leftmost vertex.
 std::vector<oaPoint> normalizedRing(const std::vector<oaPoint>& ring, bool clockwise);
 
+// Bounding box of a ring of at least one point.
+oaBox boundsOf(const std::vector<oaPoint>& ring);
+
 // Twice the signed area (positive for counter-clockwise), in 64 bits.
 long long doubledSignedArea(const std::vector<oaPoint>& ring);
 
