@@ -70,21 +70,31 @@ std::vector<oaPoint> boxRing(const oaBox& b) {
 bool validColor(int c) { return c >= 0 && c < NUM_COLORS; }
 int datatypeOf(int color) { return validColor(color) ? color + 1 : kUncolouredDatatype; }
 
-// The feature's area as rings without holes. Its outline is exact unless the
-// polygon had holes, which show as real boxes covering less than the outline.
+// True when the real boxes cover exactly the outline's area: then the
+// outline is the feature. Otherwise the polygon had holes, or its boxes are
+// not a tiling of it.
+bool boxesTileOutline(const myShape* s) {
+    long long boxArea = 0;
+    for (const myBox* b : s->realBoxes) boxArea += b->box->getWidth() * b->box->getHeight();
+    return 2 * boxArea == std::llabs(doubledSignedArea(s->points.points()));
+}
+
+// Boxes of a feature as rings without holes, never outside its outline.
+std::vector<std::vector<oaPoint> > ringsWithin(const myShape* s, const std::vector<myBox*>& boxes) {
+    RectilinearMerge m;
+    for (const myBox* b : boxes) m.addBox(*b->box);
+    if (boxesTileOutline(s)) return m.ringsWithoutHoles();
+    RectilinearMerge outline;
+    outline.addRing(s->points.points());
+    return m.intersection(outline).ringsWithoutHoles();
+}
+
+// The feature's area as rings without holes: its outline, unless that would
+// cover a hole.
 std::vector<std::vector<oaPoint> > featureRings(const myShape* s) {
-    std::vector<oaPoint> outline = s->points.points();
-    if (outline.size() < 3) return {};
-    if (!s->realBoxes.empty()) {
-        long long boxArea = 0;
-        for (const myBox* b : s->realBoxes) boxArea += b->box->getWidth() * b->box->getHeight();
-        if (2 * boxArea != std::llabs(doubledSignedArea(outline))) {
-            RectilinearMerge m;
-            for (const myBox* b : s->realBoxes) m.addBox(*b->box);
-            return m.ringsWithoutHoles();
-        }
-    }
-    return {outline};
+    if (s->points.getNumElements() < 3) return {};
+    if (s->realBoxes.empty() || boxesTileOutline(s)) return {s->points.points()};
+    return ringsWithin(s, s->realBoxes);
 }
 
 // Per axis the span between the two intervals: their gap when apart, their
@@ -139,11 +149,10 @@ void forEachDecomposedShape(const Design& d, const RingSink& sink) {
             continue;
         }
         // Cut by stitches: the pieces of each mask, merged where they touch.
-        std::map<int, RectilinearMerge> byDatatype;
-        for (const myBox* p : s->myBoxes) byDatatype[datatypeOf(p->color)].addBox(*p->box);
+        std::map<int, std::vector<myBox*> > byDatatype;
+        for (myBox* p : s->myBoxes) byDatatype[datatypeOf(p->color)].push_back(p);
         for (const auto& entry : byDatatype)
-            for (const std::vector<oaPoint>& ring : entry.second.ringsWithoutHoles())
-                sink(entry.first, ring);
+            for (const std::vector<oaPoint>& ring : ringsWithin(s, entry.second)) sink(entry.first, ring);
     }
     for (const auto& c : d.conflicts)
         sink(kConflictDatatype, boxRing(markerBetween(*c.first->box, *c.second->box)));

@@ -225,13 +225,18 @@ std::vector<oaBox> RectilinearMerge::rectangles() const {
 }
 
 RectilinearMerge RectilinearMerge::clipped(const oaBox& box) const {
+    RectilinearMerge window;
+    window.addBox(box);
+    return intersection(window);
+}
+
+RectilinearMerge RectilinearMerge::intersection(const RectilinearMerge& other) const {
     using namespace gtl::operators;
-    RectilinearMerge out;
-    Set window;
-    window.insert(gtl::rectangle_data<int>(box.left(), box.bottom(), box.right(), box.top()));
-    Set mine = set_;
+    Set mine = set_, theirs = other.set_;
     mine.clean();
-    gtl::assign(out.set_, mine & window);
+    theirs.clean();
+    RectilinearMerge out;
+    gtl::assign(out.set_, mine & theirs);
     return out;
 }
 

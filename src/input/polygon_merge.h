@@ -51,6 +51,8 @@ public:
     std::vector<oaBox> rectangles() const;
     // The part inside the box.
     RectilinearMerge clipped(const oaBox& box) const;
+    // The part also in other.
+    RectilinearMerge intersection(const RectilinearMerge& other) const;
     // The area of a merged polygon: its outline less its holes.
     static RectilinearMerge fromPolygon(const MergedPolygon& polygon);
 

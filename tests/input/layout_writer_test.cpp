@@ -146,15 +146,33 @@ TEST_F(DecomposedLayout, TextDumpIsWrittenInTheReadersFormat) {
     EXPECT_FLOAT_EQ(h.dbUnit, 1e-9);
 }
 
-TEST_F(DecomposedLayout, FeatureWithAHoleKeepsItsHole) {
+TEST_F(DecomposedLayout, FeaturesAreWrittenAsTheirMetalNeverBeyondIt) {
     // A square ring: the outline alone would cover the hole.
     feature({{0, 0}, {0, 30}, {30, 30}, {30, 0}},
             {oaBox(0, 0, 30, 10), oaBox(0, 20, 30, 30), oaBox(0, 10, 10, 20), oaBox(20, 10, 30, 20)},
             0);
+    // A polygon of a real layout (c1908) with rectangles that overlap and
+    // reach beyond it, as a corner-set cut once made of it: the masks must
+    // still show the polygon itself.
+    const Ring outline = {{27800, 2220}, {27800, 2620}, {27820, 2620}, {27820, 2980}, {27720, 2980},
+                          {27720, 2960}, {27640, 2960}, {27640, 3040}, {27660, 3040}, {27660, 3180},
+                          {27640, 3180}, {27640, 3980}, {27720, 3980}, {27720, 3040}, {27880, 3040},
+                          {27880, 2220}};
+    const std::vector<oaBox> rects = {oaBox(27800, 2220, 27880, 2620), oaBox(27820, 2620, 27880, 2980),
+                                      oaBox(27640, 2960, 27720, 3040), oaBox(27720, 2980, 27880, 3980),
+                                      oaBox(27660, 3040, 27880, 3180), oaBox(27640, 3180, 27880, 3980)};
+    myShape* s = feature(outline, rects, 1);
+    for (size_t i = 0; i < rects.size(); ++i) piece(s, rects[i], i == 0 ? 1 : 0);
     const auto out = shapes();
-    ASSERT_EQ(out.size(), 1u);
+    ASSERT_GE(out.size(), 3u);
     EXPECT_EQ(out[0].first, 1);
     EXPECT_EQ(std::llabs(doubledSignedArea(out[0].second)), 2LL * (900 - 100));
+    RectilinearMerge written;
+    for (size_t i = 1; i < out.size(); ++i) written.addRing(out[i].second);
+    RectilinearMerge polygon;
+    polygon.addRing(outline);
+    ASSERT_EQ(written.polygons().size(), 1u);
+    EXPECT_EQ(written.polygons()[0].outline, polygon.polygons()[0].outline);
 }
 
 TEST(StreamRings, LargePolygonsAreCutIntoPartsThatFit) {
