@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 
@@ -8,6 +9,11 @@
 namespace chromasect {
 
 int chromasectMain(int argc, char** argv) {
+    // A multithreaded BLAS sums in an order that depends on the thread count,
+    // which would make the SDP solver's answers, and so the colouring, differ
+    // between machines; one thread is also the fastest at these sizes. A
+    // value the user set is kept.
+    setenv("OPENBLAS_NUM_THREADS", "1", 0);
     printWelcomeV2();
     auto design = std::make_unique<MPLDesign>();
     int status = 0;

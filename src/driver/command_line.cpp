@@ -10,6 +10,8 @@
 #include "geometry/params.h"
 
 namespace {
+const int kMaxSpacing = 46340;  // largest n with n * n <= INT_MAX
+
 // Leading base-10 digits as an int, 0 without any; out-of-range values
 // saturate instead of being undefined.
 int readInt(const char* s) {
@@ -39,6 +41,13 @@ bool Design::parseParametersV2(int argc, char** argv) {
             layer = readInt(value);
         } else if (hasValue && std::strcmp(option, "-mindp") == 0) {
             MINDPLDIST = readInt(value);
+            // Squared spacings are compared in 32 bits; beyond this they
+            // would saturate and every pair would seem to conflict.
+            if (MINDPLDIST > kMaxSpacing) {
+                std::printf("ERROR| -mindp must be at most %d\n", kMaxSpacing);
+                parseFailed = true;
+                return false;
+            }
         } else if (hasValue && std::strcmp(option, "-alpha") == 0) {
             alpha = std::strtod(value, nullptr);
         } else if (hasValue && std::strcmp(option, "-beta") == 0) {

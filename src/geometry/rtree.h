@@ -23,7 +23,7 @@ class RTree {
     static_assert(NumDims > 0, "at least one dimension");
     static_assert(MaxNodes > MinNodes && MinNodes > 0, "node fill bounds");
 
-public:
+  public:
     // A search callback: gets each found item and the caller's context;
     // returning false stops the search.
     typedef bool (*SearchCallback)(DataT data, void* context);
@@ -101,7 +101,7 @@ public:
         return radius * radius * m_unitSphereVolume;
     }
 
-protected:
+  protected:
     // Work area of one split.
     struct PartitionVars {
         static const int kNotTaken = -1;
@@ -235,8 +235,10 @@ protected:
         *newNode = new Node();
         (*newNode)->level = level;
         for (int i = 0; i < pv.total; ++i) {
-            if (pv.partition[i] == 0) AddBranch(pv.branchBuf[i], node, nullptr);
-            else if (pv.partition[i] == 1) AddBranch(pv.branchBuf[i], *newNode, nullptr);
+            if (pv.partition[i] == 0)
+                AddBranch(pv.branchBuf[i], node, nullptr);
+            else if (pv.partition[i] == 1)
+                AddBranch(pv.branchBuf[i], *newNode, nullptr);
         }
     }
 
@@ -252,8 +254,8 @@ protected:
 
         PickSeeds(pv);
 
-        while (pv->count[0] + pv->count[1] < pv->total &&
-               pv->count[0] < pv->total - pv->minFill && pv->count[1] < pv->total - pv->minFill) {
+        while (pv->count[0] + pv->count[1] < pv->total && pv->count[0] < pv->total - pv->minFill &&
+               pv->count[1] < pv->total - pv->minFill) {
             RealT biggestDiff = RealT(-1);
             int chosen = 0, betterGroup = 0;
             for (int i = 0; i < pv->total; ++i) {
@@ -315,8 +317,10 @@ protected:
     void Classify(int index, int group, PartitionVars* pv) {
         pv->partition[index] = group;
         pv->taken[index] = true;
-        if (pv->count[group] == 0) pv->cover[group] = pv->branchBuf[index].rect;
-        else pv->cover[group] = CombineRect(pv->branchBuf[index].rect, pv->cover[group]);
+        if (pv->count[group] == 0)
+            pv->cover[group] = pv->branchBuf[index].rect;
+        else
+            pv->cover[group] = CombineRect(pv->branchBuf[index].rect, pv->cover[group]);
         pv->area[group] = RectSphericalVolume(pv->cover[group]);
         ++pv->count[group];
     }
@@ -348,7 +352,7 @@ protected:
     Node* m_root;
     RealT m_unitSphereVolume;
 
-private:
+  private:
     // Volume of the unit ball for the dimension count, as single-precision
     // constants (3.141593 in two dimensions).
     static RealT unitSphereVolume() {

@@ -10,7 +10,7 @@
 typedef RTree<myShape*, int, 2, float, 8, 4> ShapeRTree;
 
 class WireRTree : public ShapeRTree {
-public:
+  public:
     WireRTree() = default;
 
     // Inserts the feature under its bounding box. The same feature inserted

@@ -17,8 +17,15 @@ namespace {
 // of ordinary features that beats any index.
 const uint32_t kDirectLimit = 64;
 
-// More passes than this mean the set is not shrinking towards empty.
-uint64_t passLimit(uint64_t corners) { return corners * corners; }
+// A simple rectilinear polygon of n corners is cut in at most 2n passes:
+// every pass consumes one bottom edge, and a pass adds more bottom edges
+// than it consumes only through corners strictly inside its span on its
+// top row, each of which can serve so once. A self-intersecting outline
+// (its even-odd region) may need on the order of n^2 rectangles; such input
+// is refused rather than cut into millions of pieces.
+uint64_t passLimit(uint64_t corners) {
+    return 4 * corners + 4;
+}
 
 }  // namespace
 
@@ -69,6 +76,25 @@ bool CutCornersDirect(oaPointArray& points, std::vector<oaBox>& rects) {
                 haveYm = true;
             }
         }
+        // A row below that whose corners left of the span are odd in number
+        // carries an edge across the whole span (its ends lie outside it):
+        // the region ends there although no corner marks it.
+        std::vector<int> band;
+        for (uint32_t i = 0; i < n; ++i) {
+            const oaPoint& p = points[i];
+            if (p.x() < xk && p.y() > yk && (!haveYm || p.y() < ym)) band.push_back(p.y());
+        }
+        std::sort(band.begin(), band.end());
+        for (size_t i = 0; i < band.size();) {
+            size_t j = i;
+            while (j < band.size() && band[j] == band[i]) ++j;
+            if ((j - i) % 2 == 1) {
+                ym = band[i];
+                haveYm = true;
+                break;
+            }
+            i = j;
+        }
         if (!haveYm) return false;
 
         rects.push_back(oaBox(xk, yk, xl, ym));
@@ -88,7 +114,7 @@ namespace {
 // lowest corner above the row within a span of columns. Every corner that
 // ever exists has the x of an input corner, so the columns are fixed.
 class IndexedCorners {
-public:
+  public:
     explicit IndexedCorners(const oaPointArray& pts) {
         const uint32_t n = pts.getNumElements();
         xs_.reserve(n);
@@ -99,6 +125,7 @@ public:
         leaves_ = 1;
         while (leaves_ < xs_.size()) leaves_ *= 2;
         tree_.assign(2 * leaves_, kEmpty);
+        workBudget_ = (uint64_t(1) << 22) + 64 * uint64_t(n);
         occ_.reserve(n);
         for (uint32_t i = 0; i < n; ++i) append(occ_[key(pts[i].x(), pts[i].y())], pts[i]);
     }
@@ -106,7 +133,7 @@ public:
     size_t size() const { return alive_; }
 
     // The next cut, or false when there is none (see CutCornersDirect).
-    bool nextCut(oaBox& cut) const {
+    bool nextCut(oaBox& cut) {
         auto low = rows_.begin();
         const int yk = low->first, xk = low->second;
         auto right = std::next(low);
@@ -120,9 +147,30 @@ public:
         const std::set<int>& own = columns_[ck];
         auto above = own.upper_bound(yk);
         if (above != own.end()) ym = std::min<int64_t>(ym, *above);
-        if (ym == kEmpty) return false;
-        cut = oaBox(xk, yk, xl, static_cast<int>(ym));
-        return true;
+        // Rows below that with an odd number of corners left of the span
+        // carry an edge across the whole span. Columns left of xk hold
+        // nothing on row yk either, so their minimum is the first such row.
+        const int64_t firstLeft = rangeMin(0, ck);
+        if (firstLeft >= ym) return finish(cut, xk, yk, xl, ym);
+        auto it =
+            rows_.lower_bound(std::make_pair(int(firstLeft), std::numeric_limits<int>::min()));
+        while (it != rows_.end() && it->first < ym) {
+            // Scanning the band is linear in the worst case; outlines that
+            // make it add up beyond this budget are refused.
+            if (++work_ > workBudget_) return false;
+            const int row = it->first;
+            size_t count = 0;
+            for (; it != rows_.end() && it->first == row && it->second < xk; ++it) {
+                count += multiplicity(it->second, row);
+                ++work_;
+            }
+            if (count % 2 == 1) {
+                ym = row;
+                break;
+            }
+            it = rows_.upper_bound(std::make_pair(row, std::numeric_limits<int>::max()));
+        }
+        return finish(cut, xk, yk, xl, ym);
     }
 
     void toggle(int x, int y) {
@@ -149,7 +197,7 @@ public:
             if (alive_flag_[i]) pts.append(seq_[i]);
     }
 
-private:
+  private:
     static constexpr int64_t kEmpty = std::numeric_limits<int64_t>::max();
 
     struct Occurrences {
@@ -168,6 +216,17 @@ private:
         ++alive_;
     }
 
+    static bool finish(oaBox& cut, int xk, int yk, int xl, int64_t ym) {
+        if (ym == kEmpty) return false;
+        cut = oaBox(xk, yk, xl, static_cast<int>(ym));
+        return true;
+    }
+
+    size_t multiplicity(int x, int y) const {
+        auto it = occ_.find(key(x, y));
+        return it == occ_.end() ? 0 : it->second.index.size() - it->second.head;
+    }
+
     static uint64_t key(int x, int y) {
         return (uint64_t(uint32_t(x)) << 32) | uint64_t(uint32_t(y));
     }
@@ -178,8 +237,10 @@ private:
 
     void updateColumn(size_t c, int y, bool add) {
         std::set<int>& ys = columns_[c];
-        if (add) ys.insert(y);
-        else ys.erase(y);
+        if (add)
+            ys.insert(y);
+        else
+            ys.erase(y);
         size_t i = c + leaves_;
         tree_[i] = ys.empty() ? kEmpty : *ys.begin();
         for (i /= 2; i >= 1; i /= 2) tree_[i] = std::min(tree_[2 * i], tree_[2 * i + 1]);
@@ -214,8 +275,10 @@ private:
         seq_.swap(seq);
         alive_flag_.assign(seq_.size(), 1);
         for (auto it = occ_.begin(); it != occ_.end();) {
-            if (it->second.index.empty()) it = occ_.erase(it);
-            else ++it;
+            if (it->second.index.empty())
+                it = occ_.erase(it);
+            else
+                ++it;
         }
     }
 
@@ -228,6 +291,8 @@ private:
     std::vector<oaPoint> seq_;
     std::vector<char> alive_flag_;
     size_t alive_ = 0;
+    uint64_t work_ = 0;
+    uint64_t workBudget_ = 0;
 };
 
 }  // namespace

@@ -16,16 +16,24 @@ namespace PTR {
 // it is compressed to its true corners and on return holds the corners left
 // over, in toggle order (none after success).
 //
+// Each pass cuts the rectangle over the lowest-left bottom edge (xk..xl at
+// yk) up to the lowest corner above it within xk <= x < xl, or lower where
+// an edge crosses the whole span (a row holding an odd number of corners
+// left of xk): without that second bound a span whose top corners were
+// removed by an earlier cut would be cut through the polygon's outline.
+//
 // Returns false when the corner set admits no further cut: fewer than four
 // corners left, no corner to the right of the lowest-left one on its row, no
-// corner above the lowest row within its span, or more passes than the
-// square of the corner count. The rectangles cut so far stay in rects.
+// bound above the span, more passes than a simple polygon can need (4n + 4
+// for n corners), or, for large sets, a scan budget spent on an outline that
+// crosses itself. The rectangles cut so far stay in rects.
 //
 // Three consecutive corners on one line after compression end the run with
 // "WARNING| find line" (a FatalError with the usage exit status).
 //
-// Large corner sets use an indexed form with the same results, so that a
-// huge garbage polygon costs O(passes log n) rather than O(passes n).
+// Large corner sets use an indexed form with the same results (within its
+// scan budget), so that a huge polygon costs about O(passes log n) rather
+// than O(passes n).
 bool Polygon2Rectangle(oaPointArray& points, std::vector<oaBox>& rects);
 
 // Toggles (x, y) in the corner set: removes its first occurrence (later

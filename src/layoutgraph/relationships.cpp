@@ -1,6 +1,287 @@
-#include "driver/design.h"
+// Which features conflict, which are power/ground rails, and how the layer
+// splits into independent components.
 
-// PLACEHOLDER: empty stage until its implementation lands.
-void Design::RelationshipLGs() {}
-void Design::initTouchDPLBoxes4RealBoxes() {}
-int Design::GenerateLGCmpID(std::vector<myShape*>) { return 0; }
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <numeric>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include <boost/graph/compressed_sparse_row_graph.hpp>
+#include <boost/graph/depth_first_search.hpp>
+
+#include "driver/design.h"
+#include "geometry/boxdist.h"
+#include "geometry/fatal.h"
+#include "geometry/params.h"
+#include "geometry/rtree.h"
+
+namespace {
+
+// The neighbour relation is symmetric, so its arcs (both directions of every
+// pair) give the undirected components. A compressed graph holds millions of
+// features at a fraction of the memory and time of an adjacency list.
+typedef boost::compressed_sparse_row_graph<boost::directedS, boost::no_property,
+                                           boost::no_property, boost::no_property, int, int>
+    ComponentGraph;
+typedef std::vector<std::pair<int, int> > Arcs;
+
+// Numbers the depth-first trees 0, 1, 2, ...; the search starts its trees at
+// the unvisited vertices in ascending order, so a component's number follows
+// the order of its lowest vertex.
+class ComponentRecorder : public boost::default_dfs_visitor {
+public:
+    ComponentRecorder(std::vector<int>& component, int& count)
+        : component_(&component), count_(&count) {}
+    void start_vertex(int, const ComponentGraph&) { ++*count_; }
+    void discover_vertex(int v, const ComponentGraph&) { (*component_)[v] = *count_ - 1; }
+
+private:
+    std::vector<int>* component_;
+    int* count_;
+};
+
+// Components of the n vertices joined by arcs, numbered by lowest vertex;
+// returns their count. Consumes arcs.
+int components(size_t n, Arcs& arcs, std::vector<int>& component) {
+    component.assign(n, -1);
+    if (n == 0) return 0;
+    ComponentGraph g(boost::edges_are_unsorted_multi_pass, arcs.begin(), arcs.end(), int(n));
+    Arcs().swap(arcs);
+    int count = 0;
+    boost::depth_first_search(g, boost::visitor(ComponentRecorder(component, count)));
+    return count;
+}
+
+// Touch links between the rectangles of one feature that overlap or abut
+// (corners included). Rectangles are visited by bottom edge so that only
+// pairs whose y-ranges meet are compared: the conversion cuts polygons into
+// horizontal slabs, which keeps this near linear for long features.
+void linkTouchingBoxes(myShape* s) {
+    std::vector<myBox*>& rb = s->realBoxes;
+    std::vector<size_t> order(rb.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::stable_sort(order.begin(), order.end(), [&](size_t i, size_t j) {
+        return rb[i]->box->bottom() < rb[j]->box->bottom();
+    });
+    for (size_t p = 0; p < order.size(); ++p) {
+        myBox* a = rb[order[p]];
+        for (size_t q = p + 1; q < order.size(); ++q) {
+            myBox* b = rb[order[q]];
+            if (b->box->bottom() > a->box->top()) break;
+            if (!a->box->overlaps(*b->box, 1)) continue;
+            a->stitchNeighbors.insert(b);
+            b->stitchNeighbors.insert(a);
+        }
+    }
+}
+
+oaCoord clampCoord(int64_t v) {
+    return oaCoord(std::max<int64_t>(INT32_MIN, std::min<int64_t>(INT32_MAX, v)));
+}
+
+oaBox grown(const oaBox& b, int64_t by) {
+    return oaBox(clampCoord(b.left() - by), clampCoord(b.bottom() - by), clampCoord(b.right() + by),
+                 clampCoord(b.top() + by));
+}
+
+// The rectangles of one feature in an R-tree. Rails gather hundreds of
+// rectangles and are near thousands of features; walking all their
+// rectangles for every nearby feature dominated the stage.
+class RectIndex {
+public:
+    explicit RectIndex(const std::vector<myBox*>& rects) {
+        for (size_t i = 0; i < rects.size(); ++i) {
+            const oaBox& r = *rects[i]->box;
+            const int lo[2] = {r.left(), r.bottom()}, hi[2] = {r.right(), r.top()};
+            tree_.Insert(lo, hi, int(i));
+        }
+    }
+    // Positions of the rectangles overlapping q (edges included), ascending.
+    void find(const oaBox& q, std::vector<int>& out) const {
+        out.clear();
+        const int lo[2] = {q.left(), q.bottom()}, hi[2] = {q.right(), q.top()};
+        tree_.Search(lo, hi, &collect, &out);
+        std::sort(out.begin(), out.end());
+    }
+
+private:
+    static bool collect(int i, void* out) {
+        static_cast<std::vector<int>*>(out)->push_back(i);
+        return true;
+    }
+    RTree<int, int, 2, float, 8, 4> tree_;
+};
+
+// Conflict links between the rectangles of two features: for each
+// rectangle a of s (zero width excluded), the first rectangle b of f in
+// stored order (zero width excluded) within MINDPLDIST. With a positive
+// spacing, a rectangle within reach of another overlaps it grown by the
+// spacing (at 0 the gap cap of Box2BoxDist makes every pair reach), and
+// rectangles lie inside their feature's bounding box; so the indexes and the
+// bounding-box test only skip rectangles that cannot reach.
+class ConflictLinker {
+public:
+    explicit ConflictLinker(const std::vector<myShape*>& shapes)
+        : limit_(int64_t(MINDPLDIST) * MINDPLDIST), reach_(MINDPLDIST), pruned_(MINDPLDIST > 0) {
+        if (!pruned_) return;
+        for (myShape* s : shapes)
+            if (s->realBoxes.size() > kIndexedRects && index_.count(s) == 0)
+                index_.emplace(s, std::unique_ptr<RectIndex>(new RectIndex(s->realBoxes)));
+    }
+
+    // True when some rectangle of s was linked to one of f.
+    bool link(myShape* s, myShape* f) {
+        bool linked = false;
+        const RectIndex* theirs = indexOf(f);
+        auto linkFrom = [&](myBox* a) {
+            if (a->box->getWidth() == 0) return;
+            if (myBox* b = firstInReach(a, f, theirs)) {
+                a->conflictNeighbors.insert(b);
+                b->conflictNeighbors.insert(a);
+                linked = true;
+            }
+        };
+        const RectIndex* own = indexOf(s);
+        if (own) {
+            std::vector<int> near;
+            own->find(grown(*f->bbox, reach_), near);
+            for (int i : near) linkFrom(s->realBoxes[i]);
+        } else {
+            for (myBox* a : s->realBoxes)
+                if (!pruned_ || within(*a->box, *f->bbox)) linkFrom(a);
+        }
+        return linked;
+    }
+
+private:
+    static constexpr size_t kIndexedRects = 16;
+
+    bool within(const oaBox& a, const oaBox& b) const { return Box2BoxDist(&a, &b, 1) <= limit_; }
+
+    const RectIndex* indexOf(const myShape* s) const {
+        auto it = index_.find(s);
+        return it == index_.end() ? nullptr : it->second.get();
+    }
+
+    myBox* firstInReach(myBox* a, myShape* f, const RectIndex* idx) {
+        if (idx) {
+            idx->find(grown(*a->box, reach_), scratch_);
+            for (int i : scratch_) {
+                myBox* b = f->realBoxes[i];
+                if (b->box->getWidth() != 0 && within(*a->box, *b->box)) return b;
+            }
+            return nullptr;
+        }
+        for (myBox* b : f->realBoxes)
+            if (b->box->getWidth() != 0 && within(*a->box, *b->box)) return b;
+        return nullptr;
+    }
+
+    const int64_t limit_;
+    const int64_t reach_;
+    const bool pruned_;
+    std::unordered_map<const myShape*, std::unique_ptr<RectIndex> > index_;
+    std::vector<int> scratch_;
+};
+
+}  // namespace
+
+void Design::RelationshipLGs() {
+    // Rails span at least half of the layout in either direction.
+    const double halfWidth = double(int64_t(maxX) - minX) * 0.5;
+    const double halfHeight = double(int64_t(maxY) - minY) * 0.5;
+    for (myShape* s : shapes)
+        s->isVDDGND = double(s->bbox->getWidth()) >= halfWidth ||
+                      double(s->bbox->getHeight()) >= halfHeight;
+
+    initTouchDPLBoxes4RealBoxes();
+
+    if (simlg <= 0) {
+        lgNum = 1;
+        for (myShape* s : shapes) s->compID = 0;
+        return;
+    }
+
+    const size_t n = shapes.size();
+    for (myShape* s : shapes)
+        if (s->id < 0 || size_t(s->id) >= n)
+            chromasect::fatal(chromasect::kExitInternal,
+                              "Error| In Design::RelationshipLGs(), feature id " +
+                                  std::to_string(s->id) + " outside 0.." +
+                                  std::to_string(n - 1));
+
+    Arcs arcs;
+    for (myShape* s : shapes)
+        for (myShape* nb : s->neighbors) arcs.emplace_back(s->id, nb->id);
+    std::vector<int> component;
+    lgNum = components(n, arcs, component);
+    int empty = 0;
+    for (myShape* s : shapes) {
+        s->compID = component[s->id];
+        if (s->GetAreas() <= 0) ++empty;
+    }
+    std::printf("STAT | number of Independent Components: %d\n", lgNum - empty);
+}
+
+void Design::initTouchDPLBoxes4RealBoxes() {
+    // Emptied for all features before any search (not one by one): a feature
+    // that does not search itself keeps the links that others make to it,
+    // so the relation stays symmetric.
+    for (myShape* s : shapes) s->neighbors.clear();
+
+    ConflictLinker linker(shapes);
+    const int64_t searchGrow = int64_t(2) * MINDPLDIST;
+    for (myShape* s : shapes) {
+        const oaBox& bb = *s->bbox;
+        if (bb.getWidth() == 0 || bb.getHeight() == 0) continue;
+
+        linkTouchingBoxes(s);
+
+        const oaBox window = grown(bb, searchGrow);
+        const std::vector<myShape*>& found = *wireRTree.searchoaBox(&window);
+        for (myShape* f : found) {
+            if (f->id == s->id) continue;
+            if (linker.link(s, f)) {
+                s->neighbors.insert(f);
+                f->neighbors.insert(s);
+            }
+        }
+    }
+}
+
+int Design::GenerateLGCmpID(std::vector<myShape*> lg) {
+    std::vector<myShape*> active;
+    for (myShape* s : lg) {
+        s->lgIndex = -1;
+        if (!s->needDG) continue;
+        s->lgIndex = int(active.size());
+        active.push_back(s);
+    }
+    if (active.empty()) return 0;
+    if (active.size() == 1) {
+        active[0]->subCompID = 0;
+        return 1;
+    }
+    // A neighbour belongs to this list exactly when its lgIndex points back
+    // at it; a stale lgIndex from another list cannot.
+    auto member = [&](const myShape* x) {
+        return x->lgIndex >= 0 && size_t(x->lgIndex) < active.size() && active[x->lgIndex] == x;
+    };
+    if (simlg <= 0) {
+        for (myShape* s : active) s->subCompID = 0;
+        return 1;
+    }
+    Arcs arcs;
+    for (myShape* s : active)
+        for (myShape* nb : s->neighbors)
+            if (member(nb)) arcs.emplace_back(s->lgIndex, nb->lgIndex);
+    std::vector<int> component;
+    const int count = components(active.size(), arcs, component);
+    for (myShape* s : active) s->subCompID = component[s->lgIndex];
+    return count;
+}

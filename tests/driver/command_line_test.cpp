@@ -100,9 +100,15 @@ TEST_F(CommandLine, TolerantNumbersAndRepeats) {
     EXPECT_EQ(design.layer, 12);
     EXPECT_DOUBLE_EQ(design.alpha, 0.25);
     EXPECT_DOUBLE_EQ(design.beta, 0.0);
-    EXPECT_TRUE(parse({"-inlib", "some.ascii", "-mindp", "99999999999999"}));
+    EXPECT_TRUE(parse({"-inlib", "some.ascii", "-mindp", "46340"}));
     EXPECT_EQ(design.inputFile, "some.ascii");
-    EXPECT_EQ(MINDPLDIST, 2147483647);  // saturates instead of wrapping
+    EXPECT_EQ(MINDPLDIST, 46340);
+    // A spacing whose square no longer fits is refused rather than
+    // silently making every pair conflict.
+    std::string out;
+    EXPECT_FALSE(parse({"-mindp", "99999999999999"}, &out));
+    EXPECT_TRUE(design.parseFailed);
+    EXPECT_NE(out.find("ERROR| -mindp must be at most 46340\n"), std::string::npos);
 }
 
 }  // namespace

@@ -1,0 +1,69 @@
+// Whole-program runs of the built binary on small layouts whose result was
+// worked out by hand (tests/e2e/data/README.md), through the real solvers.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::binaryPath;
+using testsupport::runCommand;
+using testsupport::sourceDir;
+
+std::string dataPath(const std::string& name) { return sourceDir() + "/tests/e2e/data/" + name; }
+
+std::string lastLine(const std::string& text) {
+    std::string t = text;
+    while (!t.empty() && t.back() == '\n') t.pop_back();
+    return t.substr(t.rfind('\n') + 1);
+}
+
+// Files left in the working directory after a run.
+std::vector<std::string> leftovers(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    return names;
+}
+
+TEST(EndToEnd, HandWorkedLayoutsGiveTheirResultLine) {
+    for (const char* name : {"cycle5", "wheel4", "k4", "wheel5", "stitch"}) {
+        SCOPED_TRACE(name);
+        testsupport::ScopedWorkDir dir;
+        auto r = runCommand(binaryPath() + " -inlib " + dataPath(std::string(name) + ".ascii"));
+        EXPECT_EQ(r.status, 0);
+        std::string expected = testsupport::readFile(dataPath(std::string(name) + ".expected"));
+        EXPECT_EQ(lastLine(r.out), lastLine(expected));
+        // The SDP engine's working files are gone after the run.
+        EXPECT_TRUE(leftovers(dir.path()).empty()) << leftovers(dir.path()).front();
+    }
+}
+
+TEST(EndToEnd, ResultIsTheSameRunAfterRun) {
+    testsupport::ScopedWorkDir dir;
+    std::string cmd = binaryPath() + " -inlib " + sourceDir() + "/examples/example.ascii";
+    auto first = runCommand(cmd);
+    auto second = runCommand(cmd);
+    EXPECT_EQ(first.status, 0);
+    EXPECT_EQ(first.out, second.out);
+    EXPECT_NE(first.out.find("STAT | Final Stitch Num: "), std::string::npos);
+}
+
+TEST(EndToEnd, InputErrorsEndWithStatusOne) {
+    testsupport::ScopedWorkDir dir;
+    auto r = runCommand(binaryPath() + " -inlib missing.ascii");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(lastLine(r.out), "ERROR| cannot open file: missing.ascii");
+    r = runCommand(binaryPath() + " -inlib layout.txt");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(lastLine(r.out), "ERROR| is not a ascii file");
+    r = runCommand(binaryPath() + " -foo 1");
+    EXPECT_EQ(r.status, 1);
+    r = runCommand(binaryPath() + " -help");
+    EXPECT_EQ(r.status, 0);
+}
+
+}  // namespace
