@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <cstdint>
+#include <unordered_map>
+#include <vector>
 
 #include "driver/design.h"
 #include "geometry/boxdist.h"
@@ -40,16 +42,96 @@ void Design::ConnectTouchBoxes(std::vector<myShape*>& shapes) {
     }
 }
 
+namespace {
+
+// The pieces of one large feature sorted along its longer axis, with the
+// running maximum of their far ends: the pieces that meet a stretch of the
+// axis are then one run found by a binary search. Rails hold hundreds of
+// pieces and have hundreds of neighbours; testing every pair of pieces made
+// them dominate the stage.
+class PieceIndex {
+  public:
+    explicit PieceIndex(const std::vector<myBox*>& pieces) : sorted_(pieces) {
+        int64_t minX = INT64_MAX, maxX = INT64_MIN, minY = INT64_MAX, maxY = INT64_MIN;
+        for (const myBox* b : pieces) {
+            minX = std::min<int64_t>(minX, b->box->left());
+            maxX = std::max<int64_t>(maxX, b->box->right());
+            minY = std::min<int64_t>(minY, b->box->bottom());
+            maxY = std::max<int64_t>(maxY, b->box->top());
+        }
+        alongX_ = maxX - minX >= maxY - minY;
+        std::sort(sorted_.begin(), sorted_.end(),
+                  [this](const myBox* a, const myBox* b) { return lo(a) < lo(b); });
+        reach_.reserve(sorted_.size());
+        int64_t reach = INT64_MIN;
+        for (const myBox* b : sorted_) reach_.push_back(reach = std::max(reach, hi(b)));
+    }
+
+    int64_t lo(const myBox* b) const { return alongX_ ? b->box->left() : b->box->bottom(); }
+    int64_t hi(const myBox* b) const { return alongX_ ? b->box->right() : b->box->top(); }
+
+    // Calls f on every piece whose extent on the axis meets [from, to].
+    template <class F>
+    void within(int64_t from, int64_t to, F f) const {
+        size_t i = std::lower_bound(reach_.begin(), reach_.end(), from) - reach_.begin();
+        for (; i < sorted_.size() && lo(sorted_[i]) <= to; ++i)
+            if (hi(sorted_[i]) >= from) f(sorted_[i]);
+    }
+
+  private:
+    std::vector<myBox*> sorted_;
+    std::vector<int64_t> reach_;
+    bool alongX_ = true;
+};
+
+// Features with more pieces than this are looked up through an index.
+const size_t kIndexedPieces = 16;
+
+}  // namespace
+
 void Design::ConnectDPLBoxes(std::vector<myShape*>& shapes) {
     // Strict here: pieces exactly MINDPLDIST apart do not conflict.
     const int64_t limit = int64_t(MINDPLDIST) * MINDPLDIST;
+    // Two pieces closer than MINDPLDIST are less than MINDPLDIST apart on
+    // either axis (pieces are never inverted boxes), so an index only has to
+    // hand out the pieces within that margin. Without a positive spacing
+    // every pair counts as close.
+    const int64_t margin = MINDPLDIST > 0 ? MINDPLDIST : int64_t(1) << 40;
+    auto link = [limit](myBox* q, myBox* c) {
+        if (c->shape->id == q->shape->id) return;
+        if (Box2BoxDist(q->box, c->box, 1) < limit) q->conflictNeighbors.insert(c);
+    };
+    // Only looked up, never walked: the order of the map does not matter.
+    std::unordered_map<const myShape*, PieceIndex> indices;
+    auto indexOf = [&indices](const myShape* s) -> const PieceIndex& {
+        auto it = indices.find(s);
+        if (it == indices.end()) it = indices.emplace(s, PieceIndex(s->myBoxes)).first;
+        return it->second;
+    };
+
     for (myShape* shape : shapes) {
-        for (myBox* q : shape->myBoxes) {
-            for (myShape* neighbor : shape->neighbors) {
-                for (myBox* c : neighbor->myBoxes) {
-                    if (c->shape->id == q->shape->id) continue;
-                    if (Box2BoxDist(q->box, c->box, 1) < limit) q->conflictNeighbors.insert(c);
+        if (shape->myBoxes.empty()) continue;
+        for (myShape* neighbor : shape->neighbors) {
+            const std::vector<myBox*>& others = neighbor->myBoxes;
+            if (others.empty()) continue;
+            if (others.size() > kIndexedPieces) {
+                const PieceIndex& index = indexOf(neighbor);
+                for (myBox* q : shape->myBoxes)
+                    index.within(index.lo(q) - margin, index.hi(q) + margin,
+                                 [&](myBox* c) { link(q, c); });
+            } else if (shape->myBoxes.size() > kIndexedPieces) {
+                const PieceIndex& index = indexOf(shape);
+                int64_t from = INT64_MAX, to = INT64_MIN;
+                for (const myBox* c : others) {
+                    from = std::min(from, index.lo(c));
+                    to = std::max(to, index.hi(c));
                 }
+                index.within(from - margin, to + margin, [&](myBox* q) {
+                    for (myBox* c : others) link(q, c);
+                });
+            } else {
+                for (myBox* q : shape->myBoxes)
+                    for (myBox* c : others) link(q, c);
             }
         }
     }

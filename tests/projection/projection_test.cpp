@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <random>
 #include <set>
 #include <vector>
@@ -18,7 +19,14 @@ using Rects = std::vector<oaBox>;
 // have left, and runs projection on them.
 class ProjectionTest : public testsupport::GlobalsTest {
   protected:
-    MPLDesign d;
+    std::unique_ptr<MPLDesign> owner = std::make_unique<MPLDesign>();
+    MPLDesign* d = owner.get();
+
+    // Starts a new run; the previous one is destroyed.
+    void fresh() {
+        owner = std::make_unique<MPLDesign>();
+        d = owner.get();
+    }
 
     void SetUp() override {
         GlobalsTest::SetUp();
@@ -31,10 +39,10 @@ class ProjectionTest : public testsupport::GlobalsTest {
         for (const oaBox& r : rects)
             bb.set(std::min(bb.left(), r.left()), std::min(bb.bottom(), r.bottom()),
                    std::max(bb.right(), r.right()), std::max(bb.top(), r.top()));
-        myShape* s = d.shapePool.make(bb.left(), bb.bottom(), bb.right(), bb.top());
+        myShape* s = d->shapePool.make(bb.left(), bb.bottom(), bb.right(), bb.top());
         s->SetRealBoxes(rects);
-        s->id = int(d.shapes.size());
-        d.shapes.push_back(s);
+        s->id = int(d->shapes.size());
+        d->shapes.push_back(s);
         return s;
     }
 
@@ -42,8 +50,8 @@ class ProjectionTest : public testsupport::GlobalsTest {
     // inclusive, as the relationship stage leaves them.
     void relate() {
         const int limit = MINDPLDIST * MINDPLDIST;
-        for (myShape* s : d.shapes) {
-            for (myShape* t : d.shapes) {
+        for (myShape* s : d->shapes) {
+            for (myShape* t : d->shapes) {
                 if (s == t) continue;
                 for (myBox* a : s->realBoxes)
                     for (myBox* b : t->realBoxes)
@@ -63,8 +71,8 @@ class ProjectionTest : public testsupport::GlobalsTest {
 
     void projectOneGraph() {
         relate();
-        d.lgs = {d.shapes};
-        d.Projection();
+        d->lgs = {d->shapes};
+        d->Projection();
     }
 
     static Rects rects(const myShape* s) {
@@ -148,7 +156,7 @@ TEST_F(ProjectionTest, OrientationAndGeneratorChoice) {
 
 TEST_F(ProjectionTest, NoStitchesAllowedKeepsBoxesWhole) {
     comb();
-    d.allowStitch = false;
+    d->allowStitch = false;
     projectOneGraph();
     ASSERT_EQ(wire->myBoxes.size(), 1u);
     EXPECT_EQ(wire->myBoxes[0]->box, wire->realBoxes[0]->box);
@@ -158,7 +166,7 @@ TEST_F(ProjectionTest, OtherGeneratorSparesGapsNextToTheEnds) {
     // The comb covers the wire 1,0,1,0,1: each gap lies between two single
     // coverings next to an end, so this generator leaves the wire whole.
     comb();
-    d.dplStitch = false;
+    d->dplStitch = false;
     projectOneGraph();
     EXPECT_EQ(rects(wire), (Rects{{0, 0, 1000, 100}}));
 }
@@ -200,8 +208,8 @@ TEST_F(ProjectionTest, PiecesExactlyAtTheSpacingDoNotConflict) {
     myShape* near = feature({{219, 1000, 319, 1050}});
     relate();
     ASSERT_EQ(a->neighbors.count(far), 1u);
-    d.lgs = {{a, far, x}, {near}};
-    d.Projection();
+    d->lgs = {{a, far, x}, {near}};
+    d->Projection();
     EXPECT_TRUE(a->myBoxes[0]->conflictNeighbors.empty());
     EXPECT_TRUE(far->myBoxes[0]->conflictNeighbors.empty());
     EXPECT_EQ(set(x->myBoxes[0]->conflictNeighbors), (std::set<myBox*>{near->myBoxes[0]}));
@@ -211,8 +219,8 @@ TEST_F(ProjectionTest, PiecesExactlyAtTheSpacingDoNotConflict) {
 TEST_F(ProjectionTest, FeatureInTwoLayoutGraphsIsSplitTwice) {
     comb();
     relate();
-    d.lgs = {{wire, b, c}, {wire, e}};
-    d.Projection();
+    d->lgs = {{wire, b, c}, {wire, e}};
+    d->Projection();
     // Both sets of pieces in the feature's list, only the second on the box.
     ASSERT_EQ(wire->myBoxes.size(), 6u);
     std::vector<myBox*> second(wire->myBoxes.begin() + 3, wire->myBoxes.end());
@@ -238,33 +246,46 @@ TEST_F(ProjectionTest, TouchLinksAcrossRealBoxes) {
     EXPECT_TRUE(p[4]->stitchNeighbors.empty());
 }
 
-TEST_F(ProjectionTest, TouchSweepMatchesAllPairs) {
-    // Pieces of all orientations and sizes, degenerate ones included,
-    // against the plain pairwise test.
+TEST_F(ProjectionTest, IndexedLinksMatchThePlainRules) {
+    // Random layouts, degenerate and long rectangles included, at several
+    // spacings: every touch and conflict link must be exactly the pairwise
+    // rule's.
     std::mt19937 rng(7);
-    std::uniform_int_distribution<int> pos(0, 60), len(0, 12);
-    for (int round = 0; round < 40; ++round) {
-        Rects rs;
-        int n = 2 + round;
-        for (int i = 0; i < n; ++i) {
-            int l = pos(rng), bt = pos(rng);
-            // Alternate the layout's spread so both sweep axes are used.
-            if (round % 2)
-                bt /= 6;
-            else
-                l /= 6;
-            rs.emplace_back(l, bt, l + len(rng), bt + len(rng));
-        }
-        myShape* s = feature(rs);
-        d.lgs = {{s}};
-        d.Projection();
-        for (size_t i = 0; i < s->myBoxes.size(); ++i)
-            for (size_t j = 0; j < s->myBoxes.size(); ++j) {
-                if (i == j) continue;
-                bool expected = s->myBoxes[i]->overlaps(s->myBoxes[j], true);
-                EXPECT_EQ(s->myBoxes[i]->stitchNeighbors.count(s->myBoxes[j]), expected ? 1u : 0u)
-                    << "round " << round << " pieces " << i << ", " << j;
+    std::uniform_int_distribution<int> pos(0, 800), len(0, 60), longLen(0, 600), count(1, 4);
+    for (int spacing : {120, 120, 120, 40, -5}) {
+        fresh();
+        MINDPLDIST = spacing;
+        // Without a positive spacing everything conflicts and far boxes
+        // still add cut positions: keep that layout small.
+        for (int f = 0; f < (spacing > 0 ? 40 : 6); ++f) {
+            Rects rs;
+            int x = pos(rng), y = pos(rng);
+            // Some features large enough to be looked up through an index.
+            for (int k = f % 5 ? count(rng) : 17 + count(rng); k > 0; --k) {
+                bool wide = rng() % 2;
+                int w = rng() % 3 ? len(rng) : longLen(rng);
+                int h = len(rng);
+                if (!wide) std::swap(w, h);
+                rs.emplace_back(x, y, x + w, y + h);
+                x += rng() % 2 ? w : 0;
+                y += rng() % 2 ? 0 : h;
             }
+            feature(rs);
+        }
+        projectOneGraph();
+        const int64_t limit = int64_t(MINDPLDIST) * MINDPLDIST;
+        for (myShape* s : d->shapes) {
+            for (myBox* q : s->myBoxes) {
+                std::set<myBox*> touch, conflict;
+                for (myBox* o : s->myBoxes)
+                    if (o != q && q->overlaps(o, true)) touch.insert(o);
+                for (myShape* n : s->neighbors)
+                    for (myBox* c : n->myBoxes)
+                        if (Box2BoxDist(q->box, c->box, 1) < limit) conflict.insert(c);
+                EXPECT_EQ(set(q->stitchNeighbors), touch) << "spacing " << spacing;
+                EXPECT_EQ(set(q->conflictNeighbors), conflict) << "spacing " << spacing;
+            }
+        }
     }
 }
 
@@ -273,15 +294,15 @@ TEST_F(ProjectionTest, PieceRectanglesOutliveTheStage) {
     projectOneGraph();
     // Cut pieces hold new rectangles owned by the run; whole pieces share
     // the rectangle that their feature owns.
-    EXPECT_EQ(d.rectPool.size(), 3u);
-    EXPECT_EQ(d.boxPool.size(), 6u);
+    EXPECT_EQ(d->rectPool.size(), 3u);
+    EXPECT_EQ(d->boxPool.size(), 6u);
     for (myBox* p : wire->myBoxes) EXPECT_NE(p->box, wire->realBoxes[0]->box);
     EXPECT_EQ(b->myBoxes[0]->box, b->realBoxes[0]->box);
 
     // Later stages read the pieces until the run ends (the sanitizer build
     // checks the memory, and that the run frees it all when it is destroyed).
     long area = 0;
-    for (myShape* s : d.shapes)
+    for (myShape* s : d->shapes)
         for (myBox* p : s->myBoxes) area += long(p->box->getWidth()) * p->box->getHeight();
     EXPECT_EQ(area, 1000 * 100 + 3 * 100 * 100);
 }
