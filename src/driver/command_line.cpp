@@ -43,9 +43,10 @@ bool Design::parseParametersV2(int argc, char** argv) {
         } else if (hasValue && std::strcmp(option, "-mindp") == 0) {
             MINDPLDIST = readInt(value);
             // Squared spacings are compared in 32 bits; beyond this they
-            // would saturate and every pair would seem to conflict.
-            if (MINDPLDIST > kMaxSpacing) {
-                std::printf("ERROR| -mindp must be at most %d\n", kMaxSpacing);
+            // would saturate and every pair would seem to conflict. A
+            // negative spacing makes every pair conflict.
+            if (MINDPLDIST < 0 || MINDPLDIST > kMaxSpacing) {
+                std::printf("ERROR| -mindp must be between 0 and %d\n", kMaxSpacing);
                 parseFailed = true;
                 return false;
             }

@@ -112,7 +112,9 @@ TEST_F(CommandLine, TolerantNumbersAndRepeats) {
     std::string out;
     EXPECT_FALSE(parse({"-mindp", "99999999999999"}, &out));
     EXPECT_TRUE(design.parseFailed);
-    EXPECT_NE(out.find("ERROR| -mindp must be at most 46340\n"), std::string::npos);
+    EXPECT_NE(out.find("ERROR| -mindp must be between 0 and 46340\n"), std::string::npos);
+    EXPECT_FALSE(parse({"-mindp", "-5"}, &out));
+    EXPECT_NE(out.find("ERROR| -mindp must be between 0 and 46340\n"), std::string::npos);
 }
 
 TEST_F(CommandLine, LayoutOutputNamesMustNameAFormat) {
