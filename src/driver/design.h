@@ -72,6 +72,9 @@ public:
     // ---- layouts written besides the report (empty name: none) ----
     std::string outFile;   // "-out": the decomposed layout, written after the report
     std::string dumpFile;  // "-dump": the layer as read, as a text dump; the run stops there
+    std::string svgFile;   // "-svg": a picture of the decomposed layer, written after the report
+    oaBox svgWindow;       // "-window": the part of the layout drawn, when hasSvgWindow
+    bool hasSvgWindow = false;
     // Names and units of the layout read (units 0 until known); the layouts
     // written take them.
     std::string inputLibName;
