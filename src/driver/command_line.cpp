@@ -52,6 +52,7 @@ struct Engine {
 const Engine kEngines[] = {
     {"sdp", 1},
     {"ilp", 0},
+    {"exact", 2},
 };
 
 bool readEngine(const char* s, int& algo) {
@@ -65,6 +66,16 @@ bool readEngine(const char* s, int& algo) {
 }
 
 // "left,bottom,right,top": four whole integers, a window of positive area.
+// Seconds as a positive decimal number, nothing else.
+bool readSeconds(const char* s, double& out) {
+    if (*s == '\0' || std::isspace(static_cast<unsigned char>(*s))) return false;
+    char* end = nullptr;
+    const double v = std::strtod(s, &end);
+    if (*end != '\0' || !(v > 0.0) || v > 1e9) return false;
+    out = v;
+    return true;
+}
+
 bool readWindow(const char* s, oaBox& window) {
     int v[4];
     std::string text(s);
@@ -132,6 +143,9 @@ bool Design::parseParametersV2(int argc, char** argv) {
             sdpRoundFlag = choice == 1;
         } else if (is("-progress") && readChoice(value, 1, choice)) {
             quiet = choice == 0;
+        } else if (is("-exact_sec") && readSeconds(value, exactSeconds)) {
+        } else if (is("-quality") && readChoice(value, 1, choice)) {
+            reportQuality = choice == 1;
         } else if (is("-svg") && *value != '\0') {
             svgFile = value;
         } else if (is("-window") && readWindow(value, svgWindow)) {
@@ -184,7 +198,7 @@ void printUsageV2() {
                 "stitches 11. \n");
     std::printf("\"-dump\"          : followed by a text layout name (\".ascii\"): the layer "
                 "as read, merged; no decomposition. \n");
-    std::printf("\"-algo\"          : followed by sdp or ilp, the colouring engine "
+    std::printf("\"-algo\"          : followed by sdp, ilp or exact, the colouring engine "
                 "(default: sdp). \n");
     std::printf("\"-simlg\"         : followed by an integer, layout graph simplification level "
                 "(default: 2). \n");
@@ -203,5 +217,9 @@ void printUsageV2() {
                 "features, conflicts and stitches. \n");
     std::printf("\"-window\"        : followed by left,bottom,right,top: the part of the "
                 "layout the picture shows. \n");
+    std::printf("\"-exact_sec\"     : followed by a number, the exact engine's time limit per "
+                "graph in seconds (default: 10). \n");
+    std::printf("\"-quality\"       : followed by 0 or 1, report the engines' summed cost "
+                "(default: 0). \n");
     std::printf("\n");
 }

@@ -75,6 +75,8 @@ public:
     std::string svgFile;   // "-svg": a picture of the decomposed layer, written after the report
     oaBox svgWindow;       // "-window": the part of the layout drawn, when hasSvgWindow
     bool hasSvgWindow = false;
+    double exactSeconds = 10.0;  // "-exact_sec": the exact engine's limit per graph
+    bool reportQuality = false;  // "-quality": print the engines' summed cost
     // Names and units of the layout read (units 0 until known); the layouts
     // written take them.
     std::string inputLibName;
@@ -152,11 +154,9 @@ public:
     std::vector<double> colorDensity = std::vector<double>(3, 0.0);
     int maxILPVarNum = 0;
 
-    // Exact engine (algo 2) and engine-cost accounting. The cost of a
-    // graph's colouring is its conflict pairs plus alpha times its stitch
-    // pairs, each unordered pair once.
-    double exactSeconds = 10.0;  // time limit per graph
-    bool reportQuality = false;  // print the engine cost before the result
+    // Engine-cost accounting. The cost of a graph's colouring is its
+    // conflict pairs plus alpha times its stitch pairs, each unordered pair
+    // once.
     int engineGraphs = 0;        // graphs handed to an engine
     int exactProven = 0;         // of those, proven optimal by the exact engine
     double engineCost = 0.0;     // summed cost of the engines' colourings

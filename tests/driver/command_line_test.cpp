@@ -24,7 +24,7 @@ const char* kUsage =
     "masks on datatypes 1-3, uncoloured 9, conflicts 10, stitches 11. \n"
     "\"-dump\"          : followed by a text layout name (\".ascii\"): the layer as read, merged; "
     "no decomposition. \n"
-    "\"-algo\"          : followed by sdp or ilp, the colouring engine (default: sdp). \n"
+    "\"-algo\"          : followed by sdp, ilp or exact, the colouring engine (default: sdp). \n"
     "\"-simlg\"         : followed by an integer, layout graph simplification level "
     "(default: 2). \n"
     "\"-simdg\"         : followed by an integer, decomposition graph simplification level "
@@ -39,6 +39,9 @@ const char* kUsage =
     "and stitches. \n"
     "\"-window\"        : followed by left,bottom,right,top: the part of the layout the picture "
     "shows. \n"
+    "\"-exact_sec\"     : followed by a number, the exact engine's time limit per graph in seconds "
+    "(default: 10). \n"
+    "\"-quality\"       : followed by 0 or 1, report the engines' summed cost (default: 0). \n"
     "\n";
 
 class CommandLine : public testsupport::GlobalsTest {
@@ -174,6 +177,10 @@ TEST_F(CommandLine, RunOptionsSetTheirParameters) {
     EXPECT_FALSE(design.sdpRoundFlag);
     EXPECT_TRUE(design.quiet);
     EXPECT_EQ(design.simlg, 3);
+    EXPECT_TRUE(parse({"-algo", "exact", "-exact_sec", "2.5", "-quality", "1"}));
+    EXPECT_EQ(design.algo, 2);
+    EXPECT_DOUBLE_EQ(design.exactSeconds, 2.5);
+    EXPECT_TRUE(design.reportQuality);
 }
 
 TEST_F(CommandLine, RunOptionsRefuseValuesOutsideTheirSet) {
@@ -186,6 +193,8 @@ TEST_F(CommandLine, RunOptionsRefuseValuesOutsideTheirSet) {
         {"-balance", {"3", "-1", "1.5"}},
         {"-round2", {"2"}},
         {"-progress", {"true"}},
+        {"-exact_sec", {"0", "-1", "10s", "", "nan"}},
+        {"-quality", {"2"}},
         {"-svg", {""}},
         {"-window",
          {"0,0,10", "0,0,10,10,", "0,0,10,10,20", "0,0,0,10", "0,10,10,0", "10,0,0,10", "a,b,c,d",
