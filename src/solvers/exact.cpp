@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <map>
 #include <string>
 
 namespace chromasect {
@@ -28,6 +30,99 @@ struct Model {
     Cbc_Model* m = Cbc_newModel();
     ~Model() { Cbc_deleteModel(m); }
 };
+
+// Fewest same-mask pairs among q mutually conflicting vertices on k masks:
+// the vertices spread as evenly as the masks allow.
+int cliqueFloor(int q, int k) {
+    int pairs = 0;
+    for (int c = 0; c < k; ++c) {
+        const int size = q / k + (c < q % k ? 1 : 0);
+        pairs += size * (size - 1) / 2;
+    }
+    return pairs;
+}
+
+// Dense layouts are full of cliques larger than the mask count, and the LP
+// relaxation alone (every x at 1/k) sees no conflict in them, so branch and
+// bound could prove nothing. Each maximal clique Q, and each sub-clique of
+// k + 1 vertices, gets "its conflict indicators sum to at least the fewest
+// same-mask pairs Q forces": valid for every colouring, and the bound it
+// gives is what lets real graphs be proven optimal.
+void addCliqueCuts(Cbc_Model* m, int n, int k, const PairList& conflicts, int firstConflict) {
+    std::vector<std::vector<int> > adj(n);
+    std::map<std::pair<int, int>, int> column;
+    for (size_t e = 0; e < conflicts.size(); ++e) {
+        adj[conflicts[e].first].push_back(conflicts[e].second);
+        adj[conflicts[e].second].push_back(conflicts[e].first);
+        column[conflicts[e]] = firstConflict + static_cast<int>(e);
+    }
+    for (auto& a : adj) std::sort(a.begin(), a.end());
+    auto adjacent = [&](int a, int b) {
+        return std::binary_search(adj[a].begin(), adj[a].end(), b);
+    };
+    std::set<std::vector<int> > cliques;
+    // Bron-Kerbosch with pivoting over each vertex's later neighbours; the
+    // work is bounded so that a pathological graph cannot stall the engine.
+    long budget = 200000;
+    std::function<void(std::vector<int>&, std::vector<int>, std::vector<int>)> expand =
+        [&](std::vector<int>& r, std::vector<int> p, std::vector<int> x) {
+            if (--budget < 0) return;
+            if (p.empty() && x.empty()) {
+                if (static_cast<int>(r.size()) > k) {
+                    std::vector<int> q = r;
+                    std::sort(q.begin(), q.end());
+                    cliques.insert(q);
+                }
+                return;
+            }
+            int pivot = p.empty() ? x.front() : p.front();
+            std::vector<int> candidates;
+            for (int v : p)
+                if (!adjacent(pivot, v)) candidates.push_back(v);
+            for (int v : candidates) {
+                std::vector<int> np, nx;
+                for (int w : p)
+                    if (adjacent(v, w)) np.push_back(w);
+                for (int w : x)
+                    if (adjacent(v, w)) nx.push_back(w);
+                r.push_back(v);
+                expand(r, np, nx);
+                r.pop_back();
+                p.erase(std::find(p.begin(), p.end(), v));
+                x.push_back(v);
+            }
+        };
+    for (int v = 0; v < n; ++v) {
+        std::vector<int> p, x;
+        for (int w : adj[v]) (w > v ? p : x).push_back(w);
+        std::vector<int> r{v};
+        expand(r, p, x);
+    }
+    auto addCut = [&](const std::vector<int>& q) {
+        std::vector<int> cols;
+        for (size_t i = 0; i < q.size(); ++i)
+            for (size_t j = i + 1; j < q.size(); ++j) cols.push_back(column[{q[i], q[j]}]);
+        std::vector<double> ones(cols.size(), 1.0);
+        Cbc_addRow(m, "", static_cast<int>(cols.size()), cols.data(), ones.data(), 'G',
+                   cliqueFloor(static_cast<int>(q.size()), k));
+    };
+    std::set<std::vector<int> > small;
+    for (const std::vector<int>& q : cliques) {
+        addCut(q);
+        if (static_cast<int>(q.size()) == k + 1 || q.size() > 8) continue;
+        // Every (k+1)-subset of a larger clique: their cuts are not implied.
+        std::vector<bool> pick(q.size(), false);
+        std::fill(pick.begin(), pick.begin() + k + 1, true);
+        do {
+            std::vector<int> sub;
+            for (size_t i = 0; i < q.size(); ++i)
+                if (pick[i]) sub.push_back(q[i]);
+            small.insert(sub);
+        } while (std::prev_permutation(pick.begin(), pick.end()));
+    }
+    for (const std::vector<int>& q : small)
+        if (!cliques.count(q)) addCut(q);
+}
 
 }  // namespace
 
@@ -99,6 +194,8 @@ ExactResult solveExact(const ExactProblem& p, const std::vector<int>& start, dou
             Cbc_addRow(m, "", 3, rc, rv, 'L', 0.0);
         }
     }
+
+    addCliqueCuts(m, n, k, conflicts, firstConflict);
 
     // Symmetry breaking, and the start permuted to agree with it.
     std::vector<int> seed = result.colors;

@@ -55,6 +55,17 @@ TEST(ExactEngine, MatchesBruteForceOnHandMadeGraphs) {
     EXPECT_TRUE(r.proven);
     EXPECT_DOUBLE_EQ(r.cost, 1.0);
     EXPECT_DOUBLE_EQ(bruteForce(k4), 1.0);
+
+    // K7 on three masks: sizes 3, 2, 2 give 3 + 1 + 1 same-mask pairs; the
+    // clique bound makes this provable at once.
+    ExactProblem k7;
+    k7.n = 7;
+    for (int a = 0; a < 7; ++a)
+        for (int b = a + 1; b < 7; ++b) both(k7, a, b);
+    r = solveExact(k7, std::vector<int>(7, 0), 10);
+    EXPECT_TRUE(r.proven);
+    EXPECT_DOUBLE_EQ(r.cost, 5.0);
+    EXPECT_DOUBLE_EQ(bruteForce(k7), 5.0);
 }
 
 TEST(ExactEngine, StitchWeightDecidesBetweenColourings) {
