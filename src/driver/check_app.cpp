@@ -96,7 +96,8 @@ int checkMain(int argc, char** argv) {
     } else {
         MINDPLDIST = args.spacing;
         try {
-            status = reportLayerCheck(readDecomposedLayer(args.file, args.layer), args.file, args.layer);
+            status =
+                reportLayerCheck(readDecomposedLayer(args.file, args.layer), args.file, args.layer);
         } catch (const FatalError& e) {
             // A layout that cannot be read proves nothing, whatever the reason.
             std::printf("%s\n", e.what());

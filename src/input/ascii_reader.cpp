@@ -82,7 +82,8 @@ bool Design::ReadBlock(std::ifstream& in, float factor) {
     using chromasect::textdump::Step;
     oaPointArray& points = pointBuffer();
     int datatype = 0;  // every datatype of the layer is read
-    const Step step = chromasect::textdump::nextElement(in, layer, factor, lineBuffer(), points, datatype);
+    const Step step =
+        chromasect::textdump::nextElement(in, layer, factor, lineBuffer(), points, datatype);
     if (step == Step::End) return false;
     if (step == Step::Skipped) return true;
 

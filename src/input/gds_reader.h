@@ -49,7 +49,8 @@ std::vector<MergedPolygon> mergedLayer(const Library& lib, int layer, float fact
                                        LayerReport* report = nullptr);
 
 // The same with each datatype merged on its own, keyed by datatype; shapes
-// of different datatypes never join. A datatype without shapes is absent.
+// of different datatypes never join. Datatypes without shapes may be absent
+// or hold no polygon.
 std::map<int, std::vector<MergedPolygon> > mergedLayerByDatatype(const Library& lib, int layer,
                                                                 float factor,
                                                                 LayerReport* report = nullptr);

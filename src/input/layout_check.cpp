@@ -41,7 +41,8 @@ DecomposedLayer readTextLayer(const std::string& path, int layer) {
     oaPointArray points;
     for (;;) {
         int datatype = 0;
-        const textdump::Step step = textdump::nextElement(in, layer, factor, line, points, datatype);
+        const textdump::Step step =
+            textdump::nextElement(in, layer, factor, line, points, datatype);
         if (step == textdump::Step::End) break;
         if (step == textdump::Step::Skipped) continue;
         const std::vector<oaPoint>& ring = points.points();
@@ -52,7 +53,8 @@ DecomposedLayer readTextLayer(const std::string& path, int layer) {
         if (!textdump::searchUntil(in, "ENDEL", "", line)) break;
     }
     if (out.unplaced > 0)
-        std::printf("WARNING| %d non-Manhattan boundaries on layer %d skipped\n", out.unplaced, layer);
+        std::printf("WARNING| %d non-Manhattan boundaries on layer %d skipped\n", out.unplaced,
+                    layer);
     for (const auto& entry : merges) out.byDatatype[entry.first] = entry.second.polygons();
     return out;
 }
@@ -102,12 +104,15 @@ bool collect(uint32_t item, void* context) {
     return true;
 }
 
-int clampCoord(int64_t v) { return static_cast<int>(std::max<int64_t>(INT_MIN, std::min<int64_t>(INT_MAX, v))); }
+int clampCoord(int64_t v) {
+    return static_cast<int>(std::max<int64_t>(INT_MIN, std::min<int64_t>(INT_MAX, v)));
+}
 
 // Rectangles whose boxes lie within `grow` of b, edges included.
 void search(const Rects& r, const oaBox& b, int grow, std::vector<uint32_t>& found) {
     found.clear();
-    const int min[2] = {clampCoord(int64_t(b.left()) - grow), clampCoord(int64_t(b.bottom()) - grow)};
+    const int min[2] = {clampCoord(int64_t(b.left()) - grow),
+                        clampCoord(int64_t(b.bottom()) - grow)};
     const int max[2] = {clampCoord(int64_t(b.right()) + grow), clampCoord(int64_t(b.top()) + grow)};
     r.index.Search(min, max, collect, &found);
 }
@@ -186,7 +191,8 @@ void addPlaces(std::vector<MaskContact>::const_iterator begin,
     out.insert(out.end(), sorted.begin(), sorted.end());
 }
 
-void findContacts(int maskA, const Rects& a, int maskB, const Rects& b, std::vector<MaskContact>& out) {
+void findContacts(int maskA, const Rects& a, int maskB, const Rects& b,
+                  std::vector<MaskContact>& out) {
     std::vector<MaskContact> contacts;
     std::vector<uint32_t> found;
     for (uint32_t i = 0; i < a.boxes.size(); ++i) {
@@ -208,7 +214,8 @@ void findContacts(int maskA, const Rects& a, int maskB, const Rects& b, std::vec
     });
     for (auto begin = contacts.cbegin(); begin != contacts.cend();) {
         auto end = begin;
-        while (end != contacts.cend() && end->first == begin->first && end->second == begin->second) ++end;
+        while (end != contacts.cend() && end->first == begin->first && end->second == begin->second)
+            ++end;
         addPlaces(begin, end, out);
         begin = end;
     }
@@ -264,7 +271,8 @@ MaskCheck checkMasks(const std::vector<std::vector<MergedPolygon> >& masks) {
     }
     for (size_t a = 0; a < masks.size(); ++a)
         for (size_t b = a + 1; b < masks.size(); ++b)
-            findContacts(static_cast<int>(a), rects[a], static_cast<int>(b), rects[b], result.stitches);
+            findContacts(static_cast<int>(a), rects[a], static_cast<int>(b), rects[b],
+                         result.stitches);
     return result;
 }
 
@@ -300,7 +308,8 @@ int reportLayerCheck(const DecomposedLayer& layer, const std::string& path, int 
         std::printf("CHECK | spacing on mask %d: %s and %s, distance %s < %d, between %s\n", v.mask,
                     polygonText(masks[v.mask][v.first]).c_str(),
                     polygonText(masks[v.mask][v.second]).c_str(),
-                    distanceText(v.squaredDistance).c_str(), MINDPLDIST, boxText(v.between).c_str());
+                    distanceText(v.squaredDistance).c_str(), MINDPLDIST,
+                    boxText(v.between).c_str());
     for (const MaskContact& c : check.stitches)
         std::printf("CHECK | stitch between mask %d and mask %d at %s: %s and %s\n", c.firstMask,
                     c.secondMask, boxText(c.where).c_str(),
@@ -313,7 +322,8 @@ int reportLayerCheck(const DecomposedLayer& layer, const std::string& path, int 
 
     if (!check.violations.empty() || !unassigned.empty()) return 1;
     if (layer.unplaced > 0) {
-        std::printf("ERROR| %d shapes of layer %d could not be checked\n", layer.unplaced, layerNumber);
+        std::printf("ERROR| %d shapes of layer %d could not be checked\n", layer.unplaced,
+                    layerNumber);
         return 2;
     }
     if (maskPolygons == 0) {

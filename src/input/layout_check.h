@@ -67,10 +67,10 @@ MaskCheck checkMasks(const std::vector<std::vector<MergedPolygon> >& masks);
 // Checks one layer and prints one "CHECK | " line per spacing violation, per
 // stitch and per shape without a mask (datatype 9), then the summary
 // "CHECK | spacing violations: V, stitches: S, unassigned shapes: U".
-// Returns the exit status: 0 when clean (stitches allowed), 1 with any
-// violation or unassigned shape, 2 when nothing could be proven: no shape on
-// a mask or on datatype 9, or shapes that could not be placed (one "ERROR| "
-// line each).
+// Returns the exit status: 1 with any violation or unassigned shape; else 2
+// (after one "ERROR| " line) when the result proves nothing: shapes of the
+// layer could not be placed, or no shape lies on a mask datatype; else 0.
+// Stitches never make a layout unclean.
 int reportLayerCheck(const DecomposedLayer& layer, const std::string& path, int layerNumber);
 
 }  // namespace chromasect

@@ -14,11 +14,15 @@ namespace textdump {
 
 namespace {
 
-[[noreturn]] void readingError() { fatal(kExitInternal, "ERROR| in reading"); }
+[[noreturn]] void readingError() {
+    fatal(kExitInternal, "ERROR| in reading");
+}
 
 // Fields are separated by runs of blank, colon and comma; a tab is part of
 // a field.
-inline bool isSeparator(char c) { return c == ' ' || c == ':' || c == ','; }
+inline bool isSeparator(char c) {
+    return c == ' ' || c == ':' || c == ',';
+}
 
 // Advances p to the start of the next field and returns it, or null at the
 // end; *fieldEnd is set to the end of that field.
@@ -139,8 +143,8 @@ void readPoints(const std::string& line, float factor, oaPointArray& points) {
     }
 }
 
-Step nextElement(std::istream& in, int layer, float factor, std::string& line,
-                 oaPointArray& points, int& datatype) {
+Step nextElement(std::istream& in, int layer, float factor, std::string& line, oaPointArray& points,
+                 int& datatype) {
     if (!searchUntil(in, "BOX", "BOUNDARY", line)) return Step::End;
     if (!searchUntil(in, "LAYER", "", line)) return Step::End;
     int layerNum = 0;

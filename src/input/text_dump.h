@@ -51,8 +51,8 @@ enum class Step {
 // BOXTYPE) line, then the coordinate line right after it. The rest of the
 // element (up to ENDEL) is left to the caller. A datatype line without a
 // number gives datatype -1.
-Step nextElement(std::istream& in, int layer, float factor, std::string& line,
-                 oaPointArray& points, int& datatype);
+Step nextElement(std::istream& in, int layer, float factor, std::string& line, oaPointArray& points,
+                 int& datatype);
 
 }  // namespace textdump
 }  // namespace chromasect

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <regex>
 #include <set>
@@ -49,7 +50,8 @@ std::unique_ptr<MPLDesign> decompose(const std::string& input, const std::string
 
 // The polygon of the mask holding the centre of a piece (pieces have area).
 PolygonKey polygonHolding(const std::vector<MergedPolygon>& mask, int color, const oaBox& piece) {
-    const int64_t cx = int64_t(piece.left()) + piece.right(), cy = int64_t(piece.bottom()) + piece.top();
+    const int64_t cx = int64_t(piece.left()) + piece.right(),
+                  cy = int64_t(piece.bottom()) + piece.top();
     for (const MergedPolygon& p : mask) {
         if (2 * int64_t(p.bbox.left()) > cx || cx > 2 * int64_t(p.bbox.right()) ||
             2 * int64_t(p.bbox.bottom()) > cy || cy > 2 * int64_t(p.bbox.top()))
@@ -109,7 +111,7 @@ class CheckDecomposed : public testsupport::GlobalsTest {};
 
 TEST_F(CheckDecomposed, ViolationsAreTheDecomposersOwnConflictPairs) {
     const std::string src = testsupport::sourceDir();
-    const char* layouts[] = {"examples/small.ascii",    "examples/example.ascii",
+    const char* layouts[] = {"examples/small.ascii",        "examples/example.ascii",
                              "tests/e2e/data/cycle5.ascii", "tests/e2e/data/wheel4.ascii",
                              "tests/e2e/data/k4.ascii",     "tests/e2e/data/wheel5.ascii",
                              "tests/e2e/data/stitch.ascii"};
@@ -149,6 +151,33 @@ TEST_F(CheckDecomposed, ViolationsAreTheDecomposersOwnConflictPairs) {
 
 namespace {
 
+// KLayout's own spacing check (scripts/klayout_mask_space.rb) finds the same
+// polygon pairs on each mask of a decomposed example.
+TEST(CheckDecomposedKLayout, KLayoutFindsTheSamePairsPerMask) {
+    if (testsupport::runCommand("command -v klayout >/dev/null 2>&1").status != 0)
+        GTEST_SKIP() << "klayout not installed: KLayout cross-check skipped";
+    testsupport::ScopedWorkDir dir;
+    decompose(testsupport::sourceDir() + "/examples/example.ascii", "out.gds");
+    const testsupport::RunResult r = testsupport::runCommand(checkBinary() + " out.gds");
+    std::map<int, int> ours;
+    const std::regex line("CHECK \\| spacing on mask (\\d)");
+    for (auto it = std::sregex_iterator(r.out.begin(), r.out.end(), line);
+         it != std::sregex_iterator(); ++it)
+        ++ours[std::stoi((*it)[1]) + 1];
+    ASSERT_FALSE(ours.empty());
+    const testsupport::RunResult k =
+        testsupport::runCommand("klayout -b -rd input=out.gds -rd layer=1 -rd space=120 -r " +
+                                testsupport::sourceDir() + "/scripts/klayout_mask_space.rb 2>&1");
+    ASSERT_EQ(k.status, 0) << k.out;
+    for (int dt = 1; dt <= 3; ++dt) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(
+            k.out, m, std::regex("MASK " + std::to_string(dt) + " polygons \\d+ pairs (\\d+)")))
+            << k.out;
+        EXPECT_EQ(std::stoi(m[1]), ours[dt]) << "datatype " << dt;
+    }
+}
+
 std::string lastLine(const std::string& text) {
     std::string t = text;
     while (!t.empty() && t.back() == '\n') t.pop_back();
@@ -160,11 +189,12 @@ std::string lastLine(const std::string& text) {
 // checked".
 TEST(CheckCommand, ArgumentsAndUnreadableLayouts) {
     testsupport::ScopedWorkDir dir;
-    testsupport::writeFile("m.ascii",
-                           "HEADER: 600\nBGNLIB\nLIBNAME: L\nUNITS: 0.001, 1e-09\nBGNSTR\nSTRNAME: T\n"
-                           "BOUNDARY\nLAYER: 3\nDATATYPE: 1\nXY: 0: 0, 100: 0, 100: 60, 0: 60, 0: 0\nENDEL\n"
-                           "BOUNDARY\nLAYER: 3\nDATATYPE: 1\nXY: 0: 120, 100: 120, 100: 180, 0: 180, 0: 120\nENDEL\n"
-                           "ENDSTR\nENDLIB\n");
+    testsupport::writeFile(
+        "m.ascii",
+        "HEADER: 600\nBGNLIB\nLIBNAME: L\nUNITS: 0.001, 1e-09\nBGNSTR\nSTRNAME: T\n"
+        "BOUNDARY\nLAYER: 3\nDATATYPE: 1\nXY: 0: 0, 100: 0, 100: 60, 0: 60, 0: 0\nENDEL\n"
+        "BOUNDARY\nLAYER: 3\nDATATYPE: 1\nXY: 0: 120, 100: 120, 100: 180, 0: 180, 0: 120\nENDEL\n"
+        "ENDSTR\nENDLIB\n");
     testsupport::writeFile("bad.gds", std::string("\x00\x06\x00\x02\x02\x58\x00\x1c", 8));
     const std::string bin = checkBinary() + " ";
     // Argument errors come with the usage; file errors alone.

@@ -1,6 +1,8 @@
 // The decomposition check on hand-made decompositions (results worked out by
 // hand below) and against a brute-force check on random layouts.
 
+#include "input/layout_check.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -11,7 +13,6 @@
 
 #include "geometry/boxdist.h"
 #include "geometry/params.h"
-#include "input/layout_check.h"
 #include "input/layout_writer.h"
 #include "support/test_support.h"
 
@@ -22,7 +23,8 @@ namespace {
 typedef std::vector<oaPoint> Ring;
 
 Ring ringOf(const oaBox& b) {
-    return {{b.left(), b.bottom()}, {b.left(), b.top()}, {b.right(), b.top()}, {b.right(), b.bottom()}};
+    return {
+        {b.left(), b.bottom()}, {b.left(), b.top()}, {b.right(), b.top()}, {b.right(), b.bottom()}};
 }
 
 struct Shape {
@@ -57,7 +59,7 @@ std::vector<std::string> checkLines(const std::string& out) {
 }
 
 class LayoutCheck : public testsupport::GlobalsTest {
-protected:
+  protected:
     testsupport::ScopedWorkDir dir;
 };
 
@@ -74,17 +76,26 @@ protected:
 // (10, 11) over everything and a mask shape on layer 2 are not looked at.
 std::vector<Shape> handMade() {
     std::vector<Shape> s;
-    auto box = [&](int dt, int l, int b, int r, int t) { s.push_back({dt, ringOf(oaBox(l, b, r, t))}); };
-    box(1, 0, 0, 100, 60);      // A
-    box(1, 200, 0, 300, 60);    // B
-    box(1, 420, 0, 520, 60);    // C
-    box(1, 580, 140, 680, 200); // D
-    box(1, 0, 300, 50, 360);    // E, left half
-    box(1, 50, 300, 100, 360);  // E, right half
-    box(1, 190, 390, 250, 450); // F
-    box(1, 340, 540, 400, 600); // G
-    s.push_back({1, {{1000, 0}, {1000, 300}, {1060, 300}, {1060, 60}, {1140, 60}, {1140, 300},
-                        {1200, 300}, {1200, 0}}});  // U
+    auto box = [&](int dt, int l, int b, int r, int t) {
+        s.push_back({dt, ringOf(oaBox(l, b, r, t))});
+    };
+    box(1, 0, 0, 100, 60);       // A
+    box(1, 200, 0, 300, 60);     // B
+    box(1, 420, 0, 520, 60);     // C
+    box(1, 580, 140, 680, 200);  // D
+    box(1, 0, 300, 50, 360);     // E, left half
+    box(1, 50, 300, 100, 360);   // E, right half
+    box(1, 190, 390, 250, 450);  // F
+    box(1, 340, 540, 400, 600);  // G
+    s.push_back({1,
+                 {{1000, 0},
+                  {1000, 300},
+                  {1060, 300},
+                  {1060, 60},
+                  {1140, 60},
+                  {1140, 300},
+                  {1200, 300},
+                  {1200, 0}}});  // U
     box(1, 2000, 0, 2400, 100);  // frame
     box(1, 2000, 300, 2400, 400);
     box(1, 2000, 100, 2100, 300);
@@ -120,7 +131,9 @@ TEST_F(LayoutCheck, HandMadeDecompositionInBothFormats) {
     write("hand.gds", handMade());
     write("hand.ascii", handMade());
     std::string text = testsupport::readFile("hand.ascii");
-    text.insert(text.find("ENDSTR"), "BOUNDARY\nLAYER: 2\nDATATYPE: 1\nXY: 100: 0, 120: 0, 120: 60, 100: 60, 100: 0\nENDEL\n");
+    text.insert(
+        text.find("ENDSTR"),
+        "BOUNDARY\nLAYER: 2\nDATATYPE: 1\nXY: 100: 0, 120: 0, 120: 60, 100: 60, 100: 0\nENDEL\n");
     testsupport::writeFile("hand.ascii", text);
     for (const char* file : {"hand.gds", "hand.ascii"}) {
         SCOPED_TRACE(file);
@@ -143,12 +156,15 @@ TEST_F(LayoutCheck, HandMadeDecompositionInBothFormats) {
     write("clean.ascii", shapes);
     const Outcome clean = check("clean.ascii");
     EXPECT_EQ(clean.status, 0);
-    EXPECT_EQ(checkLines(clean.out).back(), "CHECK | spacing violations: 0, stitches: 2, unassigned shapes: 0");
+    EXPECT_EQ(checkLines(clean.out).back(),
+              "CHECK | spacing violations: 0, stitches: 2, unassigned shapes: 0");
 }
 
 TEST_F(LayoutCheck, WhatCountsAsAPolygonAndAsAPlace) {
     std::vector<Shape> s;
-    auto box = [&](int dt, int l, int b, int r, int t) { s.push_back({dt, ringOf(oaBox(l, b, r, t))}); };
+    auto box = [&](int dt, int l, int b, int r, int t) {
+        s.push_back({dt, ringOf(oaBox(l, b, r, t))});
+    };
     // Two mask-0 squares meeting at a corner stay two polygons, 0 apart.
     box(1, 0, 0, 100, 100);
     box(1, 100, 100, 200, 200);
@@ -160,8 +176,15 @@ TEST_F(LayoutCheck, WhatCountsAsAPolygonAndAsAPlace) {
     // A mask-1 bar touching a mask-2 bar along two separate stretches (a
     // U lying on it): two places; a long edge cut into slices: one place.
     box(2, 3000, 0, 3300, 50);
-    s.push_back({3, {{3000, 50}, {3000, 150}, {3300, 150}, {3300, 50}, {3250, 50}, {3250, 100},
-                        {3050, 100}, {3050, 50}}});
+    s.push_back({3,
+                 {{3000, 50},
+                  {3000, 150},
+                  {3300, 150},
+                  {3300, 50},
+                  {3250, 50},
+                  {3250, 100},
+                  {3050, 100},
+                  {3050, 50}}});
     for (int y = 0; y < 400; y += 100) {  // two staircases back to back
         box(2, 4000 - y, y, 4050, y + 100);
         box(3, 4050, y, 4100 + y, y + 100);
@@ -195,7 +218,8 @@ TEST_F(LayoutCheck, LayoutsThatProveNothing) {
     write("undecomposed.ascii", {{0, ringOf(oaBox(0, 0, 10, 10))}});
     Outcome r = check("undecomposed.ascii");
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.out.find("WARNING| 1 polygons of layer 1 on datatypes that hold no mask ignored"), std::string::npos);
+    EXPECT_NE(r.out.find("WARNING| 1 polygons of layer 1 on datatypes that hold no mask ignored"),
+              std::string::npos);
     EXPECT_NE(r.out.find("ERROR| no shape on a mask datatype of layer 1"), std::string::npos);
     write("masks.gds", {{1, ringOf(oaBox(0, 0, 10, 10))}});
     EXPECT_EQ(check("masks.gds", 5).status, 2);
@@ -204,7 +228,8 @@ TEST_F(LayoutCheck, LayoutsThatProveNothing) {
     write("diag.ascii", {{1, ringOf(oaBox(0, 0, 10, 10))}, {2, {{100, 0}, {200, 0}, {100, 100}}}});
     r = check("diag.ascii");
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.out.find("WARNING| 1 non-Manhattan boundaries on layer 1 skipped"), std::string::npos);
+    EXPECT_NE(r.out.find("WARNING| 1 non-Manhattan boundaries on layer 1 skipped"),
+              std::string::npos);
     EXPECT_NE(r.out.find("ERROR| 1 shapes of layer 1 could not be checked"), std::string::npos);
 }
 
@@ -216,7 +241,8 @@ TEST_F(LayoutCheck, IndexedSearchFindsWhatAllPairsFind) {
         std::vector<RectilinearMerge> merges(3);
         for (int i = 0; i < 150; ++i) {
             const int x = int(rng() % 3000), y = int(rng() % 3000);
-            merges[rng() % 3].addBox(oaBox(x, y, x + 5 + int(rng() % 200), y + 5 + int(rng() % 60)));
+            merges[rng() % 3].addBox(
+                oaBox(x, y, x + 5 + int(rng() % 200), y + 5 + int(rng() % 60)));
         }
         std::vector<std::vector<MergedPolygon> > masks;
         for (const RectilinearMerge& m : merges) masks.push_back(m.polygons());
@@ -232,14 +258,17 @@ TEST_F(LayoutCheck, IndexedSearchFindsWhatAllPairsFind) {
                         for (const oaBox& a : rectanglesOf(masks[m][i]))
                             for (const oaBox& b : rectanglesOf(masks[n][j]))
                                 best = std::min<int64_t>(best, Box2BoxDist(&a, &b, 1));
-                        if (m == n && best < int64_t(MINDPLDIST) * MINDPLDIST) close.insert({m, i, j, best});
+                        if (m == n && best < int64_t(MINDPLDIST) * MINDPLDIST)
+                            close.insert({m, i, j, best});
                         if (m != n && best == 0) touching.insert({m, n, i, j});
                     }
                 }
             }
         }
-        for (const SpacingViolation& v : fast.violations) found.insert({v.mask, v.first, v.second, v.squaredDistance});
-        for (const MaskContact& c : fast.stitches) stitched.insert({c.firstMask, c.secondMask, c.first, c.second});
+        for (const SpacingViolation& v : fast.violations)
+            found.insert({v.mask, v.first, v.second, v.squaredDistance});
+        for (const MaskContact& c : fast.stitches)
+            stitched.insert({c.firstMask, c.secondMask, c.first, c.second});
         EXPECT_EQ(found, close) << "round " << round;
         EXPECT_EQ(found.size(), fast.violations.size());  // one line per pair
         EXPECT_EQ(stitched, touching) << "round " << round;
