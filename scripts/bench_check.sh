@@ -21,11 +21,14 @@ trap 'rm -rf "$work"' EXIT
 awk '/^DATATYPE: 0$/ { n++; print "DATATYPE: " (n % 3 + 1); next } { print }' \
     "$work/layout.ascii" > "$work/masks.ascii"
 rm "$work/layout.ascii"
-timer=""
-[ -x /usr/bin/time ] && timer="/usr/bin/time -f wall_%es_user_%Us_system_%Ss_%MKB"
 status=0
-start=$(date +%s)
-$timer "$root/build/chromasect-check" "$work/masks.ascii" > "$work/check.txt" || status=$?
-echo "elapsed $(($(date +%s) - start)) s"
+if [ -x /usr/bin/time ]; then
+    /usr/bin/time -f "wall %e s, user %U s, system %S s, peak %M KB" \
+        "$root/build/chromasect-check" "$work/masks.ascii" > "$work/check.txt" || status=$?
+else
+    start=$(date +%s)
+    "$root/build/chromasect-check" "$work/masks.ascii" > "$work/check.txt" || status=$?
+    echo "wall $(($(date +%s) - start)) s"
+fi
 tail -n 1 "$work/check.txt"
 echo "exit status $status"
