@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <random>
 #include <set>
 #include <sstream>
@@ -20,42 +19,26 @@ using namespace chromasect;
 
 namespace {
 
-typedef std::vector<oaPoint> Ring;
+typedef std::vector<std::pair<int, std::vector<oaPoint> > > Shapes;  // datatype, ring
 
-Ring ringOf(const oaBox& b) {
-    return {
-        {b.left(), b.bottom()}, {b.left(), b.top()}, {b.right(), b.top()}, {b.right(), b.bottom()}};
+void box(Shapes& s, int dt, int l, int b, int r, int t) {
+    s.push_back({dt, {{l, b}, {l, t}, {r, t}, {r, b}}});
 }
 
-struct Shape {
-    int datatype;
-    Ring ring;
-};
-
-// A layout of layer 1, in the format its name gives.
-void write(const std::string& path, const std::vector<Shape>& shapes) {
+// Writes layer 1 in the format the name gives, checks it; the status and the
+// "CHECK | " lines, or the whole output with everything = true.
+std::pair<int, std::vector<std::string> > check(const std::string& path, const Shapes& shapes,
+                                                bool everything = false) {
     writeLayout(path, layoutFormatOf(path), LayoutHeader(), 1, [&](const RingSink& sink) {
-        for (const Shape& s : shapes) sink(s.datatype, s.ring);
+        for (const auto& s : shapes) sink(s.first, s.second);
     });
-}
-
-struct Outcome {
-    int status;
-    std::string out;
-};
-
-Outcome check(const std::string& path, int layer = 1) {
     testing::internal::CaptureStdout();
-    const int status = reportLayerCheck(readDecomposedLayer(path, layer), path, layer);
-    return {status, testing::internal::GetCapturedStdout()};
-}
-
-std::vector<std::string> checkLines(const std::string& out) {
+    const int status = reportLayerCheck(readDecomposedLayer(path, 1), path, 1);
+    std::istringstream in(testing::internal::GetCapturedStdout());
     std::vector<std::string> lines;
-    std::istringstream in(out);
     for (std::string l; std::getline(in, l);)
-        if (l.rfind("CHECK | ", 0) == 0) lines.push_back(l);
-    return lines;
+        if (everything || l.rfind("CHECK | ", 0) == 0) lines.push_back(l);
+    return {status, lines};
 }
 
 class LayoutCheck : public testsupport::GlobalsTest {
@@ -63,30 +46,24 @@ class LayoutCheck : public testsupport::GlobalsTest {
     testsupport::ScopedWorkDir dir;
 };
 
-// Spacing 120. Mask 0 (datatype 1): A (0,0;100,60); B (200,0;300,60), 100
-// right of A: a violation; C (420,0;520,60), exactly 120 right of B: clean;
-// D (580,140;680,200), 60 right of and 80 above C: 100 diagonally, a
-// violation; E (0,300;100,360) drawn as two abutting halves, one polygon;
-// F (190,390;250,450), 90 right of and 30 above E: 94.87, a violation;
-// G (340,540;400,600), 90 and 90 from F: 127.28, clean although each axis
-// gap is below 120; a U whose arms are 80 apart: one polygon, clean; a
-// frame drawn as four bars around a hole with a square inside, 50 from the
-// frame: a violation. Mask 1: H (100,0;150,60) abuts A: a stitch; J
-// overlaps I of mask 2: a stitch. Datatype 9: one unassigned shape. Markers
-// (10, 11) over everything and a mask shape on layer 2 are not looked at.
-std::vector<Shape> handMade() {
-    std::vector<Shape> s;
-    auto box = [&](int dt, int l, int b, int r, int t) {
-        s.push_back({dt, ringOf(oaBox(l, b, r, t))});
-    };
-    box(1, 0, 0, 100, 60);       // A
-    box(1, 200, 0, 300, 60);     // B
-    box(1, 420, 0, 520, 60);     // C
-    box(1, 580, 140, 680, 200);  // D
-    box(1, 0, 300, 50, 360);     // E, left half
-    box(1, 50, 300, 100, 360);   // E, right half
-    box(1, 190, 390, 250, 450);  // F
-    box(1, 340, 540, 400, 600);  // G
+// Spacing 120. Mask 0: A (0,0;100,60); B 100 right of A: a violation; C
+// exactly 120 right of B: clean; D 60 right of and 80 above C: 100
+// diagonally, a violation; E drawn as two abutting halves (one polygon) and
+// F 90 right of and 30 above it: 94.87, a violation; G 90 and 90 from F:
+// 127.28, clean although both axis gaps are below 120; a U whose arms are 80
+// apart: one polygon, clean; a frame of four bars around a square 50 inside
+// it: a violation. Mask 1: H abuts A, J overlaps I of mask 2: two stitches.
+// One unassigned shape; markers over everything are not looked at.
+Shapes handMade() {
+    Shapes s;
+    box(s, 1, 0, 0, 100, 60);       // A
+    box(s, 1, 200, 0, 300, 60);     // B
+    box(s, 1, 420, 0, 520, 60);     // C
+    box(s, 1, 580, 140, 680, 200);  // D
+    box(s, 1, 0, 300, 50, 360);     // E
+    box(s, 1, 50, 300, 100, 360);
+    box(s, 1, 190, 390, 250, 450);  // F
+    box(s, 1, 340, 540, 400, 600);  // G
     s.push_back({1,
                  {{1000, 0},
                   {1000, 300},
@@ -95,18 +72,18 @@ std::vector<Shape> handMade() {
                   {1140, 60},
                   {1140, 300},
                   {1200, 300},
-                  {1200, 0}}});  // U
-    box(1, 2000, 0, 2400, 100);  // frame
-    box(1, 2000, 300, 2400, 400);
-    box(1, 2000, 100, 2100, 300);
-    box(1, 2300, 100, 2400, 300);
-    box(1, 2150, 150, 2250, 250);  // inside the frame
-    box(2, 100, 0, 150, 60);       // H
-    box(2, 1650, 0, 1750, 60);     // J
-    box(3, 1600, 0, 1700, 60);     // I
-    box(9, 3000, 0, 3100, 60);     // unassigned
-    box(10, 0, 0, 5000, 5000);
-    box(11, 0, 0, 5000, 5000);
+                  {1200, 0}}});
+    box(s, 1, 2000, 0, 2400, 100);
+    box(s, 1, 2000, 300, 2400, 400);
+    box(s, 1, 2000, 100, 2100, 300);
+    box(s, 1, 2300, 100, 2400, 300);
+    box(s, 1, 2150, 150, 2250, 250);
+    box(s, 2, 100, 0, 150, 60);    // H
+    box(s, 2, 1650, 0, 1750, 60);  // J
+    box(s, 3, 1600, 0, 1700, 60);  // I
+    box(s, 9, 3000, 0, 3100, 60);
+    box(s, 10, 0, 0, 5000, 5000);
+    box(s, 11, 0, 0, 5000, 5000);
     return s;
 }
 
@@ -127,55 +104,26 @@ TEST_F(LayoutCheck, HandMadeDecompositionInBothFormats) {
         "CHECK | unassigned shape: polygon at (3000,0) bbox (3000,0;3100,60)",
         "CHECK | spacing violations: 4, stitches: 2, unassigned shapes: 1",
     };
-    // The text form also carries a mask shape on layer 2, 20 from A.
-    write("hand.gds", handMade());
-    write("hand.ascii", handMade());
-    std::string text = testsupport::readFile("hand.ascii");
-    text.insert(
-        text.find("ENDSTR"),
-        "BOUNDARY\nLAYER: 2\nDATATYPE: 1\nXY: 100: 0, 120: 0, 120: 60, 100: 60, 100: 0\nENDEL\n");
-    testsupport::writeFile("hand.ascii", text);
-    for (const char* file : {"hand.gds", "hand.ascii"}) {
-        SCOPED_TRACE(file);
-        const Outcome r = check(file);
-        EXPECT_EQ(checkLines(r.out), expected);
-        EXPECT_EQ(r.status, 1);
-    }
-    // Without the unassigned shape, still the violations; at spacing 100,
-    // A-B and C-D (exactly 100 apart) are clean too.
-    std::vector<Shape> shapes = handMade();
-    shapes.erase(shapes.begin() + 17);  // unassigned
-    write("v.ascii", shapes);
-    EXPECT_EQ(check("v.ascii").status, 1);
-    MINDPLDIST = 100;
-    EXPECT_EQ(checkLines(check("v.ascii").out).back(),
-              "CHECK | spacing violations: 2, stitches: 2, unassigned shapes: 0");
-    // Without those, clean whatever the stitches.
-    MINDPLDIST = 120;
-    for (int i : {13, 6, 3, 1}) shapes.erase(shapes.begin() + i);  // square, F, D, B
-    write("clean.ascii", shapes);
-    const Outcome clean = check("clean.ascii");
-    EXPECT_EQ(clean.status, 0);
-    EXPECT_EQ(checkLines(clean.out).back(),
-              "CHECK | spacing violations: 0, stitches: 2, unassigned shapes: 0");
+    EXPECT_EQ(check("hand.gds", handMade()), std::make_pair(1, expected));
+    EXPECT_EQ(check("hand.ascii", handMade()), std::make_pair(1, expected));
+
+    // Without B, D, F, the square and the unassigned shape: clean, stitches
+    // and all.
+    Shapes clean = handMade();
+    for (int i : {17, 13, 6, 3, 1}) clean.erase(clean.begin() + i);
+    const std::vector<std::string> stitchesOnly = {
+        expected[4], expected[5],
+        "CHECK | spacing violations: 0, stitches: 2, unassigned shapes: 0"};
+    EXPECT_EQ(check("clean.ascii", clean), std::make_pair(0, stitchesOnly));
 }
 
-TEST_F(LayoutCheck, WhatCountsAsAPolygonAndAsAPlace) {
-    std::vector<Shape> s;
-    auto box = [&](int dt, int l, int b, int r, int t) {
-        s.push_back({dt, ringOf(oaBox(l, b, r, t))});
-    };
-    // Two mask-0 squares meeting at a corner stay two polygons, 0 apart.
-    box(1, 0, 0, 100, 100);
-    box(1, 100, 100, 200, 200);
-    // Many close rectangles of two polygons make one violation: a comb whose
-    // teeth all end 50 below a bar.
-    box(1, 1000, 0, 1500, 50);
-    box(1, 1000, 110, 1500, 160);
-    for (int x = 1000; x < 1500; x += 100) box(1, x, 50, x + 20, 60);
-    // A mask-1 bar touching a mask-2 bar along two separate stretches (a
-    // U lying on it): two places; a long edge cut into slices: one place.
-    box(2, 3000, 0, 3300, 50);
+TEST_F(LayoutCheck, PolygonsAndPlaces) {
+    Shapes s;
+    // Mask 0 squares meeting at a corner stay two polygons, 0 apart.
+    box(s, 1, 0, 0, 100, 100);
+    box(s, 1, 100, 100, 200, 200);
+    // A U of mask 2 lying on a bar of mask 1 meets it in two places.
+    box(s, 2, 3000, 0, 3300, 50);
     s.push_back({3,
                  {{3000, 50},
                   {3000, 150},
@@ -185,52 +133,44 @@ TEST_F(LayoutCheck, WhatCountsAsAPolygonAndAsAPlace) {
                   {3250, 100},
                   {3050, 100},
                   {3050, 50}}});
-    for (int y = 0; y < 400; y += 100) {  // two staircases back to back
-        box(2, 4000 - y, y, 4050, y + 100);
-        box(3, 4050, y, 4100 + y, y + 100);
+    // Two staircases back to back: one edge, cut into slices, one place.
+    for (int y = 0; y < 400; y += 100) {
+        box(s, 2, 4000 - y, y, 4050, y + 100);
+        box(s, 3, 4050, y, 4100 + y, y + 100);
     }
-    // A mask corner on another mask's corner: a place of one point.
-    box(2, 5000, 0, 5100, 100);
-    box(1, 5100, 100, 5200, 200);
-    write("t.ascii", s);
-    const std::vector<std::string> lines = checkLines(check("t.ascii").out);
+    // Corners of two masks meeting: a place of one point.
+    box(s, 2, 5000, 0, 5100, 100);
+    box(s, 1, 5100, 100, 5200, 200);
+    std::vector<std::string> places;
+    const std::vector<std::string> lines = check("t.ascii", s).second;
+    for (const std::string& l : lines) places.push_back(l.substr(0, l.find(':', 8)));
     const std::vector<std::string> expected = {
-        "CHECK | spacing on mask 0: polygon at (0,0) bbox (0,0;100,100) and polygon at (100,100) "
-        "bbox (100,100;200,200), distance 0 < 120, between (100,100;100,100)",
-        "CHECK | spacing on mask 0: polygon at (1000,0) bbox (1000,0;1500,60) and polygon at "
-        "(1000,110) bbox (1000,110;1500,160), distance 50 < 120, between (1000,60;1020,110)",
-        "CHECK | stitch between mask 0 and mask 1 at (5100,100;5100,100): polygon at (5100,100) "
-        "bbox (5100,100;5200,200) and polygon at (5000,0) bbox (5000,0;5100,100)",
-        "CHECK | stitch between mask 1 and mask 2 at (3000,50;3050,50): polygon at (3000,0) bbox "
-        "(3000,0;3300,50) and polygon at (3000,50) bbox (3000,50;3300,150)",
-        "CHECK | stitch between mask 1 and mask 2 at (3250,50;3300,50): polygon at (3000,0) bbox "
-        "(3000,0;3300,50) and polygon at (3000,50) bbox (3000,50;3300,150)",
-        "CHECK | stitch between mask 1 and mask 2 at (4050,0;4050,400): polygon at (4000,0) bbox "
-        "(3700,0;4050,400) and polygon at (4050,0) bbox (4050,0;4400,400)",
-        "CHECK | spacing violations: 2, stitches: 4, unassigned shapes: 0",
-    };
-    EXPECT_EQ(lines, expected);
+        "CHECK | spacing on mask 0",
+        "CHECK | stitch between mask 0 and mask 1 at (5100,100;5100,100)",
+        "CHECK | stitch between mask 1 and mask 2 at (3000,50;3050,50)",
+        "CHECK | stitch between mask 1 and mask 2 at (3250,50;3300,50)",
+        "CHECK | stitch between mask 1 and mask 2 at (4050,0;4050,400)",
+        "CHECK | spacing violations"};
+    EXPECT_EQ(places, expected);
+    EXPECT_NE(lines[0].find("distance 0 < 120"), std::string::npos) << lines[0];
 }
 
-TEST_F(LayoutCheck, LayoutsThatProveNothing) {
-    // Nothing on the layer's mask or unassigned datatypes (a wrong layer,
-    // or an undecomposed layout): status 2, never "clean".
-    write("undecomposed.ascii", {{0, ringOf(oaBox(0, 0, 10, 10))}});
-    Outcome r = check("undecomposed.ascii");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.out.find("WARNING| 1 polygons of layer 1 on datatypes that hold no mask ignored"),
-              std::string::npos);
-    EXPECT_NE(r.out.find("ERROR| no shape on a mask datatype of layer 1"), std::string::npos);
-    write("masks.gds", {{1, ringOf(oaBox(0, 0, 10, 10))}});
-    EXPECT_EQ(check("masks.gds", 5).status, 2);
-    EXPECT_EQ(check("masks.gds", 1).status, 0);
-    // A diagonal edge cannot be checked: reported, and the result is not clean.
-    write("diag.ascii", {{1, ringOf(oaBox(0, 0, 10, 10))}, {2, {{100, 0}, {200, 0}, {100, 100}}}});
-    r = check("diag.ascii");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.out.find("WARNING| 1 non-Manhattan boundaries on layer 1 skipped"),
-              std::string::npos);
-    EXPECT_NE(r.out.find("ERROR| 1 shapes of layer 1 could not be checked"), std::string::npos);
+TEST_F(LayoutCheck, LayoutsThatProveNothingAreNotClean) {
+    // Nothing on a mask (a wrong layer, or a layout never decomposed).
+    Shapes undecomposed;
+    box(undecomposed, 0, 0, 0, 10, 10);
+    auto r = check("u.gds", undecomposed, true);
+    EXPECT_EQ(r.first, 2);
+    EXPECT_EQ(r.second[1], "WARNING| 1 polygons of layer 1 on datatypes that hold no mask ignored");
+    EXPECT_EQ(r.second.back().rfind("ERROR| no shape on a mask datatype of layer 1", 0), 0u);
+    // A diagonal edge cannot be checked.
+    Shapes diagonal;
+    box(diagonal, 1, 0, 0, 10, 10);
+    diagonal.push_back({2, {{100, 0}, {200, 0}, {100, 100}}});
+    r = check("d.ascii", diagonal, true);
+    EXPECT_EQ(r.first, 2);
+    EXPECT_EQ(r.second[0], "WARNING| 1 non-Manhattan boundaries on layer 1 skipped");
+    EXPECT_EQ(r.second.back(), "ERROR| 1 shapes of layer 1 could not be checked");
 }
 
 // Random masks of random rectangles, merged, against every polygon pair.
@@ -250,9 +190,9 @@ TEST_F(LayoutCheck, IndexedSearchFindsWhatAllPairsFind) {
 
         std::set<std::tuple<int, size_t, size_t, int64_t> > close, found;
         std::set<std::tuple<int, int, size_t, size_t> > touching, stitched;
-        for (int m = 0; m < 3; ++m) {
-            for (int n = m; n < 3; ++n) {
-                for (size_t i = 0; i < masks[m].size(); ++i) {
+        for (int m = 0; m < 3; ++m)
+            for (int n = m; n < 3; ++n)
+                for (size_t i = 0; i < masks[m].size(); ++i)
                     for (size_t j = m == n ? i + 1 : 0; j < masks[n].size(); ++j) {
                         int64_t best = INT64_MAX;
                         for (const oaBox& a : rectanglesOf(masks[m][i]))
@@ -262,9 +202,6 @@ TEST_F(LayoutCheck, IndexedSearchFindsWhatAllPairsFind) {
                             close.insert({m, i, j, best});
                         if (m != n && best == 0) touching.insert({m, n, i, j});
                     }
-                }
-            }
-        }
         for (const SpacingViolation& v : fast.violations)
             found.insert({v.mask, v.first, v.second, v.squaredDistance});
         for (const MaskContact& c : fast.stitches)
@@ -272,7 +209,7 @@ TEST_F(LayoutCheck, IndexedSearchFindsWhatAllPairsFind) {
         EXPECT_EQ(found, close) << "round " << round;
         EXPECT_EQ(found.size(), fast.violations.size());  // one line per pair
         EXPECT_EQ(stitched, touching) << "round " << round;
-        EXPECT_GT(close.size(), 0u);
+        EXPECT_FALSE(close.empty());
     }
 }
 
