@@ -6,6 +6,7 @@
 #include "driver/design.h"
 #include "geometry/fatal.h"
 #include "input/layout_writer.h"
+#include "input/svg_writer.h"
 
 namespace chromasect {
 
@@ -31,6 +32,7 @@ int chromasectMain(int argc, char** argv) {
                 design->ResultStat();
                 // After the report, so that the specified output stays as it is.
                 if (!design->outFile.empty()) writeDecomposedLayout(*design);
+                if (!design->svgFile.empty()) writeDecomposedPicture(*design);
             }
         }
     } catch (const FatalError& e) {

@@ -1,10 +1,12 @@
 // Command line, banner and usage text.
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "driver/design.h"
 #include "geometry/params.h"
@@ -22,25 +24,85 @@ int readInt(const char* s) {
     if (v < INT_MIN) return INT_MIN;
     return static_cast<int>(v);
 }
+
+// A whole base-10 integer: an optional sign and digits, nothing else, within
+// int range. The new options refuse what the tolerant reading would accept.
+bool readWholeInt(const char* s, int& out) {
+    if (*s == '\0' || std::isspace(static_cast<unsigned char>(*s))) return false;
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(s, &end, 10);
+    if (*end != '\0' || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+bool readChoice(const char* s, int highest, int& out) {
+    int v = 0;
+    if (!readWholeInt(s, v) || v < 0 || v > highest) return false;
+    out = v;
+    return true;
+}
+
+// Colouring engines by name, with the value of `algo` each selects.
+struct Engine {
+    const char* name;
+    int algo;
+};
+const Engine kEngines[] = {
+    {"sdp", 1},
+    {"ilp", 0},
+};
+
+bool readEngine(const char* s, int& algo) {
+    for (const Engine& e : kEngines) {
+        if (std::strcmp(s, e.name) == 0) {
+            algo = e.algo;
+            return true;
+        }
+    }
+    return false;
+}
+
+// "left,bottom,right,top": four whole integers, a window of positive area.
+bool readWindow(const char* s, oaBox& window) {
+    int v[4];
+    std::string text(s);
+    size_t start = 0;
+    for (int k = 0; k < 4; ++k) {
+        const size_t comma = text.find(',', start);
+        if ((k < 3) != (comma != std::string::npos)) return false;
+        const std::string part = text.substr(start, k < 3 ? comma - start : std::string::npos);
+        if (!readWholeInt(part.c_str(), v[k])) return false;
+        start = comma + 1;
+    }
+    if (v[0] >= v[2] || v[1] >= v[3]) return false;
+    window = oaBox(v[0], v[1], v[2], v[3]);
+    return true;
+}
 }  // namespace
 
 bool Design::parseParameters(int argc, char** argv) { return parseParametersV2(argc, argv); }
 
 bool Design::parseParametersV2(int argc, char** argv) {
+    using chromasect::layoutFormatOf;
+    using chromasect::LayoutFormat;
     std::printf("STAT | Parameters: ");
     for (int i = 1; i < argc; ++i) std::printf("%s ", argv[i]);
     std::printf("\n");
 
+    int choice = 0;
     for (int i = 1; i < argc; i += 2) {
         const char* option = argv[i];
         if (std::strcmp(option, "-help") == 0) return false;
         const bool hasValue = i + 1 < argc;
         const char* value = hasValue ? argv[i + 1] : nullptr;
-        if (hasValue && std::strcmp(option, "-inlib") == 0) {
+        auto is = [&](const char* name) { return hasValue && std::strcmp(option, name) == 0; };
+        if (is("-inlib")) {
             inputFile = value;
-        } else if (hasValue && std::strcmp(option, "-layer") == 0) {
+        } else if (is("-layer")) {
             layer = readInt(value);
-        } else if (hasValue && std::strcmp(option, "-mindp") == 0) {
+        } else if (is("-mindp")) {
             MINDPLDIST = readInt(value);
             // Squared spacings are compared in 32 bits; beyond this they
             // would saturate and every pair would seem to conflict. A
@@ -50,23 +112,50 @@ bool Design::parseParametersV2(int argc, char** argv) {
                 parseFailed = true;
                 return false;
             }
-        } else if (hasValue && std::strcmp(option, "-alpha") == 0) {
+        } else if (is("-alpha")) {
             alpha = std::strtod(value, nullptr);
-        } else if (hasValue && std::strcmp(option, "-beta") == 0) {
+        } else if (is("-beta")) {
             beta = std::strtod(value, nullptr);
-        } else if (hasValue && std::strcmp(option, "-out") == 0 &&
-                   chromasect::layoutFormatOf(value) != chromasect::LayoutFormat::None) {
+        } else if (is("-out") && layoutFormatOf(value) != LayoutFormat::None) {
             outFile = value;
-        } else if (hasValue && std::strcmp(option, "-dump") == 0 &&
-                   chromasect::layoutFormatOf(value) == chromasect::LayoutFormat::Text) {
+        } else if (is("-dump") && layoutFormatOf(value) == LayoutFormat::Text) {
             dumpFile = value;
+        } else if (is("-algo") && readEngine(value, algo)) {
+        } else if (is("-simlg") && readWholeInt(value, simlg)) {
+        } else if (is("-simdg") && readWholeInt(value, simdg)) {
+        } else if (is("-stitch") && readChoice(value, 1, choice)) {
+            allowStitch = choice == 1;
+        } else if (is("-tplstitch") && readChoice(value, 1, choice)) {
+            dplStitch = choice == 0;
+        } else if (is("-balance") && readChoice(value, 2, densityBalance)) {
+        } else if (is("-round2") && readChoice(value, 1, choice)) {
+            sdpRoundFlag = choice == 1;
+        } else if (is("-progress") && readChoice(value, 1, choice)) {
+            quiet = choice == 0;
+        } else if (is("-svg") && *value != '\0') {
+            svgFile = value;
+        } else if (is("-window") && readWindow(value, svgWindow)) {
+            hasSvgWindow = true;
         } else {
-            // An unknown option, a known one missing its value, or a layout
-            // name of no format that can be written.
+            // An unknown option, a known one missing its value, or a value
+            // outside the option's set (a layout name of no format that can
+            // be written, a number that is not a whole integer in range).
             std::printf("ERROR| can NOT parse: %s\n", option);
             parseFailed = true;
             return false;
         }
+    }
+    // Caught here rather than silently giving no picture, or a picture of a
+    // layer that was never decomposed.
+    if (hasSvgWindow && svgFile.empty()) {
+        std::printf("ERROR| -window needs -svg\n");
+        parseFailed = true;
+        return false;
+    }
+    if (!svgFile.empty() && !dumpFile.empty()) {
+        std::printf("ERROR| -svg draws a decomposition and -dump stops before it\n");
+        parseFailed = true;
+        return false;
     }
     return true;
 }
@@ -95,5 +184,24 @@ void printUsageV2() {
                 "stitches 11. \n");
     std::printf("\"-dump\"          : followed by a text layout name (\".ascii\"): the layer "
                 "as read, merged; no decomposition. \n");
+    std::printf("\"-algo\"          : followed by sdp or ilp, the colouring engine "
+                "(default: sdp). \n");
+    std::printf("\"-simlg\"         : followed by an integer, layout graph simplification level "
+                "(default: 2). \n");
+    std::printf("\"-simdg\"         : followed by an integer, decomposition graph simplification "
+                "level (default: 2). \n");
+    std::printf("\"-stitch\"        : followed by 0 or 1, allow stitches (default: 1). \n");
+    std::printf("\"-tplstitch\"     : followed by 0 or 1, the three-mask stitch candidates "
+                "(default: 0). \n");
+    std::printf("\"-balance\"       : followed by 0, 1 or 2, density balance: none, local, global "
+                "(default: 0). \n");
+    std::printf("\"-round2\"        : followed by 0 or 1, second-stage SDP rounding "
+                "(default: 0). \n");
+    std::printf("\"-progress\"      : followed by 0 or 1, show colouring progress "
+                "(default: 0). \n");
+    std::printf("\"-svg\"           : followed by an SVG picture name: masks, uncoloured "
+                "features, conflicts and stitches. \n");
+    std::printf("\"-window\"        : followed by left,bottom,right,top: the part of the "
+                "layout the picture shows. \n");
     std::printf("\n");
 }

@@ -29,7 +29,7 @@ public:
     // ---- parameters ----
     std::string inputFile = "c1sim_merged.ascii";
     int layer = 1;
-    int algo = 1;   // 0 = ILP engine, 1 = SDP engine
+    int algo = 1;   // 0 = ILP engine, 1 = SDP engine, 2 = exact engine
     int simlg = 2;  // > 1 runs layout-graph simplification
     int simdg = 2;  // > 0 splits decomposition graphs; > 1 also tries fast colouring
     bool dplStitch = true;
@@ -72,6 +72,9 @@ public:
     // ---- layouts written besides the report (empty name: none) ----
     std::string outFile;   // "-out": the decomposed layout, written after the report
     std::string dumpFile;  // "-dump": the layer as read, as a text dump; the run stops there
+    std::string svgFile;   // "-svg": a picture of the decomposed layer, written after the report
+    oaBox svgWindow;       // "-window": the part of the layout drawn, when hasSvgWindow
+    bool hasSvgWindow = false;
     // Names and units of the layout read (units 0 until known); the layouts
     // written take them.
     std::string inputLibName;
@@ -149,6 +152,16 @@ public:
     std::vector<double> colorDensity = std::vector<double>(3, 0.0);
     int maxILPVarNum = 0;
 
+    // Exact engine (algo 2) and engine-cost accounting. The cost of a
+    // graph's colouring is its conflict pairs plus alpha times its stitch
+    // pairs, each unordered pair once.
+    double exactSeconds = 10.0;  // time limit per graph
+    bool reportQuality = false;  // print the engine cost before the result
+    int engineGraphs = 0;        // graphs handed to an engine
+    int exactProven = 0;         // of those, proven optimal by the exact engine
+    double engineCost = 0.0;     // summed cost of the engines' colourings
+    double engineStartCost = 0.0;  // exact engine: summed cost of its starts
+
     // ---- colour assignment ----
     bool ResolveDGs();
     bool FastColorAssignmentTrial(const std::vector<mySuperShape*>& dg);
@@ -159,6 +172,10 @@ public:
     void WriteGroupILP(const char* fileName, const std::vector<mySuperShape*>& dg,
                        std::vector<ILPVariable>* vars, bool relax);
     void parseFileSolutionGurobi(const std::vector<mySuperShape*>& dg);
+    void GroupExact(const std::vector<mySuperShape*>& dg);
+    // Cost of dg's working colours under the current pair sets.
+    double GraphCost(const std::vector<mySuperShape*>& dg) const;
+    void PrintEngineQuality() const;
 
     // ---- back-annotation and balance ----
     void Rotations();

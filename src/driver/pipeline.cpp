@@ -12,7 +12,8 @@ bool validColor(int c) { return c >= 0 && c < NUM_COLORS; }
 }  // namespace
 
 bool MPLDesign::Decomposition() {
-    if (algo == 1) Csdp::csdpPrepare();
+    // The exact engine starts from the SDP engine's colouring.
+    if (algo == 1 || algo == 2) Csdp::csdpPrepare();
     RelationshipLGs();
     GenerateLGs();
     if (simlg > 1) LayoutGraphSimplification();
@@ -31,7 +32,8 @@ bool MPLDesign::Decomposition() {
     CalculateStitches();
     CountUncoloredSimplified();
     DebugFinalColor(1.0);
-    if (algo == 1) Csdp::csdpClean();
+    if (algo == 2 || reportQuality) PrintEngineQuality();
+    if (algo == 1 || algo == 2) Csdp::csdpClean();
     return true;
 }
 

@@ -31,6 +31,13 @@ bool MPLDesign::ResolveDGs() {
                 GroupILP(dg);
             else if (algo == 1)
                 GroupSDP(dg);
+            else if (algo == 2)
+                GroupExact(dg);
+            if (algo >= 0 && algo <= 2) {
+                ++engineGraphs;
+                // The exact engine keeps its own tally of start and result.
+                if (algo != 2) engineCost += GraphCost(dg);
+            }
         } else if (dg.size() == 1) {
             // rand() is never seeded, so runs repeat exactly.
             dg[0]->SetMultiColorTmp(std::rand() % NUM_COLORS);

@@ -24,6 +24,21 @@ const char* kUsage =
     "masks on datatypes 1-3, uncoloured 9, conflicts 10, stitches 11. \n"
     "\"-dump\"          : followed by a text layout name (\".ascii\"): the layer as read, merged; "
     "no decomposition. \n"
+    "\"-algo\"          : followed by sdp or ilp, the colouring engine (default: sdp). \n"
+    "\"-simlg\"         : followed by an integer, layout graph simplification level "
+    "(default: 2). \n"
+    "\"-simdg\"         : followed by an integer, decomposition graph simplification level "
+    "(default: 2). \n"
+    "\"-stitch\"        : followed by 0 or 1, allow stitches (default: 1). \n"
+    "\"-tplstitch\"     : followed by 0 or 1, the three-mask stitch candidates (default: 0). \n"
+    "\"-balance\"       : followed by 0, 1 or 2, density balance: none, local, global "
+    "(default: 0). \n"
+    "\"-round2\"        : followed by 0 or 1, second-stage SDP rounding (default: 0). \n"
+    "\"-progress\"      : followed by 0 or 1, show colouring progress (default: 0). \n"
+    "\"-svg\"           : followed by an SVG picture name: masks, uncoloured features, conflicts "
+    "and stitches. \n"
+    "\"-window\"        : followed by left,bottom,right,top: the part of the layout the picture "
+    "shows. \n"
     "\n";
 
 class CommandLine : public testsupport::GlobalsTest {
@@ -132,6 +147,72 @@ TEST_F(CommandLine, LayoutOutputNamesMustNameAFormat) {
     auto r = testsupport::runMain({"-dump", "layer.gds"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("ERROR| can NOT parse: -dump\n"), std::string::npos);
+}
+
+TEST_F(CommandLine, RunOptionsSetTheirParameters) {
+    EXPECT_TRUE(parse({"-algo", "ilp", "-simlg", "0", "-simdg", "-1", "-stitch", "0", "-tplstitch",
+                       "1", "-balance", "2", "-round2", "1", "-progress", "1", "-svg", "pic.svg",
+                       "-window", "-10,+5,300,2147483647"}));
+    EXPECT_EQ(design.algo, 0);
+    EXPECT_EQ(design.simlg, 0);
+    EXPECT_EQ(design.simdg, -1);
+    EXPECT_FALSE(design.allowStitch);
+    EXPECT_FALSE(design.dplStitch);
+    EXPECT_EQ(design.densityBalance, 2);
+    EXPECT_TRUE(design.sdpRoundFlag);
+    EXPECT_FALSE(design.quiet);
+    EXPECT_EQ(design.svgFile, "pic.svg");
+    EXPECT_TRUE(design.hasSvgWindow);
+    EXPECT_EQ(design.svgWindow, oaBox(-10, 5, 300, 2147483647));
+    // The other value of each pair, and the last of repeats.
+    EXPECT_TRUE(parse({"-algo", "sdp", "-stitch", "1", "-tplstitch", "0", "-balance", "1",
+                       "-round2", "0", "-progress", "0", "-simlg", "7", "-simlg", "3"}));
+    EXPECT_EQ(design.algo, 1);
+    EXPECT_TRUE(design.allowStitch);
+    EXPECT_TRUE(design.dplStitch);
+    EXPECT_EQ(design.densityBalance, 1);
+    EXPECT_FALSE(design.sdpRoundFlag);
+    EXPECT_TRUE(design.quiet);
+    EXPECT_EQ(design.simlg, 3);
+}
+
+TEST_F(CommandLine, RunOptionsRefuseValuesOutsideTheirSet) {
+    const std::vector<std::pair<std::string, std::vector<std::string> > > bad = {
+        {"-algo", {"SDP", "1", "", "sdp "}},
+        {"-simlg", {"2x", "x", "", " 2", "2.0", "99999999999"}},
+        {"-simdg", {"1e3", "--1"}},
+        {"-stitch", {"2", "-1", "01x", "yes"}},
+        {"-tplstitch", {"2"}},
+        {"-balance", {"3", "-1", "1.5"}},
+        {"-round2", {"2"}},
+        {"-progress", {"true"}},
+        {"-svg", {""}},
+        {"-window",
+         {"0,0,10", "0,0,10,10,", "0,0,10,10,20", "0,0,0,10", "0,10,10,0", "10,0,0,10", "a,b,c,d",
+          "0, 0,10,10", "0;0;10;10", "0,0,10,99999999999", ""}},
+    };
+    for (const auto& option : bad) {
+        for (const std::string& value : option.second) {
+            SCOPED_TRACE(option.first + " '" + value + "'");
+            auto r = testsupport::runMain({"-svg", "p.svg", option.first, value});
+            EXPECT_EQ(r.status, 1);
+            EXPECT_NE(r.out.find("\nERROR| can NOT parse: " + option.first + "\n" + kUsage),
+                      std::string::npos);
+        }
+        // A missing value is refused like a wrong one.
+        auto r = testsupport::runMain({"-layer", "2", option.first});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.out.find("ERROR| can NOT parse: " + option.first + "\n"), std::string::npos);
+    }
+    // A window with nothing to draw in, or a picture of a run that stops
+    // before decomposing, is refused before anything is read.
+    auto r = testsupport::runMain({"-inlib", "missing.ascii", "-window", "0,0,10,10"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("ERROR| -window needs -svg\n" + std::string(kUsage)), std::string::npos);
+    r = testsupport::runMain({"-inlib", "missing.ascii", "-svg", "p.svg", "-dump", "d.ascii"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("ERROR| -svg draws a decomposition and -dump stops before it\n"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -102,7 +102,7 @@ TEST_F(ResolveTest, TrialFollowsStitchNeighbour) {
 // coloured by the trial, so no graph needs the engine; the empty graph is
 // skipped. The committed colours reach the pieces.
 TEST_F(ResolveTest, ResolvesWithoutEngineWhenTrialSucceeds) {
-    d.algo = 2;
+    d.algo = 7;  // no engine
     d.dgs.push_back(graph(1, {}));
     d.dgs.push_back(graph(3, kTriangle));
     d.dgs.push_back({});
@@ -122,7 +122,7 @@ TEST_F(ResolveTest, ResolvesWithoutEngineWhenTrialSucceeds) {
 // With simdg 1 the trial never runs: both graphs count as engine calls and
 // keep the colours found on them (here set beforehand, as an engine would).
 TEST_F(ResolveTest, SimdgOneSendsEveryGraphToEngine) {
-    d.algo = 2;
+    d.algo = 7;  // no engine
     d.simdg = 1;
     d.dgs.push_back(graph(3, kTriangle));
     d.dgs.push_back(graph(2, {}, {{0, 1}}));
@@ -140,7 +140,7 @@ TEST_F(ResolveTest, SimdgOneSendsEveryGraphToEngine) {
 // A K4 fails the trial and counts one engine call; with no engine the
 // vertex left uncoloured stops the run when colours are committed.
 TEST_F(ResolveTest, K4GoesToEngineAndUncolouredVertexStopsRun) {
-    d.algo = 2;
+    d.algo = 7;  // no engine
     d.dgs.push_back(graph(4, kK4));
     testing::internal::CaptureStdout();
     try {

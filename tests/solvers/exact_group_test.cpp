@@ -1,0 +1,81 @@
+// The exact engine inside a run: the SDP start through the real csdp, the
+// CBC improvement, and the tallies behind its report line.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "driver/design.h"
+#include "solvers/csdp.h"
+#include "solvers/exact.h"
+#include "support/test_support.h"
+
+namespace {
+
+class ExactGroup : public testsupport::GlobalsTest {
+protected:
+    std::vector<mySuperShape*> graph(int n) {
+        std::vector<mySuperShape*> dg;
+        for (int i = 0; i < n; ++i) dg.push_back(design.superShapePool.make());
+        return dg;
+    }
+    void pair(std::set<std::pair<int, int> >& s, int a, int b) {
+        s.insert({a, b});
+        s.insert({b, a});
+    }
+    MPLDesign design;
+};
+
+TEST_F(ExactGroup, ColoursOptimallyFromTheSdpStart) {
+    testsupport::ScopedWorkDir dir;
+    Csdp::csdpPrepare();
+    // An odd wheel (hub 0, rim 1..5) with rim vertex 1 cut: its stitch twin 6
+    // carries the rim edge to 2. Brute force: cost 0.1 (one stitch lets the
+    // rim take two masks around an even cycle) is optimal.
+    std::vector<mySuperShape*> dg = graph(7);
+    for (int v = 1; v <= 6; ++v) pair(design.conflictSet, 0, v);
+    pair(design.conflictSet, 6, 2);
+    pair(design.conflictSet, 2, 3);
+    pair(design.conflictSet, 3, 4);
+    pair(design.conflictSet, 4, 5);
+    pair(design.conflictSet, 5, 1);
+    pair(design.stitchSet, 1, 6);
+    design.algo = 2;
+    design.GroupExact(dg);
+    EXPECT_EQ(design.exactProven, 1);
+    EXPECT_NEAR(design.engineCost, 0.1, 1e-9);
+    EXPECT_GE(design.engineStartCost, design.engineCost - 1e-9);
+    EXPECT_NEAR(design.GraphCost(dg), 0.1, 1e-9);
+    // The caller's rounding choice is left as it was.
+    EXPECT_FALSE(design.sdpRoundFlag);
+    Csdp::csdpClean();
+
+    testing::internal::CaptureStdout();
+    design.engineGraphs = 1;
+    design.PrintEngineQuality();
+    char expected[160];
+    std::snprintf(expected, sizeof expected,
+                  "STAT | Exact engine: 1 of 1 graphs proven optimal, engine cost 0.1 (start "
+                  "cost %g)\n",
+                  design.engineStartCost);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), expected);
+}
+
+TEST_F(ExactGroup, EngineCostCountsEachPairOnce) {
+    std::vector<mySuperShape*> dg = graph(3);
+    pair(design.conflictSet, 0, 1);
+    pair(design.conflictSet, 1, 2);
+    pair(design.stitchSet, 0, 2);
+    dg[0]->SetMultiColorTmp(0);
+    dg[1]->SetMultiColorTmp(0);
+    dg[2]->SetMultiColorTmp(1);
+    EXPECT_NEAR(design.GraphCost(dg), 1.1, 1e-9);
+    design.algo = 1;
+    design.engineGraphs = 2;
+    design.engineCost = 1.25;
+    testing::internal::CaptureStdout();
+    design.PrintEngineQuality();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "STAT | Engine cost: 1.25 over 2 graphs\n");
+}
+
+}  // namespace
