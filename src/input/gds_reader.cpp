@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <utility>
 
 #include "driver/design.h"
 #include "geometry/fatal.h"
@@ -164,10 +165,11 @@ struct StructureInfo {
 
 class Flattener {
 public:
-    Flattener(const Library& lib, int layer, float factor, LayerReport& report)
-        : lib_(lib), layer_(layer), factor_(factor), report_(report) {}
+    Flattener(const Library& lib, int layer, float factor, LayerReport& report, bool byDatatype)
+        : lib_(lib), layer_(layer), factor_(factor), report_(report), byDatatype_(byDatatype) {}
 
-    std::vector<MergedPolygon> run();
+    // Merged area per datatype (all under 0 unless split by datatype).
+    std::map<int, RectilinearMerge> run();
 
 private:
     void index();
@@ -181,9 +183,10 @@ private:
     int layer_;
     float factor_;
     LayerReport& report_;
+    bool byDatatype_;
     std::vector<StructureInfo> info_;
     std::vector<int64_t> flatCount_;  // shapes of one instance, saturated
-    RectilinearMerge merge_;
+    std::map<int, RectilinearMerge> merges_;
     size_t current_ = 0;  // structure being emitted, for messages
 };
 
@@ -348,6 +351,7 @@ int Flattener::scale(int64_t v, size_t s) const {
 }
 
 void Flattener::emit(const Element& e, const Transform& t) {
+    RectilinearMerge& merge = merges_[byDatatype_ ? e.datatype : 0];
     if (e.kind != ElementKind::Path) {
         std::vector<oaPoint> ring;
         for (const Point& p : ringOf(e)) {
@@ -355,7 +359,7 @@ void Flattener::emit(const Element& e, const Transform& t) {
             t.apply(p.x, p.y, x, y);
             ring.emplace_back(scale(x, current_), scale(y, current_));
         }
-        merge_.addRing(ring);
+        merge.addRing(ring);
         return;
     }
     std::vector<std::pair<int64_t, int64_t> > pts;
@@ -400,7 +404,7 @@ void Flattener::emit(const Element& e, const Transform& t) {
         } else {
             b = lo, tp = hi, l = across - lowHalf, r = across + highHalf;
         }
-        merge_.addBox(oaBox(scale(l, current_), scale(b, current_), scale(r, current_),
+        merge.addBox(oaBox(scale(l, current_), scale(b, current_), scale(r, current_),
                             scale(tp, current_)));
     }
 }
@@ -446,12 +450,12 @@ void Flattener::visit(size_t s, const Transform& t, int depth) {
     }
 }
 
-std::vector<MergedPolygon> Flattener::run() {
+std::map<int, RectilinearMerge> Flattener::run() {
     index();
     orderAndCount();
     reportSkipped();
     for (size_t s : report_.tops) visit(s, Transform(), 0);
-    return merge_.polygons();
+    return std::move(merges_);
 }
 
 }  // namespace
@@ -459,8 +463,18 @@ std::vector<MergedPolygon> Flattener::run() {
 std::vector<MergedPolygon> mergedLayer(const Library& lib, int layer, float factor,
                                        LayerReport* report) {
     LayerReport local;
-    Flattener f(lib, layer, factor, report ? *report : local);
-    return f.run();
+    Flattener f(lib, layer, factor, report ? *report : local, false);
+    const std::map<int, RectilinearMerge> merged = f.run();
+    return merged.empty() ? std::vector<MergedPolygon>() : merged.begin()->second.polygons();
+}
+
+std::map<int, std::vector<MergedPolygon> > mergedLayerByDatatype(const Library& lib, int layer,
+                                                                float factor, LayerReport* report) {
+    LayerReport local;
+    Flattener f(lib, layer, factor, report ? *report : local, true);
+    std::map<int, std::vector<MergedPolygon> > out;
+    for (const auto& entry : f.run()) out[entry.first] = entry.second.polygons();
+    return out;
 }
 
 }  // namespace gdsii

@@ -13,6 +13,7 @@
 // exactly as the text reader scales it, then everything is merged.
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,13 @@ struct LayerReport {
 // 1000 levels, a flattening of more than 2^31 - 1 shapes.
 std::vector<MergedPolygon> mergedLayer(const Library& lib, int layer, float factor,
                                        LayerReport* report = nullptr);
+
+// The same with each datatype merged on its own, keyed by datatype; shapes
+// of different datatypes never join. Datatypes without shapes may be absent
+// or hold no polygon.
+std::map<int, std::vector<MergedPolygon> > mergedLayerByDatatype(const Library& lib, int layer,
+                                                                float factor,
+                                                                LayerReport* report = nullptr);
 
 }  // namespace gdsii
 }  // namespace chromasect
