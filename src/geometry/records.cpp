@@ -93,22 +93,22 @@ mySuperShape::mySuperShape(mySuperShape* other)
       colorLow(other->colorLow),
       isVDDGND(other->isVDDGND) {}
 
-void mySuperShape::SetMultiColorTmp(int c) {
+namespace {
+// Checks c for a super-shape setter named who and writes the working colour.
+void setWorkingColor(mySuperShape& v, int c, const char* who) {
     if (c < 0 || c > NUM_COLORS)
         fatal(kExitInternal,
-              "Error| In mySuperShape::SetMultiColorTmp(), color = " + std::to_string(c));
-    colorTmp = c;
-    colorHigh = c / 2;
-    colorLow = c % 2;
+              std::string("Error| In mySuperShape::") + who + "(), color = " + std::to_string(c));
+    v.colorTmp = c;
+    v.colorHigh = c / 2;
+    v.colorLow = c % 2;
 }
+}  // namespace
+
+void mySuperShape::SetMultiColorTmp(int c) { setWorkingColor(*this, c, "SetMultiColorTmp"); }
 
 void mySuperShape::SetMultiColor(int c) {
-    if (c < 0 || c > NUM_COLORS)
-        fatal(kExitInternal,
-              "Error| In mySuperShape::SetMultiColor(), color = " + std::to_string(c));
-    colorTmp = c;
-    colorHigh = c / 2;
-    colorLow = c % 2;
+    setWorkingColor(*this, c, "SetMultiColor");
     for (myBox* b : boxes) b->color = c;
 }
 
