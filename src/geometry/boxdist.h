@@ -6,5 +6,7 @@
 // compare it with MINDPLDIST * MINDPLDIST and fix themselves whether
 // equality counts. s is a coordinate divisor; every caller passes 1. The sum
 // is formed in 64 bits and saturates at INT_MAX, so no spacing can make it
-// negative. Symmetric in a and b.
+// negative; where the classic 32-bit sum would have gone negative, a
+// "temp = ... oct = ... cx = ... cy = ..." line is printed. Symmetric in a and
+// b (apart from the position code of that line).
 int Box2BoxDist(const oaBox* a, const oaBox* b, int s);
