@@ -7,6 +7,7 @@
 #include <stack>
 #include <vector>
 
+#include "coloring/record_builder.h"
 #include "driver/design.h"
 #include "support/test_support.h"
 
@@ -18,14 +19,8 @@ protected:
 
     // A feature made of the given rectangles; its bounding box covers them.
     myShape* add(std::vector<oaBox> rects) {
-        oaBox bb = rects.at(0);
-        for (const oaBox& r : rects)
-            bb.set(std::min(bb.left(), r.left()), std::min(bb.bottom(), r.bottom()),
-                   std::max(bb.right(), r.right()), std::max(bb.top(), r.top()));
-        myShape* s = d.shapePool.make(bb.left(), bb.bottom(), bb.right(), bb.top());
-        s->SetRealBoxes(rects);
-        s->id = static_cast<int>(d.shapes.size());
-        d.shapes.push_back(s);
+        myShape* s = testrecords::feature(d, std::move(rects));
+        const oaBox& bb = *s->bbox;
         d.wireRTree.insert(s);
         d.minX = std::min(d.minX, bb.left());
         d.minY = std::min(d.minY, bb.bottom());
