@@ -1,0 +1,54 @@
+#!/bin/sh
+# Runs one whole-run golden case in a fresh directory and compares standard
+# output, exit status and every file the run leaves behind with the stored
+# ones, byte for byte; with "write" stores them instead.
+#
+#   run-case.sh check|write BINARY SOURCE_DIR SHARED_DIR NAME INPUT [ARGS...]
+set -eu
+mode=$1 binary=$2 source=$3 shared=$4 name=$5 input=$6
+shift 6
+
+case $input in
+@shared/*) input=$shared/${input#@shared/} ;;
+*) input=$source/$input ;;
+esac
+[ -f "$input" ] || { echo "golden $name: missing input $input"; exit 1; }
+
+golden=$source/tests/golden/${name%+}
+work=$(mktemp -d "${TMPDIR:-/tmp}/golden.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# The input is linked under its own name so that the "Parameters" line does
+# not depend on where the source tree or the layouts lie.
+base=$(basename "$input")
+ln -s "$input" "$work/$base"
+status=0
+(cd "$work" && "$binary" -inlib "$base" -out out.ascii "$@" >stdout.txt) || status=$?
+rm "$work/$base"
+echo "$status" >"$work/status.txt"
+
+if [ "$mode" = write ]; then
+    rm -rf "$golden"
+    mkdir -p "$golden"
+    cp "$work"/* "$golden"/
+    echo "golden $name: written to $golden"
+    exit 0
+fi
+
+[ -d "$golden" ] || { echo "golden $name: nothing stored in $golden"; exit 1; }
+failed=0
+for f in "$golden"/* "$work"/*; do
+    n=$(basename "$f")
+    if [ ! -e "$golden/$n" ]; then
+        echo "golden $name: the run left $n, which is not stored"
+        failed=1
+    elif [ ! -e "$work/$n" ]; then
+        echo "golden $name: the run did not write $n"
+        failed=1
+    elif ! cmp -s "$golden/$n" "$work/$n"; then
+        echo "golden $name: $n differs:"
+        diff "$golden/$n" "$work/$n" | head -20 || true
+        failed=1
+    fi
+done
+exit $failed
