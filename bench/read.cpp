@@ -19,8 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/design.h"
-#include "geometry/fatal.h"
+#include "design/design.h"
+#include "base/fatal.h"
+#include "input/input.h"
 
 int main(int argc, char** argv) {
     int repeats = 3, layer = 1;
@@ -47,7 +48,7 @@ int main(int argc, char** argv) {
         const auto t0 = std::chrono::steady_clock::now();
         const std::clock_t c0 = std::clock();
         try {
-            design->ReadASCII();
+            ReadASCII(*design);
         } catch (const chromasect::FatalError& e) {
             std::printf("%s\n", e.what());
             return 1;

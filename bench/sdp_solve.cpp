@@ -20,10 +20,11 @@
 #include <string>
 #include <vector>
 
-#include "driver/design.h"
-#include "geometry/fatal.h"
+#include "design/design.h"
+#include "base/fatal.h"
 #include "solvers/csdp.h"
 #include "solvers/rounding.h"
+#include "solvers/solvers.h"
 
 namespace {
 
@@ -97,7 +98,7 @@ int main(int argc, char** argv) {
             for (int n : sizes) {
                 makeGraph(design, n, dg);
                 std::string file = writeDir + "/g" + std::to_string(n) + ".csdp";
-                design.WriteGroupSDP(file.c_str(), dg);
+                WriteGroupSDP(design, file.c_str(), dg);
                 std::printf("%s: %d vertices, %zu conflicts, %zu stitches\n", file.c_str(), n,
                             design.conflictSet.size() / 2, design.stitchSet.size() / 2);
             }
@@ -111,7 +112,7 @@ int main(int argc, char** argv) {
                 std::vector<double> tw, ts, tp, tr, tq, tg;
                 for (int k = 0; k < repeats; ++k) {
                     auto t0 = std::chrono::steady_clock::now();
-                    design.WriteGroupSDP("Input.csdp", dg);
+                    WriteGroupSDP(design, "Input.csdp", dg);
                     tw.push_back(msSince(t0));
                     t0 = std::chrono::steady_clock::now();
                     Csdp::ReadFileAndSolve("Input.csdp", "Output.csdp", true);
@@ -129,7 +130,7 @@ int main(int argc, char** argv) {
                     rounding.Solve(colours, false, false);
                     tq.push_back(msSince(t0));
                     t0 = std::chrono::steady_clock::now();
-                    design.GroupSDP(dg);
+                    GroupSDP(design, dg);
                     tg.push_back(msSince(t0));
                 }
                 std::printf("%5d %6zu %6zu | %8.3f %12.1f %8.1f %8.3f %8.3f | %10.1f\n", n,

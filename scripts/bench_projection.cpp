@@ -14,10 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "driver/design.h"
+#include "design/design.h"
 #include "geometry/boxdist.h"
-#include "geometry/fatal.h"
-#include "geometry/params.h"
+#include "base/fatal.h"
+#include "base/params.h"
+#include "input/input.h"
+#include "layoutgraph/layoutgraph.h"
+#include "projection/projection.h"
 
 namespace {
 
@@ -45,7 +48,7 @@ Counts count(const Design& d) {
 
 double projectTimed(Design& d) {
     auto t0 = std::chrono::steady_clock::now();
-    d.Projection();
+    Projection(d);
     auto t1 = std::chrono::steady_clock::now();
     return std::chrono::duration<double>(t1 - t0).count();
 }
@@ -130,10 +133,10 @@ int main(int argc, char** argv) {
         d->inputFile = argv[i];
         d->layer = 1;
         try {
-            d->ReadAll();
-            d->RelationshipLGs();
-            d->GenerateLGs();
-            if (d->simlg > 1) d->LayoutGraphSimplification();
+            ReadAll(*d);
+            RelationshipLGs(*d);
+            GenerateLGs(*d);
+            if (d->simlg > 1) LayoutGraphSimplification(*d);
             report(argv[i], *d, projectTimed(*d));
         } catch (const chromasect::FatalError& e) {
             std::fflush(stdout);

@@ -8,8 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "driver/design.h"
-#include "geometry/fatal.h"
+#include "design/design.h"
+#include "base/fatal.h"
+#include "dgraph/dgraph.h"
+#include "driver/app.h"
+#include "input/input.h"
+#include "layoutgraph/layoutgraph.h"
+#include "projection/projection.h"
 
 namespace {
 
@@ -41,19 +46,19 @@ int main(int argc, char** argv) {
     for (std::string& a : args) av.push_back(&a[0]);
     MPLDesign d;
     try {
-        if (!d.parseParameters(static_cast<int>(av.size()), av.data())) return 1;
-        d.ReadAll();
-        d.RelationshipLGs();
-        d.GenerateLGs();
-        if (d.simlg > 1) d.LayoutGraphSimplification();
-        d.Projection();
+        if (!parseParameters(d, static_cast<int>(av.size()), av.data())) return 1;
+        ReadAll(d);
+        RelationshipLGs(d);
+        GenerateLGs(d);
+        if (d.simlg > 1) LayoutGraphSimplification(d);
+        Projection(d);
 
         typedef std::chrono::steady_clock Clock;
         const Clock::time_point t0 = Clock::now();
-        d.GenerateDGs();
+        GenerateDGs(d);
         const Clock::time_point t1 = Clock::now();
         const size_t before = d.dgs.size();
-        d.GenSimplifiedDG();
+        GenSimplifiedDG(d);
         const Clock::time_point t2 = Clock::now();
         const size_t after = d.dgs.size();
 
@@ -68,8 +73,8 @@ int main(int argc, char** argv) {
         // Pair sets of every piece, as the colouring stage builds them.
         const Clock::time_point t3 = Clock::now();
         for (const auto& dg : d.dgs) {
-            d.initConflictSet(dg);
-            d.initStitchSet(dg);
+            initConflictSet(d, dg);
+            initStitchSet(d, dg);
         }
         const Clock::time_point t4 = Clock::now();
         auto ms = [](Clock::time_point a, Clock::time_point b) {

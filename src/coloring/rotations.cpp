@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "driver/design.h"
-#include "geometry/params.h"
+#include "coloring/coloring.h"
+#include "base/params.h"
 
 namespace {
 
@@ -56,10 +56,10 @@ void colorUncoloredVertices(const std::vector<std::vector<mySuperShape*> >& grap
 
 }  // namespace
 
-void MPLDesign::Rotations() {
+void Rotations(MPLDesign& d) {
     // Graph of graphs: copies of one vertex tie the graphs that hold them.
-    myGraph graphs(static_cast<int>(dgs.size()));
-    for (std::vector<mySuperShape*>& dg : dgs) {
+    myGraph graphs(static_cast<int>(d.dgs.size()));
+    for (std::vector<mySuperShape*>& dg : d.dgs) {
         for (mySuperShape* s : dg) {
             if (s->subDGs.size() < 2) continue;
             s->subDGs.sort();
@@ -74,8 +74,8 @@ void MPLDesign::Rotations() {
     std::vector<std::pair<int, int> > edges;
     graphs.DFSEdges(edges);
     for (const std::pair<int, int>& e : edges) {
-        const std::vector<mySuperShape*>& parent = dgs[e.first];
-        const std::vector<mySuperShape*>& child = dgs[e.second];
+        const std::vector<mySuperShape*>& parent = d.dgs[e.first];
+        const std::vector<mySuperShape*>& child = d.dgs[e.second];
         int shift = 0;
         bool aligned = false;
         for (const mySuperShape* c : child) {
@@ -93,18 +93,18 @@ void MPLDesign::Rotations() {
         for (mySuperShape* c : child) c->RotateMultiColorTmp(shift);
     }
 
-    RotationForVDDGND();
-    RotationForTouchBoxes();
-    for (std::vector<mySuperShape*>& dg : dgs)
+    RotationForVDDGND(d);
+    RotationForTouchBoxes(d);
+    for (std::vector<mySuperShape*>& dg : d.dgs)
         for (mySuperShape* s : dg) s->SetMultiColorFinal();
 
-    colorUncoloredVertices(tmpDGs.empty() ? dgs : tmpDGs);
+    colorUncoloredVertices(d.tmpDGs.empty() ? d.dgs : d.tmpDGs);
 }
 
 // The first rail vertex of a graph decides: the whole graph turns so that
 // it takes the rail mask, keeping the graph's own colouring.
-void MPLDesign::RotationForVDDGND() {
-    for (std::vector<mySuperShape*>& dg : dgs) {
+void RotationForVDDGND(MPLDesign& d) {
+    for (std::vector<mySuperShape*>& dg : d.dgs) {
         auto rail =
             std::find_if(dg.begin(), dg.end(), [](const mySuperShape* s) { return s->isVDDGND; });
         if (rail == dg.end()) continue;
@@ -119,8 +119,8 @@ void MPLDesign::RotationForVDDGND() {
 // A vertex whose touching pieces all carry one mask takes it, so the
 // stitches around it disappear. Recolouring is immediate: later vertices
 // see it.
-void MPLDesign::RotationForTouchBoxes() {
-    for (std::vector<mySuperShape*>& dg : dgs) {
+void RotationForTouchBoxes(MPLDesign& d) {
+    for (std::vector<mySuperShape*>& dg : d.dgs) {
         if (std::any_of(dg.begin(), dg.end(), [](const mySuperShape* s) { return s->isVDDGND; }))
             continue;
         for (mySuperShape* v : dg) {
@@ -133,8 +133,8 @@ void MPLDesign::RotationForTouchBoxes() {
 
 // A feature whose pieces agree takes their mask; otherwise each real box
 // shows its one mask or SPLIT_COLOR, and the feature keeps its marker.
-void MPLDesign::AssignLGNonSimplifiedColors() {
-    for (const std::vector<myShape*>& lg : lgs) {
+void AssignLGNonSimplifiedColors(MPLDesign& d) {
+    for (const std::vector<myShape*>& lg : d.lgs) {
         for (myShape* f : lg) {
             if (!f->needDG) continue;
             std::set<int> masks;

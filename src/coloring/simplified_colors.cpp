@@ -7,9 +7,10 @@
 #include <utility>
 #include <vector>
 
-#include "driver/design.h"
+#include "coloring/coloring.h"
+#include "solvers/solvers.h"
 #include "geometry/boxdist.h"
-#include "geometry/params.h"
+#include "base/params.h"
 
 namespace {
 
@@ -48,19 +49,19 @@ std::vector<bool> forbiddenColors(const myShape* f) {
 
 }  // namespace
 
-void MPLDesign::AssignLGSimplifiedColors() {
-    std::stack<int> order = simplifiedShapes;
+void AssignLGSimplifiedColors(MPLDesign& d) {
+    std::stack<int> order = d.simplifiedShapes;
     std::vector<double> density(NUM_COLORS, 0.0);
-    GetWireDensity(density);
-    if (densityBalance == 1)
+    GetWireDensity(d, density);
+    if (d.densityBalance == 1)
         std::printf("STAT | Density Value in DG = %g\n", GetDensityValue(density));
 
     // Last removed first: each feature had fewer than NUM_COLORS neighbours
     // left when it was removed, so a free mask normally remains.
     for (; !order.empty(); order.pop()) {
         const int id = order.top();
-        if (id < 0 || id >= static_cast<int>(shapes.size())) continue;
-        myShape* f = shapes[id];
+        if (id < 0 || id >= static_cast<int>(d.shapes.size())) continue;
+        myShape* f = d.shapes[id];
         if (f->needDG || f->isVDDGND) continue;
 
         const std::vector<bool> forbidden = forbiddenColors(f);
@@ -69,10 +70,10 @@ void MPLDesign::AssignLGSimplifiedColors() {
             continue;
         }
         int c;
-        if (densityBalance == 2) {
+        if (d.densityBalance == 2) {
             c = GetMyShapeColor_GlobalBalance(f, forbidden, density);
-        } else if (densityBalance == 1) {
-            c = GetMyShapeColor_LocalBalance(f, forbidden);
+        } else if (d.densityBalance == 1) {
+            c = GetMyShapeColor_LocalBalance(d, f, forbidden);
             if (c >= NUM_COLORS) c = GetMyShapeColor_GlobalBalance(f, forbidden, density);
         } else {
             c = static_cast<int>(std::find(forbidden.begin(), forbidden.end(), false) -
@@ -82,10 +83,10 @@ void MPLDesign::AssignLGSimplifiedColors() {
         if (isMask(c)) density[c] += f->GetAreas();
     }
 
-    if (densityBalance == 1) {
+    if (d.densityBalance == 1) {
         std::printf("STAT | Density Value after AssignLGSimplifiedColors()  = %g\n",
                     GetDensityValue(density));
-        GetWireDensity(density);
+        GetWireDensity(d, density);
         std::printf("STAT | Density Value after AssignLGSimplifiedColors()  = %g\n",
                     GetDensityValue(density));
     }
@@ -93,10 +94,10 @@ void MPLDesign::AssignLGSimplifiedColors() {
 
 // Area on each mask: a coloured feature adds its whole area, an uncoloured
 // one the area of its coloured pieces.
-void MPLDesign::GetWireDensity(std::vector<double>& density) {
+void GetWireDensity(MPLDesign& d, std::vector<double>& density) {
     if (density.size() < static_cast<size_t>(NUM_COLORS)) density.resize(NUM_COLORS);
     std::fill(density.begin(), density.begin() + NUM_COLORS, 0.0);
-    for (const myShape* s : shapes) {
+    for (const myShape* s : d.shapes) {
         if (isMask(s->color)) {
             density[s->color] += s->GetAreas();
             continue;
@@ -108,7 +109,7 @@ void MPLDesign::GetWireDensity(std::vector<double>& density) {
 
 // Largest density over smallest: 1 is perfect balance, infinite when a mask
 // carries nothing.
-double MPLDesign::GetDensityValue(const std::vector<double>& density) {
+double GetDensityValue(const std::vector<double>& density) {
     if (density.empty()) return 0.0;
     std::vector<double> sorted(density);
     std::sort(sorted.begin(), sorted.end());
@@ -116,7 +117,7 @@ double MPLDesign::GetDensityValue(const std::vector<double>& density) {
 }
 
 // The free mask with the least area so far (lowest mask on a tie).
-int MPLDesign::GetMyShapeColor_GlobalBalance(myShape*, const std::vector<bool>& forbidden,
+int GetMyShapeColor_GlobalBalance(myShape*, const std::vector<bool>& forbidden,
                                              std::vector<double>& density) {
     std::vector<std::pair<double, int> > byDensity;
     for (size_t c = 0; c < density.size() && c < static_cast<size_t>(NUM_COLORS); ++c)
@@ -131,12 +132,12 @@ int MPLDesign::GetMyShapeColor_GlobalBalance(myShape*, const std::vector<bool>& 
 // the feature and keeps only masks that are close enough to matter. Since
 // myShape::GetDistance never reports a small distance, no mask qualifies and
 // the caller falls back to global balance.
-int MPLDesign::GetMyShapeColor_LocalBalance(myShape* shape, const std::vector<bool>& forbidden) {
+int GetMyShapeColor_LocalBalance(MPLDesign& d, myShape* shape, const std::vector<bool>& forbidden) {
     const int grow = static_cast<int>(MINDPLDIST * EPE_THRESHOLD);
     const oaBox area(shape->bbox->left() - grow, shape->bbox->bottom() - grow,
                      shape->bbox->right() + grow, shape->bbox->top() + grow);
     std::vector<double> value(NUM_COLORS, MINDPLDIST * 100.0);
-    for (myShape* near : *wireRTree.searchoaBox(&area)) {
+    for (myShape* near : *d.wireRTree.searchoaBox(&area)) {
         for (myBox* p : near->myBoxes) {
             if (!isMask(p->color)) continue;
             const double d = shape->GetDistance(p);
@@ -150,35 +151,4 @@ int MPLDesign::GetMyShapeColor_LocalBalance(myShape* shape, const std::vector<bo
     for (const std::pair<double, int>& p : candidates)
         if (!isForbidden(forbidden, p.second) && p.first != 0.0) return p.second;
     return NUM_COLORS;
-}
-
-// Colour for one vertex of the fast trial: follow its one coloured stitch
-// neighbour, else the first mask no coloured conflict neighbour holds; -1
-// when only a conflict or a stitch would do.
-int MPLDesign::AssignLegalColor(const std::vector<bool>& conflictColors,
-                                const std::vector<bool>& stitchColors) {
-    int stitchColor = -1;
-    int stitchCount = 0;
-    for (int c = 0; c < NUM_COLORS; ++c) {
-        if (isForbidden(stitchColors, c)) {
-            stitchColor = c;
-            ++stitchCount;
-        }
-    }
-    if (stitchCount > 1) return -1;
-    if (stitchCount == 1) return isForbidden(conflictColors, stitchColor) ? -1 : stitchColor;
-
-    std::vector<std::pair<double, int> > order;
-    for (int c = 0; c < NUM_COLORS; ++c) {
-        // colorDensity has three entries whatever NUM_COLORS is.
-        const double d = c < static_cast<int>(colorDensity.size()) ? colorDensity[c] : 0.0;
-        order.emplace_back(densityBalance != 0 ? d : 0.0, c);
-    }
-    std::stable_sort(order.begin(), order.end(),
-                     [](const std::pair<double, int>& a, const std::pair<double, int>& b) {
-                         return a.first < b.first;
-                     });
-    for (const std::pair<double, int>& p : order)
-        if (!isForbidden(conflictColors, p.second)) return p.second;
-    return -1;
 }

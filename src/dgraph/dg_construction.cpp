@@ -7,8 +7,10 @@
 #include <boost/graph/connected_components.hpp>
 #include <unordered_map>
 
-#include "driver/design.h"
-#include "geometry/params.h"
+#include "dgraph/dgraph.h"
+#include "layoutgraph/layoutgraph.h"
+#include "projection/projection.h"
+#include "base/params.h"
 
 namespace {
 
@@ -51,21 +53,21 @@ PiecePositions piecePositions(const std::vector<mySuperShape*>& dg) {
 
 }  // namespace
 
-void Design::GenerateDGs() {
-    dgs.clear();
-    for (const std::vector<myShape*>& lg : lgs) {
-        const int groups = GenerateLGCmpID(lg);
+void GenerateDGs(Design& d) {
+    d.dgs.clear();
+    for (const std::vector<myShape*>& lg : d.lgs) {
+        const int groups = GenerateLGCmpID(d, lg);
         for (int group = 0; group < groups; ++group) {
-            dgs.emplace_back();
-            GenerateDGs(lg, dgs.back(), group);
+            d.dgs.emplace_back();
+            GenerateDGs(d, lg, d.dgs.back(), group);
         }
     }
-    for (size_t d = 0; d < dgs.size(); ++d)
-        for (mySuperShape* v : dgs[d])
-            for (myBox* b : v->boxes) b->dgIndex = static_cast<int>(d);
+    for (size_t i = 0; i < d.dgs.size(); ++i)
+        for (mySuperShape* v : d.dgs[i])
+            for (myBox* b : v->boxes) b->dgIndex = static_cast<int>(i);
 }
 
-void Design::GenerateDGs(std::vector<myShape*> lg, std::vector<mySuperShape*>& dg, int group) {
+void GenerateDGs(Design& d, std::vector<myShape*> lg, std::vector<mySuperShape*>& dg, int group) {
     std::vector<myBox*> pieces;
     for (myShape* s : lg) {
         if (!s->needDG || (group >= 0 && s->subCompID != group)) continue;
@@ -90,11 +92,11 @@ void Design::GenerateDGs(std::vector<myShape*> lg, std::vector<mySuperShape*>& d
             bool join;
             if (NUM_COLORS < 2)
                 join = true;
-            else if (spansHalfLayout(b->shape, minX, maxX, minY, maxY))
+            else if (spansHalfLayout(b->shape, d.minX, d.maxX, d.minY, d.maxY))
                 join = true;
-            else if (!allowStitch)
+            else if (!d.allowStitch)
                 join = true;
-            else if (NUM_COLORS != 2 && !dplStitch)
+            else if (NUM_COLORS != 2 && !d.dplStitch)
                 join = !CanIntroStitch_TPL(b, k);
             else if (b->conflictNeighbors.empty() && k->conflictNeighbors.empty())
                 join = true;
@@ -111,8 +113,8 @@ void Design::GenerateDGs(std::vector<myShape*> lg, std::vector<mySuperShape*>& d
     std::vector<int> component(pieces.size());
     const int count = boost::connected_components(merge, component.data());
     for (int c = 0; c < count; ++c) {
-        mySuperShape* v = superShapePool.make();
-        v->globalID = superShapeCounter++;
+        mySuperShape* v = d.superShapePool.make();
+        v->globalID = d.superShapeCounter++;
         v->vertexIndex = c;
         dg.push_back(v);
     }
@@ -129,8 +131,8 @@ void Design::GenerateDGs(std::vector<myShape*> lg, std::vector<mySuperShape*>& d
 // every other vertex, but walks each piece's neighbours once: a graph of a
 // few hundred vertices is then cheap. Rail pieces act as one: a vertex next
 // to any rail conflicts with every vertex holding a rail piece.
-void Design::initConflictSet(const std::vector<mySuperShape*>& dg) {
-    conflictSet.clear();
+void initConflictSet(Design& d, const std::vector<mySuperShape*>& dg) {
+    d.conflictSet.clear();
     const PiecePositions pos = piecePositions(dg);
     std::vector<int> railVertices;
     for (size_t i = 0; i < dg.size(); ++i)
@@ -148,16 +150,16 @@ void Design::initConflictSet(const std::vector<mySuperShape*>& dg) {
                 auto it = pos.find(n);
                 if (it == pos.end()) continue;
                 for (int i : it->second)
-                    if (i != j) conflictSet.insert(std::make_pair(j, i));
+                    if (i != j) d.conflictSet.insert(std::make_pair(j, i));
             }
         if (nearRail)
             for (int i : railVertices)
-                if (i != j) conflictSet.insert(std::make_pair(j, i));
+                if (i != j) d.conflictSet.insert(std::make_pair(j, i));
     }
 }
 
-void Design::initStitchSet(const std::vector<mySuperShape*>& dg) {
-    stitchSet.clear();
+void initStitchSet(Design& d, const std::vector<mySuperShape*>& dg) {
+    d.stitchSet.clear();
     const PiecePositions pos = piecePositions(dg);
     for (size_t jj = 0; jj < dg.size(); ++jj) {
         const int j = static_cast<int>(jj);
@@ -166,15 +168,15 @@ void Design::initStitchSet(const std::vector<mySuperShape*>& dg) {
                 auto it = pos.find(n);
                 if (it == pos.end()) continue;
                 for (int i : it->second)
-                    if (i != j) stitchSet.insert(std::make_pair(j, i));
+                    if (i != j) d.stitchSet.insert(std::make_pair(j, i));
             }
     }
 }
 
-void Design::GenTmpDGs() { tmpDGs = dgs; }
+void GenTmpDGs(Design& d) { d.tmpDGs = d.dgs; }
 
-void Design::GenerateDGs_myGraph() {
-    dgGraphs.clear();
-    dgGraphs.reserve(dgs.size());
-    for (const std::vector<mySuperShape*>& dg : dgs) dgGraphs.emplace_back(dg);
+void GenerateDGs_myGraph(Design& d) {
+    d.dgGraphs.clear();
+    d.dgGraphs.reserve(d.dgs.size());
+    for (const std::vector<mySuperShape*>& dg : d.dgs) d.dgGraphs.emplace_back(dg);
 }

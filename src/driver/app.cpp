@@ -3,10 +3,13 @@
 #include <iostream>
 #include <memory>
 
-#include "driver/design.h"
-#include "geometry/fatal.h"
-#include "input/layout_writer.h"
-#include "input/svg_writer.h"
+#include "driver/app.h"
+#include "base/fatal.h"
+#include "coloring/coloring.h"
+#include "driver/pipeline.h"
+#include "input/input.h"
+#include "output/layout_writer.h"
+#include "output/svg_writer.h"
 
 namespace chromasect {
 
@@ -20,16 +23,16 @@ int chromasectMain(int argc, char** argv) {
     auto design = std::make_unique<MPLDesign>();
     int status = 0;
     try {
-        if (!design->parseParameters(argc, argv)) {
+        if (!parseParameters(*design, argc, argv)) {
             printUsageV2();
             status = design->parseFailed ? kExitUsage : 0;
         } else {
-            design->ReadAll();
+            ReadAll(*design);
             if (!design->dumpFile.empty()) {
                 writeLayerDump(*design);
             } else {
-                design->Decomposition();
-                design->ResultStat();
+                Decomposition(*design);
+                ResultStat(*design);
                 // After the report, so that the specified output stays as it is.
                 if (!design->outFile.empty()) writeDecomposedLayout(*design);
                 if (!design->svgFile.empty()) writeDecomposedPicture(*design);

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <string>
 
-#include "driver/design.h"
-#include "geometry/params.h"
-#include "input/layout_writer.h"
+#include "driver/app.h"
+#include "base/params.h"
+#include "output/layout_writer.h"
 
 namespace {
 const int kMaxSpacing = 46340;  // largest n with n * n <= INT_MAX
@@ -93,9 +93,9 @@ bool readWindow(const char* s, oaBox& window) {
 }
 }  // namespace
 
-bool Design::parseParameters(int argc, char** argv) { return parseParametersV2(argc, argv); }
+bool parseParameters(Design& d, int argc, char** argv) { return parseParametersV2(d, argc, argv); }
 
-bool Design::parseParametersV2(int argc, char** argv) {
+bool parseParametersV2(Design& d, int argc, char** argv) {
     using chromasect::layoutFormatOf;
     using chromasect::LayoutFormat;
     std::printf("STAT | Parameters: ");
@@ -110,9 +110,9 @@ bool Design::parseParametersV2(int argc, char** argv) {
         const char* value = hasValue ? argv[i + 1] : nullptr;
         auto is = [&](const char* name) { return hasValue && std::strcmp(option, name) == 0; };
         if (is("-inlib")) {
-            inputFile = value;
+            d.inputFile = value;
         } else if (is("-layer")) {
-            layer = readInt(value);
+            d.layer = readInt(value);
         } else if (is("-mindp")) {
             MINDPLDIST = readInt(value);
             // Squared spacings are compared in 32 bits; beyond this they
@@ -120,55 +120,55 @@ bool Design::parseParametersV2(int argc, char** argv) {
             // negative spacing makes every pair conflict.
             if (MINDPLDIST < 0 || MINDPLDIST > kMaxSpacing) {
                 std::printf("ERROR| -mindp must be between 0 and %d\n", kMaxSpacing);
-                parseFailed = true;
+                d.parseFailed = true;
                 return false;
             }
         } else if (is("-alpha")) {
-            alpha = std::strtod(value, nullptr);
+            d.alpha = std::strtod(value, nullptr);
         } else if (is("-beta")) {
-            beta = std::strtod(value, nullptr);
+            d.beta = std::strtod(value, nullptr);
         } else if (is("-out") && layoutFormatOf(value) != LayoutFormat::None) {
-            outFile = value;
+            d.outFile = value;
         } else if (is("-dump") && layoutFormatOf(value) == LayoutFormat::Text) {
-            dumpFile = value;
-        } else if (is("-algo") && readEngine(value, algo)) {
-        } else if (is("-simlg") && readWholeInt(value, simlg)) {
-        } else if (is("-simdg") && readWholeInt(value, simdg)) {
+            d.dumpFile = value;
+        } else if (is("-algo") && readEngine(value, d.algo)) {
+        } else if (is("-simlg") && readWholeInt(value, d.simlg)) {
+        } else if (is("-simdg") && readWholeInt(value, d.simdg)) {
         } else if (is("-stitch") && readChoice(value, 1, choice)) {
-            allowStitch = choice == 1;
+            d.allowStitch = choice == 1;
         } else if (is("-tplstitch") && readChoice(value, 1, choice)) {
-            dplStitch = choice == 0;
-        } else if (is("-balance") && readChoice(value, 2, densityBalance)) {
+            d.dplStitch = choice == 0;
+        } else if (is("-balance") && readChoice(value, 2, d.densityBalance)) {
         } else if (is("-round2") && readChoice(value, 1, choice)) {
-            sdpRoundFlag = choice == 1;
+            d.sdpRoundFlag = choice == 1;
         } else if (is("-progress") && readChoice(value, 1, choice)) {
-            quiet = choice == 0;
-        } else if (is("-exact_sec") && readSeconds(value, exactSeconds)) {
+            d.quiet = choice == 0;
+        } else if (is("-exact_sec") && readSeconds(value, d.exactSeconds)) {
         } else if (is("-quality") && readChoice(value, 1, choice)) {
-            reportQuality = choice == 1;
+            d.reportQuality = choice == 1;
         } else if (is("-svg") && *value != '\0') {
-            svgFile = value;
-        } else if (is("-window") && readWindow(value, svgWindow)) {
-            hasSvgWindow = true;
+            d.svgFile = value;
+        } else if (is("-window") && readWindow(value, d.svgWindow)) {
+            d.hasSvgWindow = true;
         } else {
             // An unknown option, a known one missing its value, or a value
             // outside the option's set (a layout name of no format that can
             // be written, a number that is not a whole integer in range).
             std::printf("ERROR| can NOT parse: %s\n", option);
-            parseFailed = true;
+            d.parseFailed = true;
             return false;
         }
     }
     // Caught here rather than silently giving no picture, or a picture of a
     // layer that was never decomposed.
-    if (hasSvgWindow && svgFile.empty()) {
+    if (d.hasSvgWindow && d.svgFile.empty()) {
         std::printf("ERROR| -window needs -svg\n");
-        parseFailed = true;
+        d.parseFailed = true;
         return false;
     }
-    if (!svgFile.empty() && !dumpFile.empty()) {
+    if (!d.svgFile.empty() && !d.dumpFile.empty()) {
         std::printf("ERROR| -svg draws a decomposition and -dump stops before it\n");
-        parseFailed = true;
+        d.parseFailed = true;
         return false;
     }
     return true;

@@ -1,3 +1,3 @@
-#include "driver/design.h"
+#include "driver/app.h"
 
 int main(int argc, char** argv) { return chromasect::chromasectMain(argc, argv); }

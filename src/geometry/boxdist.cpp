@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "geometry/params.h"
+#include "base/params.h"
 
 namespace {
 

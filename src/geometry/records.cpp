@@ -3,8 +3,8 @@
 #include <climits>
 #include <string>
 
-#include "geometry/fatal.h"
-#include "geometry/params.h"
+#include "base/fatal.h"
+#include "base/params.h"
 
 namespace chromasect {
 uint64_t nextRecordSerial() {

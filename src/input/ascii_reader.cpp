@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "driver/design.h"
-#include "geometry/fatal.h"
-#include "geometry/params.h"
-#include "input/gds_reader.h"
-#include "input/polygon_to_rect.h"
-#include "input/text_dump.h"
+#include "input/input.h"
+#include "base/fatal.h"
+#include "base/params.h"
+#include "layout/gds_reader.h"
+#include "geometry/polygon_to_rect.h"
+#include "layout/text_dump.h"
 
 namespace {
 
@@ -36,41 +36,41 @@ std::vector<oaBox>& rectBuffer() {
 
 }  // namespace
 
-void Design::ReadAll() {
-    if (chromasect::gdsii::isGdsiiName(inputFile)) {
-        ReadGDSII();  // a name ending in .gds, .gds2 or .gdsii
+void ReadAll(Design& d) {
+    if (chromasect::gdsii::isGdsiiName(d.inputFile)) {
+        ReadGDSII(d);  // a name ending in .gds, .gds2 or .gdsii
     } else {
-        if (inputFile.find(".ascii") == std::string::npos)
+        if (d.inputFile.find(".ascii") == std::string::npos)
             chromasect::fatal(chromasect::kExitUsage, "ERROR| is not a ascii file");
-        ReadASCII();
+        ReadASCII(d);
     }
-    std::printf("STAT | After read all wires, wire# = %zu\n", shapes.size());
+    std::printf("STAT | After read all wires, wire# = %zu\n", d.shapes.size());
 }
 
-void Design::ReadASCII() {
+void ReadASCII(Design& d) {
     std::vector<char> streamBuffer;
     std::ifstream in;
-    chromasect::textdump::open(inputFile, in, streamBuffer);
+    chromasect::textdump::open(d.inputFile, in, streamBuffer);
 
     const float factor = ReadAsciiHeader(in);
-    while (ReadBlock(in, factor)) {
+    while (ReadBlock(d, in, factor)) {
     }
-    layout_left = minX;
-    layout_right = maxX;
-    layout_bottom = minY;
-    layout_top = maxY;
+    layout_left = d.minX;
+    layout_right = d.maxX;
+    layout_bottom = d.minY;
+    layout_top = d.maxY;
     in.close();
 }
 
-float Design::ReadAsciiHeader(std::ifstream& in) {
+float ReadAsciiHeader(std::ifstream& in) {
     return chromasect::textdump::readHeader(in, lineBuffer());
 }
 
-bool Design::ReadSearchUntil(std::ifstream& in, std::string key, std::string alt) {
+bool ReadSearchUntil(std::ifstream& in, std::string key, std::string alt) {
     return chromasect::textdump::searchUntil(in, key, alt, lineBuffer());
 }
 
-int Design::ReadLayerNum(std::ifstream& in, std::string key) {
+int ReadLayerNum(std::ifstream& in, std::string key) {
     if (!ReadSearchUntil(in, key, "")) return -1;
     int value = 0;
     if (!chromasect::textdump::secondField(lineBuffer(), value))
@@ -78,12 +78,12 @@ int Design::ReadLayerNum(std::ifstream& in, std::string key) {
     return value;
 }
 
-bool Design::ReadBlock(std::ifstream& in, float factor) {
+bool ReadBlock(Design& d, std::ifstream& in, float factor) {
     using chromasect::textdump::Step;
     oaPointArray& points = pointBuffer();
     int datatype = 0;  // every datatype of the layer is read
     const Step step =
-        chromasect::textdump::nextElement(in, layer, factor, lineBuffer(), points, datatype);
+        chromasect::textdump::nextElement(in, d.layer, factor, lineBuffer(), points, datatype);
     if (step == Step::End) return false;
     if (step == Step::Skipped) return true;
 
@@ -94,22 +94,22 @@ bool Design::ReadBlock(std::ifstream& in, float factor) {
         bottom = std::min(bottom, p.y());
         top = std::max(top, p.y());
     }
-    minX = std::min(minX, left);
-    maxX = std::max(maxX, right);
-    minY = std::min(minY, bottom);
-    maxY = std::max(maxY, top);
+    d.minX = std::min(d.minX, left);
+    d.maxX = std::max(d.maxX, right);
+    d.minY = std::min(d.minY, bottom);
+    d.maxY = std::max(d.maxY, top);
 
     // The closing vertex repeats the first; the bounding box still covers it.
     points.setNumElements(points.getNumElements() - 1);
-    myShape* shape = shapePool.make(left, bottom, right, top);
+    myShape* shape = d.shapePool.make(left, bottom, right, top);
     shape->points.setSize(points.getNumElements());  // one allocation, not one per doubling
     shape->SetPoints(points);
-    shape->id = static_cast<int>(shapes.size());
+    shape->id = static_cast<int>(d.shapes.size());
     std::vector<oaBox>& rects = rectBuffer();
     rects.clear();
     if (PTR::Polygon2Rectangle(points, rects)) shape->SetRealBoxes(rects);
-    shapes.push_back(shape);
-    wireRTree.insert(shape);
+    d.shapes.push_back(shape);
+    d.wireRTree.insert(shape);
 
     return ReadSearchUntil(in, "ENDEL", "");
 }

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/design.h"
-#include "geometry/fatal.h"
+#include "layoutgraph/layoutgraph.h"
+#include "base/fatal.h"
 
 namespace {
 
@@ -37,23 +37,23 @@ void sortRails(std::vector<myShape*>& rails) {
 
 }  // namespace
 
-void Design::GenerateLGs() {
-    lgs.assign(size_t(std::max(lgNum, 0)), std::vector<myShape*>());
-    for (myShape* s : shapes) {
-        if (s->compID < 0 || s->compID >= int(lgs.size()))
+void GenerateLGs(Design& d) {
+    d.lgs.assign(size_t(std::max(d.lgNum, 0)), std::vector<myShape*>());
+    for (myShape* s : d.shapes) {
+        if (s->compID < 0 || s->compID >= int(d.lgs.size()))
             chromasect::fatal(chromasect::kExitInternal,
                               "Error| In Design::GenerateLGs(), compID " +
                                   std::to_string(s->compID) + " outside 0.." +
-                                  std::to_string(lgs.size()));
-        std::vector<myShape*>& lg = lgs[s->compID];
+                                  std::to_string(d.lgs.size()));
+        std::vector<myShape*>& lg = d.lgs[s->compID];
         s->compIndex = int(lg.size());
         lg.push_back(s);
     }
 }
 
-void Design::GenerateLGsPart() {
-    lgParts.clear();
-    for (const std::vector<myShape*>& lg : lgs) {
+void GenerateLGsPart(Design& d) {
+    d.lgParts.clear();
+    for (const std::vector<myShape*>& lg : d.lgs) {
         WireRTree tree;
         std::vector<myShape*> rails;
         for (myShape* s : lg) {
@@ -65,25 +65,25 @@ void Design::GenerateLGsPart() {
 
         const bool vertical =
             !rails.empty() && rails[0]->bbox->getWidth() < rails[0]->bbox->getHeight();
-        std::vector<oaCoord> cuts(1, vertical ? minX : minY);
+        std::vector<oaCoord> cuts(1, vertical ? d.minX : d.minY);
         for (myShape* r : rails) {
             const oaBox& rb = *r->bbox;
             // Anything else crossing the rail's inner band joins both sides.
             const oaBox inner =
-                vertical ? oaBox(clampCoord(int64_t(rb.left()) + 1), clampCoord(int64_t(minY) + 1),
-                                 clampCoord(int64_t(rb.right()) - 1), clampCoord(int64_t(maxY) - 1))
-                         : oaBox(clampCoord(int64_t(minX) + 1), clampCoord(int64_t(rb.bottom()) + 1),
-                                 clampCoord(int64_t(maxX) - 1), clampCoord(int64_t(rb.top()) - 1));
+                vertical ? oaBox(clampCoord(int64_t(rb.left()) + 1), clampCoord(int64_t(d.minY) + 1),
+                                 clampCoord(int64_t(rb.right()) - 1), clampCoord(int64_t(d.maxY) - 1))
+                         : oaBox(clampCoord(int64_t(d.minX) + 1), clampCoord(int64_t(rb.bottom()) + 1),
+                                 clampCoord(int64_t(d.maxX) - 1), clampCoord(int64_t(rb.top()) - 1));
             if (tree.searchoaBox(&inner)->size() < 2)
                 cuts.push_back(clampCoord(int64_t(vertical ? rb.right() : rb.top()) + 1));
         }
-        cuts.push_back(vertical ? maxX : maxY);
+        cuts.push_back(vertical ? d.maxX : d.maxY);
 
         for (size_t i = 0; i + 1 < cuts.size(); ++i) {
-            const oaBox band = vertical ? oaBox(cuts[i], minY, cuts[i + 1], maxY)
-                                        : oaBox(minX, cuts[i], maxX, cuts[i + 1]);
+            const oaBox band = vertical ? oaBox(cuts[i], d.minY, cuts[i + 1], d.maxY)
+                                        : oaBox(d.minX, cuts[i], d.maxX, cuts[i + 1]);
             const std::vector<myShape*>& found = *tree.searchoaBox(&band);
-            if (!found.empty()) lgParts.push_back(found);
+            if (!found.empty()) d.lgParts.push_back(found);
         }
     }
 }

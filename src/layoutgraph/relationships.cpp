@@ -14,10 +14,10 @@
 #include <boost/graph/compressed_sparse_row_graph.hpp>
 #include <boost/graph/depth_first_search.hpp>
 
-#include "driver/design.h"
+#include "layoutgraph/layoutgraph.h"
 #include "geometry/boxdist.h"
-#include "geometry/fatal.h"
-#include "geometry/params.h"
+#include "base/fatal.h"
+#include "base/params.h"
 #include "geometry/rtree.h"
 
 namespace {
@@ -191,24 +191,24 @@ private:
 
 }  // namespace
 
-void Design::RelationshipLGs() {
+void RelationshipLGs(Design& d) {
     // Rails span at least half of the layout in either direction.
-    const double halfWidth = double(int64_t(maxX) - minX) * 0.5;
-    const double halfHeight = double(int64_t(maxY) - minY) * 0.5;
-    for (myShape* s : shapes)
+    const double halfWidth = double(int64_t(d.maxX) - d.minX) * 0.5;
+    const double halfHeight = double(int64_t(d.maxY) - d.minY) * 0.5;
+    for (myShape* s : d.shapes)
         s->isVDDGND = double(s->bbox->getWidth()) >= halfWidth ||
                       double(s->bbox->getHeight()) >= halfHeight;
 
-    initTouchDPLBoxes4RealBoxes();
+    initTouchDPLBoxes4RealBoxes(d);
 
-    if (simlg <= 0) {
-        lgNum = 1;
-        for (myShape* s : shapes) s->compID = 0;
+    if (d.simlg <= 0) {
+        d.lgNum = 1;
+        for (myShape* s : d.shapes) s->compID = 0;
         return;
     }
 
-    const size_t n = shapes.size();
-    for (myShape* s : shapes)
+    const size_t n = d.shapes.size();
+    for (myShape* s : d.shapes)
         if (s->id < 0 || size_t(s->id) >= n)
             chromasect::fatal(chromasect::kExitInternal,
                               "Error| In Design::RelationshipLGs(), feature id " +
@@ -216,34 +216,34 @@ void Design::RelationshipLGs() {
                                   std::to_string(n - 1));
 
     Arcs arcs;
-    for (myShape* s : shapes)
+    for (myShape* s : d.shapes)
         for (myShape* nb : s->neighbors) arcs.emplace_back(s->id, nb->id);
     std::vector<int> component;
-    lgNum = components(n, arcs, component);
+    d.lgNum = components(n, arcs, component);
     int empty = 0;
-    for (myShape* s : shapes) {
+    for (myShape* s : d.shapes) {
         s->compID = component[s->id];
         if (s->GetAreas() <= 0) ++empty;
     }
-    std::printf("STAT | number of Independent Components: %d\n", lgNum - empty);
+    std::printf("STAT | number of Independent Components: %d\n", d.lgNum - empty);
 }
 
-void Design::initTouchDPLBoxes4RealBoxes() {
+void initTouchDPLBoxes4RealBoxes(Design& d) {
     // Emptied for all features before any search (not one by one): a feature
     // that does not search itself keeps the links that others make to it,
     // so the relation stays symmetric.
-    for (myShape* s : shapes) s->neighbors.clear();
+    for (myShape* s : d.shapes) s->neighbors.clear();
 
-    ConflictLinker linker(shapes);
+    ConflictLinker linker(d.shapes);
     const int64_t searchGrow = int64_t(2) * MINDPLDIST;
-    for (myShape* s : shapes) {
+    for (myShape* s : d.shapes) {
         const oaBox& bb = *s->bbox;
         if (bb.getWidth() == 0 || bb.getHeight() == 0) continue;
 
         linkTouchingBoxes(s);
 
         const oaBox window = grown(bb, searchGrow);
-        const std::vector<myShape*>& found = *wireRTree.searchoaBox(&window);
+        const std::vector<myShape*>& found = *d.wireRTree.searchoaBox(&window);
         for (myShape* f : found) {
             if (f->id == s->id) continue;
             if (linker.link(s, f)) {
@@ -254,7 +254,7 @@ void Design::initTouchDPLBoxes4RealBoxes() {
     }
 }
 
-int Design::GenerateLGCmpID(std::vector<myShape*> lg) {
+int GenerateLGCmpID(Design& d, std::vector<myShape*> lg) {
     std::vector<myShape*> active;
     for (myShape* s : lg) {
         s->lgIndex = -1;
@@ -272,7 +272,7 @@ int Design::GenerateLGCmpID(std::vector<myShape*> lg) {
     auto member = [&](const myShape* x) {
         return x->lgIndex >= 0 && size_t(x->lgIndex) < active.size() && active[x->lgIndex] == x;
     };
-    if (simlg <= 0) {
+    if (d.simlg <= 0) {
         for (myShape* s : active) s->subCompID = 0;
         return 1;
     }

@@ -7,8 +7,8 @@
 #include <stack>
 #include <vector>
 
-#include "driver/design.h"
-#include "geometry/params.h"
+#include "layoutgraph/layoutgraph.h"
+#include "base/params.h"
 
 namespace {
 
@@ -19,23 +19,23 @@ void setNeedDG(myShape* s, bool need) {
 
 }  // namespace
 
-void Design::LayoutGraphSimplification() {
-    IterativeVertexRemoval(lgs);
+void LayoutGraphSimplification(Design& d) {
+    IterativeVertexRemoval(d, d.lgs);
     std::printf("STAT | after 1st LG simplification, simplified wire# = %zu\n",
-                simplifiedShapes.size());
-    GenerateLGsPart();
-    IterativeVertexRemoval(lgParts);
+                d.simplifiedShapes.size());
+    GenerateLGsPart(d);
+    IterativeVertexRemoval(d, d.lgParts);
     std::printf("STAT | after 2nd LG simplification, simplified wire# = %zu\n",
-                simplifiedShapes.size());
-    lgs = lgParts;
+                d.simplifiedShapes.size());
+    d.lgs = d.lgParts;
 }
 
-void Design::IterativeVertexRemoval(std::vector<std::vector<myShape*> >& lists) {
-    simplifyStacks.clear();
-    simplifyLists.clear();
+void IterativeVertexRemoval(Design& d, std::vector<std::vector<myShape*> >& lists) {
+    d.simplifyStacks.clear();
+    d.simplifyLists.clear();
     if (lists.empty()) return;
-    simplifyStacks.resize(lists.size());
-    simplifyLists.resize(lists.size());
+    d.simplifyStacks.resize(lists.size());
+    d.simplifyLists.resize(lists.size());
 
     for (size_t j = 0; j < lists.size(); ++j) {
         // Vertex v of the graph is the v-th feature of the list that still
@@ -47,14 +47,14 @@ void Design::IterativeVertexRemoval(std::vector<std::vector<myShape*> >& lists) 
 
         myGraph g(lists[j]);
         std::set<int> remaining;
-        g.IterativeVertexRemoval(remaining, simplifyStacks[j], simplifyLists[j], NUM_COLORS - 1);
+        g.IterativeVertexRemoval(remaining, d.simplifyStacks[j], d.simplifyLists[j], NUM_COLORS - 1);
 
-        for (int v : simplifyLists[j]) {
+        for (int v : d.simplifyLists[j]) {
             myShape* f = vertexFeature[v];
             if (!f->needDG) continue;  // listed twice: removed once
             setNeedDG(f, false);
             f->SetMultiColor(UNSOLVE_COLOR);
-            simplifiedShapes.push(f->id);
+            d.simplifiedShapes.push(f->id);
         }
         for (int v : remaining) {
             myShape* f = vertexFeature[v];

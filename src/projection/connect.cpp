@@ -3,11 +3,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "driver/design.h"
+#include "projection/projection.h"
 #include "geometry/boxdist.h"
-#include "geometry/params.h"
+#include "base/params.h"
 
-void Design::ConnectTouchBoxes(std::vector<myShape*>& shapes) {
+void ConnectTouchBoxes(std::vector<myShape*>& shapes) {
     // Sweep along the feature's longer axis instead of testing every pair:
     // a rail or a large net can hold thousands of pieces. The links form
     // sets, so the visiting order does not show in the result.
@@ -89,7 +89,7 @@ const size_t kIndexedPieces = 16;
 
 }  // namespace
 
-void Design::ConnectDPLBoxes(std::vector<myShape*>& shapes) {
+void ConnectDPLBoxes(std::vector<myShape*>& shapes) {
     // Strict here: pieces exactly MINDPLDIST apart do not conflict.
     const int64_t limit = int64_t(MINDPLDIST) * MINDPLDIST;
     // Two pieces closer than MINDPLDIST are less than MINDPLDIST apart on

@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "driver/design.h"
-#include "geometry/params.h"
+#include "projection/projection.h"
+#include "base/params.h"
 #include "projection/stitch_candidates.h"
 
 namespace {
@@ -28,21 +28,21 @@ oaBox projectionOf(const oaBox& target, const oaBox& other) {
 
 }  // namespace
 
-void Design::Projection() {
-    for (std::vector<myShape*>& lg : lgs) {
+void Projection(Design& d) {
+    for (std::vector<myShape*>& lg : d.lgs) {
         for (myShape* shape : lg) {
             if (!shape->isVDDGND && !shape->needDG) continue;
-            SplitRealBoxes2MyBoxes(shape);
+            SplitRealBoxes2MyBoxes(d, shape);
             for (myBox* piece : shape->myBoxes) piece->shape = shape;
         }
     }
-    for (std::vector<myShape*>& lg : lgs) {
+    for (std::vector<myShape*>& lg : d.lgs) {
         ConnectTouchBoxes(lg);
         ConnectDPLBoxes(lg);
     }
 }
 
-void Design::SplitRealBoxes2MyBoxes(myShape* shape) {
+void SplitRealBoxes2MyBoxes(Design& d, myShape* shape) {
     // Reused across the real boxes of the feature to spare allocations.
     std::vector<oaBox> projections;
     std::vector<oaBox*> projectionRefs;
@@ -62,9 +62,9 @@ void Design::SplitRealBoxes2MyBoxes(myShape* shape) {
         const int end = horizontal ? r.right() : r.top();
 
         cuts.clear();
-        if (allowStitch) {
+        if (d.allowStitch) {
             const oaBox copy = r;
-            if (dplStitch)
+            if (d.dplStitch)
                 StitchGenerateDPL_Points(&copy, projectionRefs, cuts, start, end, false);
             else
                 StitchGenerateTPL_Points(&copy, projectionRefs, cuts, start, end, false);
@@ -72,7 +72,7 @@ void Design::SplitRealBoxes2MyBoxes(myShape* shape) {
 
         real->pieces.clear();
         auto addPiece = [&](oaBox* rect) {
-            myBox* piece = boxPool.make(rect);
+            myBox* piece = d.boxPool.make(rect);
             piece->parent = real;
             piece->shape = shape;
             real->pieces.push_back(piece);
@@ -87,8 +87,8 @@ void Design::SplitRealBoxes2MyBoxes(myShape* shape) {
         int from = start;
         for (size_t i = 0; i <= cuts.size(); ++i) {
             const int to = i < cuts.size() ? cuts[i] : end;
-            addPiece(horizontal ? rectPool.make(from, r.bottom(), to, r.top())
-                                : rectPool.make(r.left(), from, r.right(), to));
+            addPiece(horizontal ? d.rectPool.make(from, r.bottom(), to, r.top())
+                                : d.rectPool.make(r.left(), from, r.right(), to));
             from = to;
         }
     }

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "driver/design.h"
-#include "geometry/params.h"
+#include "projection/projection.h"
+#include "base/params.h"
 
 namespace {
 
@@ -147,7 +147,7 @@ void StitchGenerateTPL_Points(const oaBox* box, std::vector<oaBox*> projections,
     std::sort(cuts.begin(), cuts.end());
 }
 
-int Design::CanIntroStitch_TPL(myBox* a, myBox* b) {
+int CanIntroStitch_TPL(myBox* a, myBox* b) {
     if (a->conflictNeighbors.empty() && b->conflictNeighbors.empty()) return 0;
     // Pieces narrower than this are too small to print as a stitch side.
     const int64_t minSide = MINDPLDIST / (2 * NUM_COLORS);

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "geometry/fatal.h"
+#include "base/fatal.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
-#include "driver/design.h"
-#include "geometry/params.h"
+#include "solvers/solvers.h"
+#include "base/params.h"
 #include "solvers/exact.h"
 
 namespace {
@@ -19,35 +19,35 @@ chromasect::ExactProblem problemOf(const MPLDesign& d, int n) {
 }
 }  // namespace
 
-double MPLDesign::GraphCost(const std::vector<mySuperShape*>& dg) const {
+double GraphCost(const MPLDesign& d, const std::vector<mySuperShape*>& dg) {
     std::vector<int> colors;
     colors.reserve(dg.size());
     for (const mySuperShape* v : dg) colors.push_back(v->colorTmp);
-    return chromasect::colouringCost(problemOf(*this, static_cast<int>(dg.size())), colors);
+    return chromasect::colouringCost(problemOf(d, static_cast<int>(dg.size())), colors);
 }
 
-void MPLDesign::GroupExact(const std::vector<mySuperShape*>& dg) {
-    const bool savedFlag = sdpRoundFlag;
-    sdpRoundFlag = true;
-    GroupSDP(dg);
-    sdpRoundFlag = savedFlag;
+void GroupExact(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
+    const bool savedFlag = d.sdpRoundFlag;
+    d.sdpRoundFlag = true;
+    GroupSDP(d, dg);
+    d.sdpRoundFlag = savedFlag;
 
     const int n = static_cast<int>(dg.size());
     std::vector<int> start;
     start.reserve(n);
     for (const mySuperShape* v : dg) start.push_back(v->colorTmp);
-    chromasect::ExactResult r = chromasect::solveExact(problemOf(*this, n), start, exactSeconds);
+    chromasect::ExactResult r = chromasect::solveExact(problemOf(d, n), start, d.exactSeconds);
     for (int i = 0; i < n; ++i) dg[i]->SetMultiColorTmp(r.colors[i]);
-    if (r.proven) ++exactProven;
-    engineCost += r.cost;
-    engineStartCost += r.startCost;
+    if (r.proven) ++d.exactProven;
+    d.engineCost += r.cost;
+    d.engineStartCost += r.startCost;
 }
 
-void MPLDesign::PrintEngineQuality() const {
-    if (algo == 2)
+void PrintEngineQuality(const MPLDesign& d) {
+    if (d.algo == 2)
         std::printf("STAT | Exact engine: %d of %d graphs proven optimal, engine cost %g (start "
                     "cost %g)\n",
-                    exactProven, engineGraphs, engineCost, engineStartCost);
+                    d.exactProven, d.engineGraphs, d.engineCost, d.engineStartCost);
     else
-        std::printf("STAT | Engine cost: %g over %d graphs\n", engineCost, engineGraphs);
+        std::printf("STAT | Engine cost: %g over %d graphs\n", d.engineCost, d.engineGraphs);
 }

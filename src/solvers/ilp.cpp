@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/design.h"
-#include "geometry/fatal.h"
-#include "geometry/params.h"
+#include "solvers/solvers.h"
+#include "base/fatal.h"
+#include "base/params.h"
 
 namespace chromasect {
 
@@ -68,7 +68,7 @@ std::string shellQuote(const std::string& s) {
 
 using chromasect::fatal;
 
-void MPLDesign::GroupILP(const std::vector<mySuperShape*>& dg) {
+void GroupILP(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
     // Found before anything is written, so a run without the script ends at
     // its first solve with a clear message instead of a missing answer.
     std::string script = chromasect::findIlpSolverScript(chromasect::selfExecutablePath());
@@ -76,11 +76,11 @@ void MPLDesign::GroupILP(const std::vector<mySuperShape*>& dg) {
         fatal(chromasect::kExitUsage, "ERROR| cannot find the ILP solver script rungrb.csh");
 
     std::vector<ILPVariable> vars;
-    WriteGroupILP("ILP.lp", dg, &vars, false);
-    if (static_cast<int>(vars.size()) > maxILPVarNum) maxILPVarNum = static_cast<int>(vars.size());
+    WriteGroupILP(d, "ILP.lp", dg, &vars, false);
+    if (static_cast<int>(vars.size()) > d.maxILPVarNum) d.maxILPVarNum = static_cast<int>(vars.size());
 
     std::string command = script + " ILP.lp";
-    if (quiet) command += " | grep ^yb ";
+    if (d.quiet) command += " | grep ^yb ";
     // A failed solve must not leave the previous graph's answer to be read.
     std::remove("problem.sol");
     std::fflush(stdout);
@@ -91,7 +91,7 @@ void MPLDesign::GroupILP(const std::vector<mySuperShape*>& dg) {
     for (mySuperShape* v : dg) v->SetMultiColorTmp(2 * v->colorHigh + v->colorLow);
 }
 
-void MPLDesign::WriteGroupILP(const char* fileName, const std::vector<mySuperShape*>& dg,
+void WriteGroupILP(MPLDesign& d, const char* fileName, const std::vector<mySuperShape*>& dg,
                               std::vector<ILPVariable>* vars, bool relax) {
     if (NUM_COLORS != 3 && NUM_COLORS != 4)
         std::printf("WARNING| ILP ONLY support TPL or QPL currently\n");
@@ -102,19 +102,19 @@ void MPLDesign::WriteGroupILP(const char* fileName, const std::vector<mySuperSha
 
     std::ostringstream alphaText;
     alphaText.imbue(std::locale::classic());
-    alphaText << alpha;
+    alphaText << d.alpha;
     const std::string weight = alphaText.str();
 
     std::string t;
     t += "Minimize\nobj: ";
     bool anyTerm = false;
-    for (const auto& p : conflictSet) {
+    for (const auto& p : d.conflictSet) {
         const std::string a = num(p.first), b = num(p.second);
         vars->push_back({1, p.first, p.second, -1});
         t += " + c_" + a + "_" + b + " \n";
         anyTerm = true;
     }
-    for (const auto& p : stitchSet) {
+    for (const auto& p : d.stitchSet) {
         const std::string a = num(p.first), b = num(p.second);
         vars->push_back({2, p.first, p.second, -1});
         t += " + " + weight + " s_" + a + "_" + b + " \n";
@@ -131,7 +131,7 @@ void MPLDesign::WriteGroupILP(const char* fileName, const std::vector<mySuperSha
         vars->push_back({4, v, 2, -1});
         t += " x_" + s + "_1 + x_" + s + vertexBound;
     }
-    for (const auto& p : conflictSet) {
+    for (const auto& p : d.conflictSet) {
         const std::string a = num(p.first), b = num(p.second);
         const std::string ab = a + "_" + b;
         vars->push_back({5, p.first, p.second, -1});
@@ -142,7 +142,7 @@ void MPLDesign::WriteGroupILP(const char* fileName, const std::vector<mySuperSha
         t += " x_" + a + "_2 + x_" + b + "_2 + c_" + ab + "_2 >= 1\n";
         t += " c_" + ab + "_1 + c_" + ab + "_2 - c_" + ab + " <= 1\n";
     }
-    for (const auto& p : stitchSet) {
+    for (const auto& p : d.stitchSet) {
         const std::string a = num(p.first), b = num(p.second);
         const std::string ab = a + "_" + b;
         vars->push_back({7, p.first, p.second, -1});
@@ -156,13 +156,13 @@ void MPLDesign::WriteGroupILP(const char* fileName, const std::vector<mySuperSha
     }
 
     t += "Bounds\n";
-    for (const auto& p : conflictSet) {
+    for (const auto& p : d.conflictSet) {
         const std::string ab = num(p.first) + "_" + num(p.second);
         t += " 0 <= c_" + ab + " <= 1\n";
         t += " 0 <= c_" + ab + "_1 <= 1\n";
         t += " 0 <= c_" + ab + "_2 <= 1\n";
     }
-    for (const auto& p : stitchSet) {
+    for (const auto& p : d.stitchSet) {
         const std::string ab = num(p.first) + "_" + num(p.second);
         t += " 0 <= s_" + ab + " <= 1\n";
         t += " 0 <= s_" + ab + "_1 <= 1\n";
@@ -176,11 +176,11 @@ void MPLDesign::WriteGroupILP(const char* fileName, const std::vector<mySuperSha
 
     if (!relax) {
         t += "Binaries\n";
-        for (const auto& p : conflictSet) {
+        for (const auto& p : d.conflictSet) {
             const std::string ab = num(p.first) + "_" + num(p.second);
             t += " c_" + ab + "\n c_" + ab + "_1\n c_" + ab + "_2\n";
         }
-        for (const auto& p : stitchSet) {
+        for (const auto& p : d.stitchSet) {
             const std::string ab = num(p.first) + "_" + num(p.second);
             t += " s_" + ab + "\n s_" + ab + "_1\n s_" + ab + "_2\n";
         }
@@ -196,7 +196,7 @@ void MPLDesign::WriteGroupILP(const char* fileName, const std::vector<mySuperSha
     out << t;
 }
 
-void MPLDesign::parseFileSolutionGurobi(const std::vector<mySuperShape*>& dg) {
+void parseFileSolutionGurobi(const std::vector<mySuperShape*>& dg) {
     std::ifstream in("problem.sol");
     if (!in) fatal(chromasect::kExitInternal, "ERROR| can NOT open \"problem.sol\"");
 

@@ -6,37 +6,39 @@
 #include <list>
 #include <set>
 #include <stack>
+#include <algorithm>
 #include <vector>
 
-#include "driver/design.h"
-#include "geometry/params.h"
+#include "dgraph/dgraph.h"
+#include "solvers/solvers.h"
+#include "base/params.h"
 
-bool MPLDesign::ResolveDGs() {
+bool ResolveDGs(MPLDesign& d) {
     int calls = 0;
-    const int n = static_cast<int>(dgs.size());
+    const int n = static_cast<int>(d.dgs.size());
     for (int i = 0; i < n; ++i) {
-        if (!quiet && i % 10 == 0) {
+        if (!d.quiet && i % 10 == 0) {
             // Single precision on purpose: the printed digits are fixed by it.
             const float percent = static_cast<float>(i) / static_cast<float>(n) * 100.0f;
             std::printf("STAT | Color Assignment Process: %.2f%%\t\r",
                         static_cast<double>(percent));
         }
-        const std::vector<mySuperShape*>& dg = dgs[i];
-        initConflictSet(dg);
-        initStitchSet(dg);
+        const std::vector<mySuperShape*>& dg = d.dgs[i];
+        initConflictSet(d, dg);
+        initStitchSet(d, dg);
         if (dg.size() >= 2) {
-            if (simdg > 1 && FastColorAssignmentTrial(dg)) continue;
+            if (d.simdg > 1 && FastColorAssignmentTrial(d, dg)) continue;
             ++calls;
-            if (algo == 0)
-                GroupILP(dg);
-            else if (algo == 1)
-                GroupSDP(dg);
-            else if (algo == 2)
-                GroupExact(dg);
-            if (algo >= 0 && algo <= 2) {
-                ++engineGraphs;
+            if (d.algo == 0)
+                GroupILP(d, dg);
+            else if (d.algo == 1)
+                GroupSDP(d, dg);
+            else if (d.algo == 2)
+                GroupExact(d, dg);
+            if (d.algo >= 0 && d.algo <= 2) {
+                ++d.engineGraphs;
                 // The exact engine keeps its own tally of start and result.
-                if (algo != 2) engineCost += GraphCost(dg);
+                if (d.algo != 2) d.engineCost += GraphCost(d, dg);
             }
         } else if (dg.size() == 1) {
             // rand() is never seeded, so runs repeat exactly.
@@ -45,13 +47,12 @@ bool MPLDesign::ResolveDGs() {
     }
     std::printf("STAT | Color Assignment Process: 100.0%%\t\n");
     std::printf("STAT | Solver Calling time: %d\n", calls);
-    if (algo == 0) {
+    if (d.algo == 0) {
         std::fflush(stdout);
         // The ILP engine leaves its problem file between graphs.
         int rc = std::system("rm -rf ILP.lp");
         (void)rc;
     }
-    Rotations();
     return true;
 }
 
@@ -59,10 +60,10 @@ bool MPLDesign::ResolveDGs() {
 // coloured back in reverse order, each avoiding its coloured conflict
 // neighbours and following its coloured stitch neighbour. Success means the
 // graph has neither a conflict nor a stitch, which no engine could better.
-bool MPLDesign::FastColorAssignmentTrial(const std::vector<mySuperShape*>& dg) {
+bool FastColorAssignmentTrial(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
     myGraph graph(static_cast<int>(dg.size()));
-    for (const std::pair<int, int>& p : conflictSet) graph.AddConflictEdge(p.first, p.second);
-    for (const std::pair<int, int>& p : stitchSet) graph.AddStitchEdge(p.first, p.second);
+    for (const std::pair<int, int>& p : d.conflictSet) graph.AddConflictEdge(p.first, p.second);
+    for (const std::pair<int, int>& p : d.stitchSet) graph.AddStitchEdge(p.first, p.second);
 
     std::set<int> remaining;
     std::stack<int> removed;
@@ -90,11 +91,48 @@ bool MPLDesign::FastColorAssignmentTrial(const std::vector<mySuperShape*>& dg) {
     while (!removed.empty()) {
         const int v = removed.top();
         removed.pop();
-        flagNeighbours(conflictSet, v, conflictColors);
-        flagNeighbours(stitchSet, v, stitchColors);
-        const int c = AssignLegalColor(conflictColors, stitchColors);
+        flagNeighbours(d.conflictSet, v, conflictColors);
+        flagNeighbours(d.stitchSet, v, stitchColors);
+        const int c = AssignLegalColor(d, conflictColors, stitchColors);
         if (c < 0) return false;
         dg[v]->SetMultiColorTmp(c);
     }
     return true;
+}
+
+namespace {
+bool isForbidden(const std::vector<bool>& flags, int c) {
+    return c >= 0 && c < static_cast<int>(flags.size()) && flags[c];
+}
+}  // namespace
+
+// Colour for one vertex of the fast trial: follow its one coloured stitch
+// neighbour, else the first mask no coloured conflict neighbour holds; -1
+// when only a conflict or a stitch would do.
+int AssignLegalColor(const MPLDesign& d, const std::vector<bool>& conflictColors,
+                     const std::vector<bool>& stitchColors) {
+    int stitchColor = -1;
+    int stitchCount = 0;
+    for (int c = 0; c < NUM_COLORS; ++c) {
+        if (isForbidden(stitchColors, c)) {
+            stitchColor = c;
+            ++stitchCount;
+        }
+    }
+    if (stitchCount > 1) return -1;
+    if (stitchCount == 1) return isForbidden(conflictColors, stitchColor) ? -1 : stitchColor;
+
+    std::vector<std::pair<double, int> > order;
+    for (int c = 0; c < NUM_COLORS; ++c) {
+        // colorDensity has three entries whatever NUM_COLORS is.
+        const double density = c < static_cast<int>(d.colorDensity.size()) ? d.colorDensity[c] : 0.0;
+        order.emplace_back(d.densityBalance != 0 ? density : 0.0, c);
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const std::pair<double, int>& a, const std::pair<double, int>& b) {
+                         return a.first < b.first;
+                     });
+    for (const std::pair<double, int>& p : order)
+        if (!isForbidden(conflictColors, p.second)) return p.second;
+    return -1;
 }

@@ -4,7 +4,7 @@
 #include <iostream>
 #include <iterator>
 
-#include "geometry/params.h"
+#include "base/params.h"
 
 bool vfunction(const std::pair<double, std::pair<int, int> >& a,
                const std::pair<double, std::pair<int, int> >& b) {

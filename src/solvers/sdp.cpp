@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "driver/design.h"
-#include "geometry/params.h"
+#include "solvers/solvers.h"
+#include "base/params.h"
 #include "solvers/csdp.h"
 #include "solvers/rounding.h"
 
@@ -58,40 +58,40 @@ void writeConstraints(std::ostream& out, int n, const PairSet& conflicts) {
 
 }  // namespace
 
-void MPLDesign::GroupSDP(const std::vector<mySuperShape*>& dg) {
+void GroupSDP(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
     const int n = int(dg.size());
-    if (densityBalance != 0)
-        WriteGroupSDP_DensityBalance("Input.csdp", dg);
+    if (d.densityBalance != 0)
+        WriteGroupSDP_DensityBalance(d, "Input.csdp", dg);
     else
-        WriteGroupSDP("Input.csdp", dg);
+        WriteGroupSDP(d, "Input.csdp", dg);
     Csdp::ReadFileAndSolve("Input.csdp", "Output.csdp", true);
     std::vector<std::vector<double> > matrix;
     Csdp::ReadVectors("Output.perl", matrix, n);
-    Rounding rounding(matrix, conflictSet, stitchSet);
+    Rounding rounding(matrix, d.conflictSet, d.stitchSet);
     std::vector<int> colours;
-    rounding.Solve(colours, sdpRoundFlag, false);
+    rounding.Solve(colours, d.sdpRoundFlag, false);
     for (int i = 0; i < n; ++i) dg[i]->SetMultiColorTmp(colours[i]);
 }
 
-void MPLDesign::WriteGroupSDP(const char* fileName, const std::vector<mySuperShape*>& dg) {
+void WriteGroupSDP(MPLDesign& d, const char* fileName, const std::vector<mySuperShape*>& dg) {
     const int n = int(dg.size());
-    const PairSet conflicts = unorderedPairs(conflictSet);
-    const PairSet stitchPairs = unorderedPairs(stitchSet);
+    const PairSet conflicts = unorderedPairs(d.conflictSet);
+    const PairSet stitchPairs = unorderedPairs(d.stitchSet);
     std::ofstream out;
     openProblem(out, fileName);
     writeHeader(out, n, int(conflicts.size()));
     for (const std::pair<int, int>& p : conflicts)
         out << "0 1 " << p.first + 1 << " " << p.second + 1 << " -1\n";
     for (const std::pair<int, int>& p : stitchPairs)
-        out << "0 1 " << p.first + 1 << " " << p.second + 1 << " " << alpha << "\n";
+        out << "0 1 " << p.first + 1 << " " << p.second + 1 << " " << d.alpha << "\n";
     writeConstraints(out, n, conflicts);
 }
 
-void MPLDesign::WriteGroupSDP_DensityBalance(const char* fileName,
+void WriteGroupSDP_DensityBalance(MPLDesign& d, const char* fileName,
                                              const std::vector<mySuperShape*>& dg) {
     const int n = int(dg.size());
-    const PairSet conflicts = unorderedPairs(conflictSet);
-    const PairSet stitchPairs = unorderedPairs(stitchSet);
+    const PairSet conflicts = unorderedPairs(d.conflictSet);
+    const PairSet stitchPairs = unorderedPairs(d.stitchSet);
     std::vector<double> density(n);
     double maxDensity = 1.0;
     for (int i = 0; i < n; ++i) {
@@ -103,10 +103,10 @@ void MPLDesign::WriteGroupSDP_DensityBalance(const char* fileName,
     writeHeader(out, n, int(conflicts.size()));
     for (int m = 0; m < n; ++m) {
         for (int o = m + 1; o < n; ++o) {
-            double value = -beta * density[m] * density[o] / maxDensity / maxDensity;
+            double value = -d.beta * density[m] * density[o] / maxDensity / maxDensity;
             const std::pair<int, int> key(m, o);
             if (conflicts.count(key)) value -= 1.0;
-            if (stitchPairs.count(key)) value += alpha;
+            if (stitchPairs.count(key)) value += d.alpha;
             out << "0 1 " << m + 1 << " " << o + 1 << " " << value << "\n";
         }
     }

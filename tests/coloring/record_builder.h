@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "driver/design.h"
-#include "geometry/params.h"
+#include "design/design.h"
+#include "base/params.h"
 
 namespace testrecords {
 

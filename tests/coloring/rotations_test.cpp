@@ -3,9 +3,10 @@
 #include <vector>
 
 #include "coloring/record_builder.h"
-#include "driver/design.h"
-#include "geometry/params.h"
+#include "design/design.h"
+#include "base/params.h"
 #include "support/test_support.h"
+#include "coloring/coloring.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ class RotationsTest : public testsupport::GlobalsTest {
 
 TEST_F(RotationsTest, SingleGraphIsCommittedAsColoured) {
     d.dgs.push_back({colored(2), colored(0), colored(1)});
-    d.Rotations();
+    Rotations(d);
     EXPECT_EQ(tmpColors(d.dgs[0]), (std::vector<int>{2, 0, 1}));
     EXPECT_EQ(pieceColors(d.dgs[0]), (std::vector<int>{2, 0, 1}));
 }
@@ -64,7 +65,7 @@ TEST_F(RotationsTest, ChildGraphsTurnToAgreeWithParents) {
     d.dgs.push_back({s1, colored(1), t1});
     d.dgs.push_back({t2, colored(1)});
 
-    d.Rotations();
+    Rotations(d);
     EXPECT_EQ(tmpColors(d.dgs[0]), (std::vector<int>{0, 2}));
     EXPECT_EQ(tmpColors(d.dgs[1]), (std::vector<int>{2, 0, 1}));
     EXPECT_EQ(tmpColors(d.dgs[2]), (std::vector<int>{1, 2}));
@@ -87,7 +88,7 @@ TEST_F(RotationsTest, AgreeingSharedVertexStopsRotation) {
     t1->SetMultiColorTmp(2);
     d.dgs.push_back({s0, t0});
     d.dgs.push_back({s1, t1, colored(1)});
-    d.Rotations();
+    Rotations(d);
     EXPECT_EQ(tmpColors(d.dgs[1]), (std::vector<int>{0, 2, 1}));
 }
 
@@ -103,7 +104,7 @@ TEST_F(RotationsTest, RailGraphTurnsToRailMask) {
     d.dgs.push_back({colored(0), r, colored(2), otherRail});
     d.dgs.push_back({colored(1), colored(2)});
 
-    d.Rotations();
+    Rotations(d);
     EXPECT_EQ(tmpColors(d.dgs[0]), (std::vector<int>{2, 0, 1, 1}));
     EXPECT_EQ(pieceColors(d.dgs[0]), (std::vector<int>{2, 0, 1, 1}));
     EXPECT_EQ(tmpColors(d.dgs[1]), (std::vector<int>{1, 2}));
@@ -132,7 +133,7 @@ TEST_F(RotationsTest, TouchBoxesFollowTheirOneTouchingMask) {
     touch(nearRail->boxes[0], one);
     d.dgs.push_back({rail, nearRail});
 
-    d.RotationForTouchBoxes();
+    RotationForTouchBoxes(d);
     EXPECT_EQ(tmpColors(d.dgs[0]), (std::vector<int>{1, 1, 0}));
     EXPECT_EQ(v0->boxes[0]->color, 1);
     EXPECT_EQ(v1->boxes[0]->color, 1);
@@ -159,7 +160,7 @@ TEST_F(RotationsTest, FeaturesTakeTheirPiecesMaskOrMarkSplitBoxes) {
     removed->needDG = false;
 
     d.lgs = {{whole, split}, {uncolored, removed}};
-    d.AssignLGNonSimplifiedColors();
+    AssignLGNonSimplifiedColors(d);
 
     EXPECT_EQ(whole->color, 0);
     EXPECT_EQ(whole->realBoxes[1]->color, 0);
@@ -210,7 +211,7 @@ TEST_F(RotationsTest, DroppedVerticesGetAMaskOfTheirOwn) {
     conflict(first->boxes[0], second->boxes[0]);
 
     d.tmpDGs = {{a, b, follows, free}, {fewest, first, second}};
-    d.Rotations();
+    Rotations(d);
 
     EXPECT_EQ(a->colorTmp, -1);
     EXPECT_EQ(a->boxes[0]->color, 0);
@@ -235,7 +236,7 @@ TEST_F(RotationsTest, RemovedRailsTakeRailMask) {
     myShape* removed = feature(d, 0, 400, 100, 500);
     removed->needDG = false;
 
-    d.ColorRemovedRails();
+    ColorRemovedRails(d);
     EXPECT_EQ(removedRail->color, VDDGND_COLOR);
     EXPECT_EQ(removedRail->realBoxes[0]->color, VDDGND_COLOR);
     EXPECT_EQ(railPiece->color, VDDGND_COLOR);

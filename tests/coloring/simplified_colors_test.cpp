@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "coloring/record_builder.h"
-#include "driver/design.h"
-#include "geometry/params.h"
+#include "design/design.h"
+#include "base/params.h"
 #include "support/test_support.h"
+#include "coloring/coloring.h"
+#include "solvers/solvers.h"
 
 namespace {
 
@@ -50,13 +52,13 @@ TEST_F(SimplifiedColorsTest, LowestFreeMaskOrNone) {
     near(boxedIn, colored(1));
     near(boxedIn, colored(2));
 
-    d.AssignLGSimplifiedColors();
+    AssignLGSimplifiedColors(d);
     EXPECT_EQ(alone->color, 0);
     EXPECT_EQ(alone->realBoxes[0]->color, 0);
     EXPECT_EQ(twoAround->color, 2);
     EXPECT_EQ(boxedIn->color, NUM_COLORS);
 
-    d.CountUncoloredSimplified();
+    CountUncoloredSimplified(d);
     EXPECT_EQ(d.smallUncolored, 1);
     EXPECT_EQ(d.largeUncolored, 0);
 }
@@ -68,7 +70,7 @@ TEST_F(SimplifiedColorsTest, LaterColouredNeighboursDoNotConstrain) {
     myShape* last = removed(0, 0, 100, 100);
     near(first, last);
     near(last, colored(0));
-    d.AssignLGSimplifiedColors();
+    AssignLGSimplifiedColors(d);
     EXPECT_EQ(last->color, 1);
     EXPECT_EQ(first->color, 0);
 }
@@ -81,7 +83,7 @@ TEST_F(SimplifiedColorsTest, SkipsRailsAndFeaturesStillInGraphs) {
     myShape* kept = colored(NEEDDG_COLOR);
     d.simplifiedShapes.push(kept->id);
 
-    d.AssignLGSimplifiedColors();
+    AssignLGSimplifiedColors(d);
     EXPECT_EQ(rail->color, VDDGND_COLOR);
     EXPECT_EQ(kept->color, NEEDDG_COLOR);
 }
@@ -105,16 +107,16 @@ TEST_F(SimplifiedColorsTest, CutNeighbourForbidsItsClosePieces) {
     marked->SetMultiColor(NUM_COLORS);
     near(nextToMarked, marked);
 
-    d.AssignLGSimplifiedColors();
+    AssignLGSimplifiedColors(d);
     EXPECT_EQ(nextToSplit->color, 1);
     EXPECT_EQ(nextToMarked->color, 2);
 }
 
 TEST_F(SimplifiedColorsTest, GlobalBalancePicksLeastLoadedFreeMask) {
     std::vector<double> density{500, 200, 200};
-    EXPECT_EQ(d.GetMyShapeColor_GlobalBalance(nullptr, {false, true, false}, density), 2);
-    EXPECT_EQ(d.GetMyShapeColor_GlobalBalance(nullptr, {false, false, false}, density), 1);
-    EXPECT_EQ(d.GetMyShapeColor_GlobalBalance(nullptr, {true, true, true}, density), NUM_COLORS);
+    EXPECT_EQ(GetMyShapeColor_GlobalBalance(nullptr, {false, true, false}, density), 2);
+    EXPECT_EQ(GetMyShapeColor_GlobalBalance(nullptr, {false, false, false}, density), 1);
+    EXPECT_EQ(GetMyShapeColor_GlobalBalance(nullptr, {true, true, true}, density), NUM_COLORS);
 }
 
 // Worked by hand: masks carry 500, 200 and 200 (the last through a cut
@@ -131,7 +133,7 @@ TEST_F(SimplifiedColorsTest, GlobalBalanceFollowsRunningDensity) {
     myShape* second = removed(0, 0, 100, 100);
     myShape* first = removed(0, 0, 100, 100);
     near(first, onOne);
-    d.AssignLGSimplifiedColors();
+    AssignLGSimplifiedColors(d);
     EXPECT_EQ(first->color, 2);
     EXPECT_EQ(second->color, 1);
 }
@@ -150,10 +152,10 @@ TEST_F(SimplifiedColorsTest, LocalBalanceFallsBackAndReportsDensity) {
     near(f, onOne);
 
     std::vector<bool> none(NUM_COLORS, false);
-    EXPECT_EQ(d.GetMyShapeColor_LocalBalance(f, none), NUM_COLORS);
+    EXPECT_EQ(GetMyShapeColor_LocalBalance(d, f, none), NUM_COLORS);
 
     testing::internal::CaptureStdout();
-    d.AssignLGSimplifiedColors();
+    AssignLGSimplifiedColors(d);
     std::fflush(stdout);
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(f->color, 2);
@@ -164,8 +166,8 @@ TEST_F(SimplifiedColorsTest, LocalBalanceFallsBackAndReportsDensity) {
 }
 
 TEST_F(SimplifiedColorsTest, WireDensityAndBalanceValue) {
-    EXPECT_DOUBLE_EQ(d.GetDensityValue({100, 300, 200}), 3.0);
-    EXPECT_TRUE(std::isinf(d.GetDensityValue({0, 1, 2})));
+    EXPECT_DOUBLE_EQ(GetDensityValue({100, 300, 200}), 3.0);
+    EXPECT_TRUE(std::isinf(GetDensityValue({0, 1, 2})));
 
     myShape* whole = feature(d, {oaBox(0, 0, 10, 10), oaBox(10, 0, 30, 10)});
     whole->SetMultiColor(1);
@@ -176,22 +178,22 @@ TEST_F(SimplifiedColorsTest, WireDensityAndBalanceValue) {
     feature(d, 0, 0, 1000, 1000);  // neither coloured nor cut
 
     std::vector<double> density{7.0};
-    d.GetWireDensity(density);
+    GetWireDensity(d, density);
     EXPECT_EQ(density, (std::vector<double>{200, 350, 0}));
 }
 
 TEST_F(SimplifiedColorsTest, LegalColourForTrialVertex) {
     const std::vector<bool> none{false, false, false};
-    EXPECT_EQ(d.AssignLegalColor({false, true, true}, {false, true, false}), -1);
-    EXPECT_EQ(d.AssignLegalColor({true, false, false}, none), 1);
-    EXPECT_EQ(d.AssignLegalColor(none, {true, false, true}), -1);
-    EXPECT_EQ(d.AssignLegalColor({true, true, false}, {false, false, true}), 2);
-    EXPECT_EQ(d.AssignLegalColor({true, true, true}, none), -1);
+    EXPECT_EQ(AssignLegalColor(d, {false, true, true}, {false, true, false}), -1);
+    EXPECT_EQ(AssignLegalColor(d, {true, false, false}, none), 1);
+    EXPECT_EQ(AssignLegalColor(d, none, {true, false, true}), -1);
+    EXPECT_EQ(AssignLegalColor(d, {true, true, false}, {false, false, true}), 2);
+    EXPECT_EQ(AssignLegalColor(d, {true, true, true}, none), -1);
 
     d.densityBalance = 1;
     d.colorDensity = {5.0, 1.0, 3.0};
-    EXPECT_EQ(d.AssignLegalColor({false, true, false}, none), 2);
-    EXPECT_EQ(d.AssignLegalColor(none, none), 1);
+    EXPECT_EQ(AssignLegalColor(d, {false, true, false}, none), 2);
+    EXPECT_EQ(AssignLegalColor(d, none, none), 1);
 }
 
 }  // namespace

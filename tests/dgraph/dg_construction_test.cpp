@@ -4,8 +4,9 @@
 #include <sstream>
 
 #include "dg_fixture.h"
-#include "geometry/fatal.h"
-#include "geometry/params.h"
+#include "base/fatal.h"
+#include "base/params.h"
+#include "dgraph/dgraph.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ protected:
     }
     std::vector<mySuperShape*> generate(std::vector<myShape*> lg, int group = -1) {
         std::vector<mySuperShape*> dg;
-        d.GenerateDGs(lg, dg, group);
+        GenerateDGs(d, lg, dg, group);
         return dg;
     }
     static std::vector<myBox*> boxesOf(const std::vector<mySuperShape*>& dg, int v) {
@@ -72,8 +73,8 @@ TEST_F(DGConstruction, DifferentConflictsKeepTouchingPiecesApart) {
     EXPECT_EQ(boxesOf(dg, 2), (std::vector<myBox*>{b0}));
     EXPECT_EQ(boxesOf(dg, 3), (std::vector<myBox*>{c0}));
     EXPECT_EQ(c0->boxIndex, 3);
-    d.initConflictSet(dg);
-    d.initStitchSet(dg);
+    initConflictSet(d, dg);
+    initStitchSet(d, dg);
     EXPECT_EQ(d.conflictSet, bothOrders({{0, 2}, {1, 3}}));
     EXPECT_EQ(d.stitchSet, bothOrders({{0, 1}}));
 }
@@ -84,8 +85,8 @@ TEST_F(DGConstruction, SharedConflictPieceMergesTouchingPieces) {
     auto dg = generate({A, B, C});
     ASSERT_EQ(dg.size(), 3u);
     EXPECT_EQ(boxesOf(dg, 0), (std::vector<myBox*>{a0, a1}));
-    d.initConflictSet(dg);
-    d.initStitchSet(dg);
+    initConflictSet(d, dg);
+    initStitchSet(d, dg);
     EXPECT_EQ(d.conflictSet, bothOrders({{0, 1}, {0, 2}}));
     EXPECT_TRUE(d.stitchSet.empty());
 }
@@ -110,7 +111,7 @@ TEST_F(DGConstruction, NoStitchesAllowedMergesEveryTouchingGroup) {
     ASSERT_EQ(dg.size(), 4u);
     EXPECT_EQ(boxesOf(dg, 0), (std::vector<myBox*>{a0, a1}));
     EXPECT_EQ(boxesOf(dg, 1), (std::vector<myBox*>{a2}));
-    d.initStitchSet(dg);
+    initStitchSet(d, dg);
     EXPECT_TRUE(d.stitchSet.empty());
 }
 
@@ -165,7 +166,7 @@ TEST_F(DGConstruction, OneGraphPerGroupInGroupOrder) {
     conflict(f[4], f[3]);
     F[4]->needDG = false;
     d.lgs = {{P}, F};
-    d.GenerateDGs();
+    GenerateDGs(d);
     ASSERT_EQ(d.dgs.size(), 4u);
     EXPECT_EQ(boxesOf(d.dgs[0], 0), (std::vector<myBox*>{p}));
     ASSERT_EQ(d.dgs[1].size(), 2u);
@@ -203,7 +204,7 @@ TEST_F(DGConstruction, RailRuleOfConflictPairs) {
         dg.push_back(d.superShapePool.make());
         dg.back()->boxes.push_back(b);
     }
-    d.initConflictSet(dg);
+    initConflictSet(d, dg);
     EXPECT_EQ(d.conflictSet, (PairSet{{1, 0}, {1, 2}, {1, 3}, {2, 1}, {3, 0}}));
 }
 
@@ -255,8 +256,8 @@ TEST_F(DGConstruction, PairSetsMatchPieceByPieceComparison) {
                 if (rng() % 4 != 0) dg[rng() % dg.size()]->boxes.push_back(p);
         PairSet conflicts, stitches;
         referenceSets(dg, conflicts, stitches);
-        d.initConflictSet(dg);
-        d.initStitchSet(dg);
+        initConflictSet(d, dg);
+        initStitchSet(d, dg);
         ASSERT_EQ(d.conflictSet, conflicts) << "round " << round;
         ASSERT_EQ(d.stitchSet, stitches) << "round " << round;
     }

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "driver/design.h"
+#include "design/design.h"
 #include "support/test_support.h"
 
 namespace dgtest {

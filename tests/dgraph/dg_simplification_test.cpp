@@ -3,6 +3,7 @@
 #include <list>
 
 #include "dg_fixture.h"
+#include "dgraph/dgraph.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ protected:
 
 TEST_F(DGSimplification, CycleIsOnePieceOfCopies) {
     auto dg = graph(4, {{0, 1}, {1, 2}, {2, 3}}, {{3, 0}});
-    d.GenSimplifiedDG();
+    GenSimplifiedDG(d);
     ASSERT_EQ(d.dgs.size(), 1u);
     ASSERT_EQ(d.dgs[0].size(), 4u);
     for (int v = 0; v < 4; ++v) {
@@ -40,7 +41,7 @@ TEST_F(DGSimplification, CycleIsOnePieceOfCopies) {
 // each copy of 1 carries the list as it stood when it was made.
 TEST_F(DGSimplification, PathSplitsAtItsMiddleVertex) {
     auto dg = graph(3, {{0, 1}}, {{1, 2}});
-    d.GenSimplifiedDG();
+    GenSimplifiedDG(d);
     ASSERT_EQ(d.dgs.size(), 2u);
     EXPECT_EQ(ids(0), (std::vector<int>{dg[1]->globalID, dg[2]->globalID}));
     EXPECT_EQ(ids(1), (std::vector<int>{dg[0]->globalID, dg[1]->globalID}));
@@ -55,7 +56,7 @@ TEST_F(DGSimplification, PathSplitsAtItsMiddleVertex) {
 TEST_F(DGSimplification, PiecesFollowGraphOrderThenDiscovery) {
     auto triangle = graph(3, {{0, 1}, {1, 2}, {2, 0}});
     auto path = graph(3, {{0, 1}, {1, 2}});
-    d.GenSimplifiedDG();
+    GenSimplifiedDG(d);
     ASSERT_EQ(d.dgs.size(), 3u);
     EXPECT_EQ(ids(0), (std::vector<int>{triangle[0]->globalID, triangle[1]->globalID,
                                         triangle[2]->globalID}));
@@ -70,7 +71,7 @@ TEST_F(DGSimplification, GraphsWithoutEdgesDisappear) {
     auto single = graph(1, {});
     graph(0, {});
     auto pair = graph(2, {{0, 1}});
-    d.GenSimplifiedDG();
+    GenSimplifiedDG(d);
     ASSERT_EQ(d.dgs.size(), 1u);
     EXPECT_EQ(ids(0), (std::vector<int>{pair[0]->globalID, pair[1]->globalID}));
     EXPECT_TRUE(single[0]->subDGs.empty());

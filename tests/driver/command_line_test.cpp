@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "driver/design.h"
-#include "geometry/params.h"
+#include "design/design.h"
+#include "base/params.h"
 #include "support/test_support.h"
+#include "driver/app.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ protected:
         std::vector<char*> argv;
         for (std::string& s : storage) argv.push_back(&s[0]);
         testing::internal::CaptureStdout();
-        bool ok = design.parseParameters(static_cast<int>(argv.size()), argv.data());
+        bool ok = parseParameters(design, static_cast<int>(argv.size()), argv.data());
         std::string text = testing::internal::GetCapturedStdout();
         if (out) *out = text;
         return ok;

@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "driver/design.h"
-#include "geometry/params.h"
+#include "design/design.h"
+#include "base/params.h"
 #include "support/test_support.h"
+#include "coloring/coloring.h"
 
 namespace {
 
@@ -32,11 +33,11 @@ protected:
         b->stitchNeighbors.insert(a);
     }
     std::string result() {
-        design.CalculateConflicts();
-        design.CalculateStitches();
-        design.CountUncoloredSimplified();
+        CalculateConflicts(design);
+        CalculateStitches(design);
+        CountUncoloredSimplified(design);
         testing::internal::CaptureStdout();
-        design.ResultStat();
+        ResultStat(design);
         return testing::internal::GetCapturedStdout();
     }
     MPLDesign design;

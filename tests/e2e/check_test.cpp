@@ -15,11 +15,13 @@
 #include <set>
 #include <utility>
 
-#include "driver/design.h"
-#include "geometry/params.h"
-#include "input/layout_check.h"
-#include "input/layout_writer.h"
+#include "design/design.h"
+#include "base/params.h"
+#include "check/layout_check.h"
+#include "output/layout_writer.h"
 #include "support/test_support.h"
+#include "driver/pipeline.h"
+#include "input/input.h"
 
 using namespace chromasect;
 
@@ -38,8 +40,8 @@ std::unique_ptr<MPLDesign> decompose(const std::string& input) {
     auto d = std::make_unique<MPLDesign>();
     d->inputFile = input;
     testing::internal::CaptureStdout();
-    d->ReadAll();
-    d->Decomposition();
+    ReadAll(*d);
+    Decomposition(*d);
     for (const char* out : {"out.gds", "out.ascii"}) {
         d->outFile = out;
         writeDecomposedLayout(*d);

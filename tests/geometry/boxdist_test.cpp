@@ -4,7 +4,7 @@
 
 #include <climits>
 
-#include "geometry/params.h"
+#include "base/params.h"
 #include "support/test_support.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <sstream>
 
-#include "geometry/fatal.h"
-#include "geometry/params.h"
+#include "base/fatal.h"
+#include "base/params.h"
 #include "geometry/records.h"
 #include "support/test_support.h"
 

@@ -11,11 +11,12 @@
 #include <utility>
 #include <vector>
 
-#include "driver/design.h"
+#include "design/design.h"
 #include "geometry/boxdist.h"
-#include "geometry/fatal.h"
-#include "geometry/params.h"
+#include "base/fatal.h"
+#include "base/params.h"
 #include "support/test_support.h"
+#include "input/input.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ class Reader : public testsupport::GlobalsTest {
         r.d->layer = layer;
         testing::internal::CaptureStdout();
         try {
-            r.d->ReadAll();
+            ReadAll(*r.d);
         } catch (const chromasect::FatalError& e) {
             r.status = e.status();
             r.message = e.message();

@@ -4,11 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/design.h"
-#include "geometry/fatal.h"
-#include "geometry/params.h"
-#include "input/gds_reader.h"
+#include "design/design.h"
+#include "base/fatal.h"
+#include "base/params.h"
+#include "layout/gds_reader.h"
 #include "support/test_support.h"
+#include "input/input.h"
 
 using namespace chromasect;
 using namespace chromasect::gdsii;
@@ -204,7 +205,7 @@ TEST(GdsFlatten, PolygonWithHoleBecomesOneFeatureWithExactRectangles) {
     MPLDesign d;
     d.inputFile = "ring.gds";
     d.layer = 1;
-    d.ReadGDSII();
+    ReadGDSII(d);
     ASSERT_EQ(d.shapes.size(), 1u);
     long long area = 0;
     for (const myBox* b : d.shapes[0]->realBoxes) {
@@ -311,7 +312,7 @@ TEST_F(GdsFeatures, AreMadeAndFiledLikeTheTextReadersFeatures) {
     MPLDesign d;
     d.inputFile = "l.gds";
     d.layer = 1;
-    d.ReadGDSII();
+    ReadGDSII(d);
     ASSERT_EQ(d.shapes.size(), 2u);
     const myShape* s = d.shapes[1];  // bottom -10 sorts the small box first
     EXPECT_EQ(s->id, 1);

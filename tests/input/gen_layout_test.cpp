@@ -2,10 +2,11 @@
 
 #include <string>
 
-#include "driver/design.h"
+#include "design/design.h"
 #include "geometry/boxdist.h"
-#include "geometry/params.h"
+#include "base/params.h"
 #include "support/test_support.h"
+#include "input/input.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ TEST_F(GenLayout, DeterministicExactCountAndRoutingLike) {
 
     MPLDesign d;
     d.inputFile = "a.ascii";
-    d.ReadASCII();
+    ReadASCII(d);
     ASSERT_EQ(d.shapes.size(), 700u);
     int rails = 0, bent = 0, squares = 0;
     for (myShape* s : d.shapes) {

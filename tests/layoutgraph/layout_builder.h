@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "coloring/record_builder.h"
-#include "driver/design.h"
+#include "design/design.h"
 #include "support/test_support.h"
 
 namespace layouttest {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "layoutgraph/layout_builder.h"
+#include "layoutgraph/layoutgraph.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ protected:
         return s;
     }
     std::vector<std::set<myShape*> > bands() {
-        d.GenerateLGsPart();
+        GenerateLGsPart(d);
         std::vector<std::set<myShape*> > out;
         for (const auto& part : d.lgParts) {
             EXPECT_EQ(asSet(part).size(), part.size()) << "a feature listed twice";

@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "geometry/boxdist.h"
-#include "geometry/params.h"
+#include "base/params.h"
 #include "layoutgraph/layout_builder.h"
+#include "layoutgraph/layoutgraph.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ class Relationships : public LayoutTest {
 protected:
     std::string run() {
         testing::internal::CaptureStdout();
-        d.RelationshipLGs();
+        RelationshipLGs(d);
         return testing::internal::GetCapturedStdout();
     }
 };
@@ -54,7 +55,7 @@ TEST_F(Relationships, NeighboursUpToExactlyTheSpacing) {
     EXPECT_EQ(g->compID, 3);
     EXPECT_EQ(k->compID, 5);
 
-    d.GenerateLGs();
+    GenerateLGs(d);
     ASSERT_EQ(d.lgs.size(), 6u);
     EXPECT_EQ(d.lgs[0], std::vector<myShape*>({a, b}));
     EXPECT_EQ(b->compIndex, 1);
@@ -114,7 +115,7 @@ TEST_F(Relationships, LinksMatchThePlainRuleOnRandomLayouts) {
         }
         MINDPLDIST = spacing;
         for (myShape* sh : made[0]) d.wireRTree.insert(sh);
-        d.initTouchDPLBoxes4RealBoxes();
+        initTouchDPLBoxes4RealBoxes(d);
 
         // The rule as stated, every feature against every other.
         const int limit = spacing * spacing;
@@ -218,7 +219,7 @@ TEST_F(Relationships, ComponentCountLeavesOutEmptyFeatures) {
 TEST_F(Relationships, EmptyLayoutAndNoSimplification) {
     EXPECT_EQ(run(), "STAT | number of Independent Components: 0\n");
     EXPECT_EQ(d.lgNum, 0);
-    d.GenerateLGs();
+    GenerateLGs(d);
     EXPECT_TRUE(d.lgs.empty());
 
     d.simlg = 0;
@@ -229,7 +230,7 @@ TEST_F(Relationships, EmptyLayoutAndNoSimplification) {
     EXPECT_EQ(run(), "");
     EXPECT_EQ(a->compID, 0);
     EXPECT_EQ(b->compID, 0);
-    d.GenerateLGs();
+    GenerateLGs(d);
     ASSERT_EQ(d.lgs.size(), 1u);
     EXPECT_EQ(d.lgs[0], std::vector<myShape*>({a, b}));
 }
@@ -260,7 +261,7 @@ TEST_F(Relationships, GroupsAmongFeaturesStillDecomposed) {
     c->needDG = false;
     c->subCompID = 7;
     f->lgIndex = 2;  // stale index from another list: would join a and e
-    EXPECT_EQ(d.GenerateLGCmpID({a, b, c, e}), 2);
+    EXPECT_EQ(GenerateLGCmpID(d, {a, b, c, e}), 2);
     EXPECT_EQ(a->lgIndex, 0);
     EXPECT_EQ(b->lgIndex, 1);
     EXPECT_EQ(c->lgIndex, -1);
@@ -270,12 +271,12 @@ TEST_F(Relationships, GroupsAmongFeaturesStillDecomposed) {
     EXPECT_EQ(c->subCompID, 7);
     EXPECT_EQ(e->subCompID, 1);
 
-    EXPECT_EQ(d.GenerateLGCmpID({c, e}), 1);
+    EXPECT_EQ(GenerateLGCmpID(d, {c, e}), 1);
     EXPECT_EQ(e->subCompID, 0);
-    EXPECT_EQ(d.GenerateLGCmpID({c}), 0);
+    EXPECT_EQ(GenerateLGCmpID(d, {c}), 0);
     d.simlg = 0;
     e->subCompID = 5;
-    EXPECT_EQ(d.GenerateLGCmpID({a, b, e}), 1);
+    EXPECT_EQ(GenerateLGCmpID(d, {a, b, e}), 1);
     EXPECT_EQ(e->subCompID, 0);
 }
 

@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "geometry/params.h"
+#include "base/params.h"
 #include "layoutgraph/layout_builder.h"
+#include "layoutgraph/layoutgraph.h"
 
 namespace {
 
@@ -18,11 +19,11 @@ protected:
     // them; returns what simplification printed.
     std::string simplify() {
         testing::internal::CaptureStdout();
-        d.RelationshipLGs();
-        d.GenerateLGs();
+        RelationshipLGs(d);
+        GenerateLGs(d);
         std::string before = testing::internal::GetCapturedStdout();
         testing::internal::CaptureStdout();
-        d.LayoutGraphSimplification();
+        LayoutGraphSimplification(d);
         return testing::internal::GetCapturedStdout();
     }
     void expectRemoved(myShape* s) {
@@ -54,12 +55,12 @@ TEST_F(Simplification, FirstPassPeelsIsolatedFeaturesTreesNotK4) {
     // Component 2: alone.
     myShape* alone = add(3000, 0, 3100, 100);
     testing::internal::CaptureStdout();
-    d.RelationshipLGs();
-    d.GenerateLGs();
+    RelationshipLGs(d);
+    GenerateLGs(d);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "STAT | number of Independent Components: 3\n");
 
-    d.IterativeVertexRemoval(d.lgs);
+    IterativeVertexRemoval(d, d.lgs);
     ASSERT_EQ(d.simplifyLists.size(), 3u);
     EXPECT_EQ(d.simplifyLists[0], std::list<int>({1, 2, 3, 4, 0}));
     EXPECT_EQ(d.simplifyStacks[0].top(), 0);

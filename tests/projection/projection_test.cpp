@@ -6,10 +6,11 @@
 #include <set>
 #include <vector>
 
-#include "driver/design.h"
+#include "design/design.h"
 #include "geometry/boxdist.h"
-#include "geometry/params.h"
+#include "base/params.h"
 #include "support/test_support.h"
+#include "projection/projection.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ class ProjectionTest : public testsupport::GlobalsTest {
     void projectOneGraph() {
         relate();
         d->lgs = {d->shapes};
-        d->Projection();
+        Projection(*d);
     }
 
     static Rects rects(const myShape* s) {
@@ -209,7 +210,7 @@ TEST_F(ProjectionTest, PiecesExactlyAtTheSpacingDoNotConflict) {
     relate();
     ASSERT_EQ(a->neighbors.count(far), 1u);
     d->lgs = {{a, far, x}, {near}};
-    d->Projection();
+    Projection(*d);
     EXPECT_TRUE(a->myBoxes[0]->conflictNeighbors.empty());
     EXPECT_TRUE(far->myBoxes[0]->conflictNeighbors.empty());
     EXPECT_EQ(set(x->myBoxes[0]->conflictNeighbors), (std::set<myBox*>{near->myBoxes[0]}));
@@ -220,7 +221,7 @@ TEST_F(ProjectionTest, FeatureInTwoLayoutGraphsIsSplitTwice) {
     comb();
     relate();
     d->lgs = {{wire, b, c}, {wire, e}};
-    d->Projection();
+    Projection(*d);
     // Both sets of pieces in the feature's list, only the second on the box.
     ASSERT_EQ(wire->myBoxes.size(), 6u);
     std::vector<myBox*> second(wire->myBoxes.begin() + 3, wire->myBoxes.end());

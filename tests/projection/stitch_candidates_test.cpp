@@ -5,9 +5,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "driver/design.h"
-#include "geometry/params.h"
+#include "design/design.h"
+#include "base/params.h"
 #include "support/test_support.h"
+#include "projection/projection.h"
 
 namespace {
 
@@ -147,32 +148,32 @@ TEST_F(CanIntroStitch, OnlyBetweenSidesFacingDifferentVertices) {
     myBox* a = piece(0, 0, 20, 20);
     myBox* b = piece(20, 0, 40, 20);
     // Neither conflicts with anything.
-    EXPECT_EQ(d.CanIntroStitch_TPL(a, b), 0);
+    EXPECT_EQ(CanIntroStitch_TPL(a, b), 0);
     // {3} against {3, 5}, either way round.
     myBox* v3 = inVertex(3);
     a->conflictNeighbors = {v3};
     b->conflictNeighbors = {inVertex(3), inVertex(5)};
-    EXPECT_EQ(d.CanIntroStitch_TPL(a, b), 1);
-    EXPECT_EQ(d.CanIntroStitch_TPL(b, a), 1);
+    EXPECT_EQ(CanIntroStitch_TPL(a, b), 1);
+    EXPECT_EQ(CanIntroStitch_TPL(b, a), 1);
     // {3} against {3} through another piece of vertex 3; boxes outside any
     // vertex do not count.
     b->conflictNeighbors = {inVertex(3), inVertex(-1)};
-    EXPECT_EQ(d.CanIntroStitch_TPL(a, b), 0);
+    EXPECT_EQ(CanIntroStitch_TPL(a, b), 0);
     // Only one side conflicts.
     b->conflictNeighbors.clear();
-    EXPECT_EQ(d.CanIntroStitch_TPL(a, b), 1);
+    EXPECT_EQ(CanIntroStitch_TPL(a, b), 1);
 
     // MINDPLDIST / (2 x NUM_COLORS) = 20: a 19-wide or 19-high piece never stitches.
     b->conflictNeighbors = {inVertex(5)};
     myBox* thin = piece(20, 0, 39, 20);
     myBox* low = piece(20, 0, 40, 19);
     thin->conflictNeighbors = low->conflictNeighbors = b->conflictNeighbors;
-    EXPECT_EQ(d.CanIntroStitch_TPL(a, b), 1);
-    EXPECT_EQ(d.CanIntroStitch_TPL(a, thin), 0);
-    EXPECT_EQ(d.CanIntroStitch_TPL(thin, a), 0);
-    EXPECT_EQ(d.CanIntroStitch_TPL(a, low), 0);
+    EXPECT_EQ(CanIntroStitch_TPL(a, b), 1);
+    EXPECT_EQ(CanIntroStitch_TPL(a, thin), 0);
+    EXPECT_EQ(CanIntroStitch_TPL(thin, a), 0);
+    EXPECT_EQ(CanIntroStitch_TPL(a, low), 0);
     MINDPLDIST = 114;  // threshold 19
-    EXPECT_EQ(d.CanIntroStitch_TPL(a, thin), 1);
+    EXPECT_EQ(CanIntroStitch_TPL(a, thin), 1);
 }
 
 }  // namespace

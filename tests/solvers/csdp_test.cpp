@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "geometry/fatal.h"
+#include "base/fatal.h"
 #include "support/test_support.h"
 
 namespace {

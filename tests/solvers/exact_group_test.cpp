@@ -5,10 +5,11 @@
 
 #include <cstdio>
 
-#include "driver/design.h"
+#include "design/design.h"
 #include "solvers/csdp.h"
 #include "solvers/exact.h"
 #include "support/test_support.h"
+#include "solvers/solvers.h"
 
 namespace {
 
@@ -41,18 +42,18 @@ TEST_F(ExactGroup, ColoursOptimallyFromTheSdpStart) {
     pair(design.conflictSet, 5, 1);
     pair(design.stitchSet, 1, 6);
     design.algo = 2;
-    design.GroupExact(dg);
+    GroupExact(design, dg);
     EXPECT_EQ(design.exactProven, 1);
     EXPECT_NEAR(design.engineCost, 0.1, 1e-9);
     EXPECT_GE(design.engineStartCost, design.engineCost - 1e-9);
-    EXPECT_NEAR(design.GraphCost(dg), 0.1, 1e-9);
+    EXPECT_NEAR(GraphCost(design, dg), 0.1, 1e-9);
     // The caller's rounding choice is left as it was.
     EXPECT_FALSE(design.sdpRoundFlag);
     Csdp::csdpClean();
 
     testing::internal::CaptureStdout();
     design.engineGraphs = 1;
-    design.PrintEngineQuality();
+    PrintEngineQuality(design);
     char expected[160];
     std::snprintf(expected, sizeof expected,
                   "STAT | Exact engine: 1 of 1 graphs proven optimal, engine cost 0.1 (start "
@@ -69,12 +70,12 @@ TEST_F(ExactGroup, EngineCostCountsEachPairOnce) {
     dg[0]->SetMultiColorTmp(0);
     dg[1]->SetMultiColorTmp(0);
     dg[2]->SetMultiColorTmp(1);
-    EXPECT_NEAR(design.GraphCost(dg), 1.1, 1e-9);
+    EXPECT_NEAR(GraphCost(design, dg), 1.1, 1e-9);
     design.algo = 1;
     design.engineGraphs = 2;
     design.engineCost = 1.25;
     testing::internal::CaptureStdout();
-    design.PrintEngineQuality();
+    PrintEngineQuality(design);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "STAT | Engine cost: 1.25 over 2 graphs\n");
 }
 

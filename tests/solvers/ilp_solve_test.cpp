@@ -14,9 +14,10 @@
 #include <utility>
 #include <vector>
 
-#include "driver/design.h"
-#include "geometry/params.h"
+#include "design/design.h"
+#include "base/params.h"
 #include "support/test_support.h"
+#include "solvers/solvers.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ protected:
         for (auto [a, b] : stitches) d.stitchSet.insert({a, b}), d.stitchSet.insert({b, a});
 
         testing::internal::CaptureStdout();
-        d.GroupILP(dg);
+        GroupILP(d, dg);
         std::string out = testing::internal::GetCapturedStdout();
         EXPECT_EQ(out.rfind("yb ILP.lp: Optimal", 0), 0u) << out;
         EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;

@@ -10,11 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "driver/design.h"
-#include "geometry/fatal.h"
-#include "geometry/params.h"
+#include "design/design.h"
+#include "base/fatal.h"
+#include "base/params.h"
 #include "solvers/ilp.h"
 #include "support/test_support.h"
+#include "solvers/solvers.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ std::string writeLP(MPLDesign& d, const std::vector<mySuperShape*>& dg, bool rel
                     std::vector<ILPVariable>* vars = nullptr) {
     std::vector<ILPVariable> local;
     if (!vars) vars = &local;
-    d.WriteGroupILP("ILP.lp", dg, vars, relax);
+    WriteGroupILP(d, "ILP.lp", dg, vars, relax);
     return readFile("ILP.lp");
 }
 
@@ -179,7 +180,7 @@ TEST_F(IlpSolutionReader, ReadsOnlyColourBitsOfThisGraph) {
               "x_-1_2 1\n"
               "xylophone 1\n"
               "s_1_2 0\n");
-    d.parseFileSolutionGurobi(dg);
+    parseFileSolutionGurobi(dg);
     EXPECT_EQ(dg[0]->colorHigh, 1);
     EXPECT_EQ(dg[0]->colorLow, 0);
     EXPECT_EQ(dg[1]->colorHigh, 0);
@@ -191,7 +192,7 @@ TEST_F(IlpSolutionReader, ReadsOnlyColourBitsOfThisGraph) {
 TEST_F(IlpSolutionReader, MissingFileEndsTheRun) {
     auto dg = makeDG(d, 2);
     try {
-        d.parseFileSolutionGurobi(dg);
+        parseFileSolutionGurobi(dg);
         FAIL() << "no error";
     } catch (const chromasect::FatalError& e) {
         EXPECT_EQ(e.message(), "ERROR| can NOT open \"problem.sol\"");
@@ -240,7 +241,7 @@ TEST_F(IlpEngineFaults, NoScriptEndsTheRunBeforeSolving) {
     auto dg = makeDG(d, 2);
     d.conflictSet = {{0, 1}, {1, 0}};
     try {
-        d.GroupILP(dg);
+        GroupILP(d, dg);
         FAIL() << "no error";
     } catch (const chromasect::FatalError& e) {
         EXPECT_EQ(e.message(), "ERROR| cannot find the ILP solver script rungrb.csh");
@@ -257,7 +258,7 @@ TEST_F(IlpEngineFaults, FailedSolveNeverReusesAnOldAnswer) {
     writeScript("rungrb.csh", "echo 'yb failed'\n");
     testing::internal::CaptureStdout();
     try {
-        d.GroupILP(dg);
+        GroupILP(d, dg);
         testing::internal::GetCapturedStdout();
         FAIL() << "the stale answer was read";
     } catch (const chromasect::FatalError& e) {
@@ -277,7 +278,7 @@ TEST_F(IlpEngineFaults, QuietShowsOnlyTheSummaryLine) {
     for (bool quiet : {true, false}) {
         d.quiet = quiet;
         testing::internal::CaptureStdout();
-        d.GroupILP(dg);
+        GroupILP(d, dg);
         std::string out = testing::internal::GetCapturedStdout();
         EXPECT_EQ(out, quiet ? "yb solved ILP.lp\n" : "solver chatter ILP.lp\nyb solved ILP.lp\n");
         EXPECT_EQ(dg[0]->colorTmp, 2);

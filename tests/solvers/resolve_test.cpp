@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "coloring/record_builder.h"
-#include "driver/design.h"
-#include "geometry/fatal.h"
-#include "geometry/params.h"
+#include "design/design.h"
+#include "base/fatal.h"
+#include "base/params.h"
 #include "support/test_support.h"
+#include "solvers/solvers.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ class ResolveTest : public testsupport::GlobalsTest {
 
     std::string resolveCapturingOutput() {
         testing::internal::CaptureStdout();
-        d.ResolveDGs();
+        ResolveDGs(d);
         std::fflush(stdout);
         return testing::internal::GetCapturedStdout();
     }
@@ -68,7 +69,7 @@ const Edges kK4 = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
 // Removal order 0, 1, 2 (2 by cascade), so the colours come back 2, 1, 0.
 TEST_F(ResolveTest, TrialColoursTriangleInReverseRemovalOrder) {
     std::vector<mySuperShape*> dg = graph(3, kTriangle);
-    EXPECT_TRUE(d.FastColorAssignmentTrial(dg));
+    EXPECT_TRUE(FastColorAssignmentTrial(d, dg));
     EXPECT_EQ(colors(dg), (std::vector<int>{2, 1, 0}));
 }
 
@@ -76,31 +77,31 @@ TEST_F(ResolveTest, TrialColoursTriangleInReverseRemovalOrder) {
 // taken; the vertices coloured before it keep their colours.
 TEST_F(ResolveTest, TrialFailsOnK4AndOnStitchCycle) {
     std::vector<mySuperShape*> k4 = graph(4, kK4);
-    EXPECT_FALSE(d.FastColorAssignmentTrial(k4));
+    EXPECT_FALSE(FastColorAssignmentTrial(d, k4));
     EXPECT_EQ(colors(k4), (std::vector<int>{-1, 2, 1, 0}));
 
     // No vertex of a stitch cycle can go: each keeps two visible stitch
     // neighbours, so nothing is coloured at all.
     std::vector<mySuperShape*> cycle = graph(4, {}, {{0, 1}, {1, 2}, {2, 3}, {0, 3}});
-    EXPECT_FALSE(d.FastColorAssignmentTrial(cycle));
+    EXPECT_FALSE(FastColorAssignmentTrial(d, cycle));
     EXPECT_EQ(colors(cycle), (std::vector<int>{-1, -1, -1, -1}));
 }
 
 TEST_F(ResolveTest, TrialFollowsStitchNeighbour) {
     std::vector<mySuperShape*> pair = graph(2, {}, {{0, 1}});
-    EXPECT_TRUE(d.FastColorAssignmentTrial(pair));
+    EXPECT_TRUE(FastColorAssignmentTrial(d, pair));
     EXPECT_EQ(colors(pair), (std::vector<int>{0, 0}));
 
     // Conflict 0-1, stitch 1-2: 0 goes first, then 1, and 2 by cascade; 2
     // takes 0, 1 follows it, 0 avoids it.
     std::vector<mySuperShape*> path = graph(3, {{0, 1}}, {{1, 2}});
-    EXPECT_TRUE(d.FastColorAssignmentTrial(path));
+    EXPECT_TRUE(FastColorAssignmentTrial(d, path));
     EXPECT_EQ(colors(path), (std::vector<int>{1, 0, 0}));
 }
 
 // Worked by hand: the lone vertex takes a random mask and the triangle is
 // coloured by the trial, so no graph needs the engine; the empty graph is
-// skipped. The committed colours reach the pieces.
+// skipped. Committing them to the pieces is left to the rotations.
 TEST_F(ResolveTest, ResolvesWithoutEngineWhenTrialSucceeds) {
     d.algo = 7;  // no engine
     d.dgs.push_back(graph(1, {}));
@@ -114,9 +115,8 @@ TEST_F(ResolveTest, ResolvesWithoutEngineWhenTrialSucceeds) {
     const int lone = d.dgs[0][0]->colorTmp;
     EXPECT_GE(lone, 0);
     EXPECT_LT(lone, NUM_COLORS);
-    EXPECT_EQ(d.dgs[0][0]->boxes[0]->color, lone);
     EXPECT_EQ(colors(d.dgs[1]), (std::vector<int>{2, 1, 0}));
-    for (const mySuperShape* v : d.dgs[1]) EXPECT_EQ(v->boxes[0]->color, v->colorTmp);
+    EXPECT_EQ(d.dgs[1][0]->boxes[0]->color, UNSOLVE_COLOR);
 }
 
 // With simdg 1 the trial never runs: both graphs count as engine calls and
@@ -137,22 +137,14 @@ TEST_F(ResolveTest, SimdgOneSendsEveryGraphToEngine) {
     EXPECT_EQ(colors(d.dgs[1]), (std::vector<int>{0, 1}));
 }
 
-// A K4 fails the trial and counts one engine call; with no engine the
-// vertex left uncoloured stops the run when colours are committed.
-TEST_F(ResolveTest, K4GoesToEngineAndUncolouredVertexStopsRun) {
+// A K4 fails the trial and counts one engine call; with no engine its
+// vertices stay uncoloured.
+TEST_F(ResolveTest, K4GoesToEngine) {
     d.algo = 7;  // no engine
     d.dgs.push_back(graph(4, kK4));
-    testing::internal::CaptureStdout();
-    try {
-        d.ResolveDGs();
-        ADD_FAILURE() << "an uncoloured vertex was committed";
-    } catch (const chromasect::FatalError& e) {
-        EXPECT_EQ(e.message(), "Error| In mySuperShape::SetMultiColor(), color = -1");
-        EXPECT_EQ(e.status(), chromasect::kExitInternal);
-    }
-    std::fflush(stdout);
-    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string out = resolveCapturingOutput();
     EXPECT_NE(out.find("STAT | Solver Calling time: 1\n"), std::string::npos) << out;
+    EXPECT_EQ(colors(d.dgs[0])[0], UNSOLVE_COLOR);  // the trial gave up on it
 }
 
 TEST_F(ResolveTest, ProgressLinesEveryTenGraphs) {

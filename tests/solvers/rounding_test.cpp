@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "geometry/params.h"
+#include "base/params.h"
 #include "support/test_support.h"
 
 namespace {

@@ -6,10 +6,11 @@
 #include <utility>
 #include <vector>
 
-#include "driver/design.h"
-#include "geometry/params.h"
+#include "design/design.h"
+#include "base/params.h"
 #include "solvers/csdp.h"
 #include "support/test_support.h"
+#include "solvers/solvers.h"
 
 namespace {
 
@@ -45,9 +46,9 @@ class SdpTest : public testsupport::GlobalsTest {
     std::string write(const std::vector<mySuperShape*>& dg) {
         testsupport::ScopedWorkDir dir;
         if (design.densityBalance)
-            design.WriteGroupSDP_DensityBalance("Input.csdp", dg);
+            WriteGroupSDP_DensityBalance(design, "Input.csdp", dg);
         else
-            design.WriteGroupSDP("Input.csdp", dg);
+            WriteGroupSDP(design, "Input.csdp", dg);
         return readFile("Input.csdp");
     }
 
@@ -126,7 +127,7 @@ TEST_F(SdpTest, SolverWithoutAnswerIsReportedAndNoStaleAnswerIsUsed) {
     std::vector<mySuperShape*> dg = makeGraph(3);
     design.conflictSet = bothOrders({{0, 2}});
     testing::internal::CaptureStdout();
-    design.GroupSDP(dg);
+    GroupSDP(design, dg);
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out, "WARNING| the SDP solver gave no answer for a graph of 3 vertices\n");
     EXPECT_TRUE(fileExists("ran.txt"));
@@ -152,7 +153,7 @@ TEST_F(SdpTest, SolvesRealGraphsWithTheSolver) {
     design.conflictSet = bothOrders({{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}});
     design.stitchSet = bothOrders({{0, 4}});
     testing::internal::CaptureStdout();
-    design.GroupSDP(k4);
+    GroupSDP(design, k4);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(sameMaskConflicts(k4, design.conflictSet), 1);
     EXPECT_EQ(k4[4]->colorTmp, k4[0]->colorTmp);
@@ -165,7 +166,7 @@ TEST_F(SdpTest, SolvesRealGraphsWithTheSolver) {
         makeGraph(6, {{10, 40}, {10, 40}, {10, 40}, {10, 40}, {10, 40}, {10, 40}});
     design.conflictSet = bothOrders({{0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 0}});
     testing::internal::CaptureStdout();
-    design.GroupSDP(ring);
+    GroupSDP(design, ring);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(sameMaskConflicts(ring, design.conflictSet), 0);
 

@@ -9,28 +9,13 @@
 #include <fstream>
 #include <sstream>
 
-#include "driver/design.h"
-#include "geometry/params.h"
+#include "base/params.h"
 
 namespace testsupport {
 
 std::string sourceDir() { return CHROMASECT_SOURCE_DIR; }
 std::string binaryPath() { return CHROMASECT_BINARY; }
 
-RunResult runMain(const std::vector<std::string>& args) {
-    std::vector<std::string> storage;
-    storage.push_back("chromasect");
-    storage.insert(storage.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& s : storage) argv.push_back(&s[0]);
-    argv.push_back(nullptr);
-    chromasect::resetGlobalParameters();
-    testing::internal::CaptureStdout();
-    int status = chromasect::chromasectMain(static_cast<int>(storage.size()), argv.data());
-    std::string out = testing::internal::GetCapturedStdout();
-    chromasect::resetGlobalParameters();
-    return RunResult{status, out};
-}
 
 RunResult runCommand(const std::string& command) {
     std::fflush(stdout);

@@ -1,0 +1,111 @@
+#include "check/check_app.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "base/fatal.h"
+#include "base/params.h"
+#include "check/layout_check.h"
+
+namespace chromasect {
+
+namespace {
+
+const int kExitUnchecked = 2;
+const int kMaxSpacing = 46340;  // largest n with n * n <= INT_MAX, as for the decomposer
+
+void printCheckUsage() {
+    std::printf(
+        "usage: chromasect-check FILE [-layer L] [-mindp D]\n"
+        "  FILE    decomposed layout as chromasect -out writes it: binary GDSII (.gds, .gds2,\n"
+        "          .gdsii) or text dump (name containing .ascii); masks on datatypes 1-3,\n"
+        "          shapes without a mask on 9\n"
+        "  -layer  layer to check (default 1)\n"
+        "  -mindp  same-mask spacing in nanometres, 0 to %d (default 120): polygons of one\n"
+        "          mask closer than D violate it, polygons exactly D apart do not\n"
+        "  -help   show this text\n"
+        "exit status: 0 clean (stitches allowed), 1 spacing violations or shapes without a\n"
+        "mask, 2 the layout could not be checked\n",
+        kMaxSpacing);
+}
+
+// A whole argument as a decimal integer within [low, high].
+bool readNumber(const char* text, long low, long high, int& value) {
+    errno = 0;
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno == ERANGE || v < low || v > high) return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+struct CheckArgs {
+    std::string file;
+    int layer = 1;
+    int spacing = 120;
+};
+
+// False with the message printed, or with an empty message for "-help".
+bool parse(int argc, char** argv, CheckArgs& args, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (option == "-help" || option == "--help" || option == "-h") return false;
+        if (option == "-layer" || option == "-mindp") {
+            if (i + 1 >= argc) {
+                error = "ERROR| " + option + " needs a value";
+                return false;
+            }
+            const char* value = argv[++i];
+            const bool ok = option == "-layer" ? readNumber(value, 0, INT_MAX, args.layer)
+                                               : readNumber(value, 0, kMaxSpacing, args.spacing);
+            if (!ok) {
+                error = "ERROR| can NOT parse: " + option + " " + value;
+                return false;
+            }
+        } else if (option.size() > 1 && option[0] == '-') {
+            error = "ERROR| can NOT parse: " + option;
+            return false;
+        } else if (args.file.empty()) {
+            args.file = option;
+        } else {
+            error = "ERROR| more than one layout given: " + args.file + " and " + option;
+            return false;
+        }
+    }
+    if (args.file.empty()) {
+        error = "ERROR| no layout given";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int checkMain(int argc, char** argv) {
+    CheckArgs args;
+    std::string error;
+    int status = 0;
+    if (!parse(argc, argv, args, error)) {
+        if (!error.empty()) std::printf("%s\n", error.c_str());
+        printCheckUsage();
+        status = error.empty() ? 0 : kExitUnchecked;
+    } else {
+        MINDPLDIST = args.spacing;
+        try {
+            status =
+                reportLayerCheck(readDecomposedLayer(args.file, args.layer), args.file, args.layer);
+        } catch (const FatalError& e) {
+            // A layout that cannot be read proves nothing, whatever the reason.
+            std::printf("%s\n", e.what());
+            status = kExitUnchecked;
+        }
+    }
+    std::fflush(stdout);
+    return status;
+}
+
+}  // namespace chromasect

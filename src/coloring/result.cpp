@@ -1,0 +1,84 @@
+// Counting the result: conflicts and stitches between coloured pieces, plus
+// the removed features left without a mask.
+
+#include <cstdio>
+
+#include "base/params.h"
+#include "coloring/coloring.h"
+
+namespace {
+bool validColor(int c) { return c >= 0 && c < NUM_COLORS; }
+}  // namespace
+
+// Rails that simplification removed take the rail mask, pieces included.
+void ColorRemovedRails(MPLDesign& d) {
+    for (myShape* s : d.shapes) {
+        if (!s->isVDDGND || s->needDG) continue;
+        s->SetMultiColor(VDDGND_COLOR);
+        for (myBox* b : s->myBoxes) b->color = VDDGND_COLOR;
+    }
+}
+
+void CalculateConflicts(Design& d) {
+    d.conflicts.clear();
+    for (size_t i = 0; i < d.lgs.size(); ++i) CalculateConflicts(d, static_cast<int>(i));
+}
+
+// A feature adds at most one conflict: the pair of its last piece that has a
+// same-coloured neighbour of higher boxIndex.
+void CalculateConflicts(Design& d, int i) {
+    for (myShape* s : d.lgs[i]) {
+        bool found = false;
+        std::pair<myBox*, myBox*> pair(nullptr, nullptr);
+        for (myBox* b : s->myBoxes) {
+            if (!validColor(b->color)) continue;
+            for (myBox* n : b->conflictNeighbors) {
+                if (b->boxIndex < n->boxIndex && validColor(n->color) && n->color == b->color) {
+                    pair = std::make_pair(b, n);
+                    found = true;
+                    break;
+                }
+            }
+        }
+        if (found) d.conflicts.push_back(pair);
+    }
+}
+
+// Each piece adds at most one stitch: its first touching piece of higher
+// boxIndex with another mask.
+void CalculateStitches(Design& d) {
+    d.stitches.clear();
+    for (const std::vector<myShape*>& lg : d.lgs) {
+        for (myShape* s : lg) {
+            for (myBox* b : s->myBoxes) {
+                if (!validColor(b->color)) continue;
+                for (myBox* n : b->stitchNeighbors) {
+                    if (validColor(n->color) && b->boxIndex < n->boxIndex && n->color != b->color) {
+                        d.stitches.push_back(std::make_pair(b, n));
+                        break;
+                    }
+                }
+            }
+        }
+    }
+}
+
+// Removed features left without a mask count as a stitch when large, as a
+// conflict when small.
+void CountUncoloredSimplified(Design& d) {
+    for (myShape* s : d.shapes) {
+        if (s->needDG || validColor(s->color)) continue;
+        if (s->bbox->getWidth() > MINDPLDIST || s->bbox->getHeight() > MINDPLDIST)
+            ++d.largeUncolored;
+        else
+            ++d.smallUncolored;
+    }
+}
+
+void ResultStat(Design& d) {
+    std::printf("\nSTAT | Final Stitch Num: %d, Conflict Num: %d\n",
+                static_cast<int>(d.stitches.size()) + d.largeUncolored,
+                static_cast<int>(d.conflicts.size()) + d.smallUncolored);
+}
+
+void DebugFinalColor(Design&, double) {}

@@ -1,0 +1,110 @@
+#pragma once
+// The run object: parameters and every list that passes between the stages.
+// The stages are free functions of it, each in its own library, so that what
+// a stage may call shows in its includes and its link dependencies. The run
+// object owns every record it creates.
+
+#include <iosfwd>
+#include <list>
+#include <set>
+#include <stack>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "graph/graph.h"
+#include "design/pool.h"
+#include "geometry/oa.h"
+#include "geometry/records.h"
+#include "geometry/wire_rtree.h"
+
+class Design {
+public:
+    Design() = default;
+    virtual ~Design() = default;
+    Design(const Design&) = delete;
+    Design& operator=(const Design&) = delete;
+
+    // ---- parameters ----
+    std::string inputFile = "c1sim_merged.ascii";
+    int layer = 1;
+    int algo = 1;   // 0 = ILP engine, 1 = SDP engine, 2 = exact engine
+    int simlg = 2;  // > 1 runs layout-graph simplification
+    int simdg = 2;  // > 0 splits decomposition graphs; > 1 also tries fast colouring
+    bool dplStitch = true;
+    bool sdpRoundFlag = false;
+    int densityBalance = 0;
+    bool quiet = true;
+    bool allowStitch = true;
+    double alpha = 0.1;  // stitch weight
+    double beta = 0.07;  // density weight
+    int minX = 2147483647;
+    int maxX = -2147483647 - 1;
+    int minY = 2147483647;
+    int maxY = -2147483647 - 1;
+
+    WireRTree wireRTree;
+
+    // ---- lists between the stages ----
+    std::vector<myShape*> shapes;
+    std::vector<std::vector<myShape*> > lgs;
+    std::vector<std::vector<myShape*> > lgParts;
+    std::vector<std::vector<mySuperShape*> > dgs;
+    std::vector<std::vector<mySuperShape*> > tmpDGs;
+    std::vector<myGraph> dgGraphs;
+    std::set<std::pair<int, int> > conflictSet;
+    std::set<std::pair<int, int> > stitchSet;
+    std::vector<std::pair<myBox*, myBox*> > conflicts;
+    std::vector<std::pair<myBox*, myBox*> > stitches;
+    std::vector<std::stack<int> > simplifyStacks;
+    std::vector<std::list<int> > simplifyLists;
+    std::stack<int> simplifiedShapes;
+    int lgNum = 0;
+    int smallUncolored = 0;
+    int largeUncolored = 0;
+    int superShapeCounter = 0;
+
+    // Set when parsing stopped on an error rather than on "-help": the
+    // usage is shown either way, but an error ends the run with status 1.
+    bool parseFailed = false;
+
+    // ---- layouts written besides the report (empty name: none) ----
+    std::string outFile;   // "-out": the decomposed layout, written after the report
+    std::string dumpFile;  // "-dump": the layer as read, as a text dump; the run stops there
+    std::string svgFile;   // "-svg": a picture of the decomposed layer, written after the report
+    oaBox svgWindow;       // "-window": the part of the layout drawn, when hasSvgWindow
+    bool hasSvgWindow = false;
+    double exactSeconds = 10.0;  // "-exact_sec": the exact engine's limit per graph
+    bool reportQuality = false;  // "-quality": print the engines' summed cost
+    // Names and units of the layout read (units 0 until known); the layouts
+    // written take them.
+    std::string inputLibName;
+    std::string inputStructName;
+    double inputUserUnit = 0.0;
+    double inputDbUnit = 0.0;
+
+    // ---- owned records ----
+    chromasect::Pool<myShape> shapePool;
+    chromasect::Pool<myBox> boxPool;
+    chromasect::Pool<oaBox> rectPool;
+    chromasect::Pool<mySuperShape> superShapePool;
+};
+
+class MPLDesign : public Design {
+public:
+    MPLDesign() = default;
+
+    // Kept on purpose though nothing changes them: the colour rule of the
+    // fast trial reads colorDensity (all zero), and maxILPVarNum records the
+    // largest ILP seen.
+    std::vector<double> colorDensity = std::vector<double>(3, 0.0);
+    int maxILPVarNum = 0;
+
+    // Engine-cost accounting. The cost of a graph's colouring is its
+    // conflict pairs plus alpha times its stitch pairs, each unordered pair
+    // once.
+    int engineGraphs = 0;        // graphs handed to an engine
+    int exactProven = 0;         // of those, proven optimal by the exact engine
+    double engineCost = 0.0;     // summed cost of the engines' colourings
+    double engineStartCost = 0.0;  // exact engine: summed cost of its starts
+};

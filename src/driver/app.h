@@ -1,0 +1,19 @@
+#pragma once
+// The entry point's pieces: banner and usage, the command line, and the
+// whole program.
+
+#include "design/design.h"
+
+void printWelcomeV2();
+void printUsageV2();
+
+// Fills d from the command line; false when the run must not go on (usage
+// shown).
+bool parseParameters(Design& d, int argc, char** argv);
+bool parseParametersV2(Design& d, int argc, char** argv);
+
+namespace chromasect {
+// The whole program: banner, parsing, reading, decomposition and report.
+// Returns the exit status; fatal conditions are reported here.
+int chromasectMain(int argc, char** argv);
+}  // namespace chromasect

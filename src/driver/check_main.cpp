@@ -1,5 +1,0 @@
-#include "driver/check_app.h"
-
-int main(int argc, char** argv) {
-    return chromasect::checkMain(argc, argv);
-}

@@ -1,0 +1,51 @@
+#include <algorithm>
+#include <vector>
+
+#include "base/params.h"
+#include "input/input.h"
+#include "geometry/polygon_to_rect.h"
+#include "layout/gds_reader.h"
+
+// Features from the merged layer, made and filed exactly as the text reader
+// makes them: outline without closing vertex, bounding box, real boxes,
+// index entry and extent.
+void ReadGDSII(Design& d) {
+    using namespace chromasect;
+    std::vector<MergedPolygon> polygons;
+    {  // the library goes before the features are made: large layouts need the memory
+        const gdsii::Library lib = gdsii::readLibraryFile(d.inputFile);
+        gdsii::LayerReport report;
+        polygons = gdsii::mergedLayer(lib, d.layer, gdsii::nanometreFactor(lib.dbUnit), &report);
+        d.inputLibName = lib.name;
+        d.inputUserUnit = lib.userUnit;
+        d.inputDbUnit = lib.dbUnit;
+        d.inputStructName = report.tops.empty() ? std::string("top") : lib.structures[report.tops[0]].name;
+    }
+
+    for (const MergedPolygon& m : polygons) {
+        oaPointArray pts;
+        for (const oaPoint& p : m.outline) {
+            pts.append(p);
+            d.minX = std::min(d.minX, p.x());
+            d.maxX = std::max(d.maxX, p.x());
+            d.minY = std::min(d.minY, p.y());
+            d.maxY = std::max(d.maxY, p.y());
+        }
+        myShape* s = d.shapePool.make(m.bbox.left(), m.bbox.bottom(), m.bbox.right(), m.bbox.top());
+        s->SetPoints(pts);
+        s->id = static_cast<int>(d.shapes.size());
+        std::vector<oaBox> rects;
+        if (m.holes.empty()) {
+            if (PTR::Polygon2Rectangle(pts, rects)) s->SetRealBoxes(rects);
+        } else {
+            rects = rectanglesOf(m);
+            s->SetRealBoxes(rects);
+        }
+        d.shapes.push_back(s);
+        d.wireRTree.insert(s);
+    }
+    layout_left = d.minX;
+    layout_right = d.maxX;
+    layout_bottom = d.minY;
+    layout_top = d.maxY;
+}

@@ -1,0 +1,23 @@
+#pragma once
+// Reading one layer of the input layout into the run's features: each with
+// its outline, bounding box and real boxes, filed in the wire index, and the
+// layout extent. A text dump and a binary GDSII library are read alike.
+
+#include <fstream>
+#include <string>
+
+#include "design/design.h"
+
+// Reads d.inputFile by its format (see layoutFormatOf); a name of neither
+// format ends the run with "ERROR| is not a ascii file".
+void ReadAll(Design& d);
+void ReadASCII(Design& d);
+// A binary GDSII library: one layer flattened and merged into features.
+void ReadGDSII(Design& d);
+
+// The text reader's steps, on the open file.
+float ReadAsciiHeader(std::ifstream& in);
+bool ReadSearchUntil(std::ifstream& in, std::string key, std::string alt);
+int ReadLayerNum(std::ifstream& in, std::string key);
+// One element of the layer: false at the end of the input.
+bool ReadBlock(Design& d, std::ifstream& in, float factor);

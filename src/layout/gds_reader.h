@@ -1,0 +1,59 @@
+#pragma once
+// One layer of a binary GDSII library, flattened and merged into polygons.
+//
+// The top structures (those no other structure references; each of them
+// when there are several) are flattened through their SREF and AREF
+// references. Transformations are exact on the integer grid: reflection,
+// rotations by multiples of 90 degrees and integer magnifications. A
+// reference with any other angle or magnification, or with absolute flags,
+// is skipped with one "WARNING| " line naming its structure and itself.
+// BOUNDARY, BOX and PATH elements (path types 0, 2 and 4) of the layer are
+// kept whatever their datatype; non-Manhattan or degenerate ones are skipped
+// and counted in one warning line each. Every vertex is scaled to nanometres
+// exactly as the text reader scales it, then everything is merged.
+
+#include <cstddef>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "layout/gdsii_stream.h"
+#include "geometry/polygon_merge.h"
+
+namespace chromasect {
+namespace gdsii {
+
+// True for a name ending in ".gds", ".gds2" or ".gdsii", in any case.
+bool isGdsiiName(const std::string& name);
+
+// Nanometres per database unit, computed as the text reader computes it
+// from its units line: the unit taken as a float, divided by 1e-9 in double
+// precision, stored as a float.
+float nanometreFactor(double dbUnitMetres);
+
+struct LayerReport {
+    // The structures that no other references, in file order. A second
+    // structure of an already used name is ignored and never one of them.
+    std::vector<size_t> tops;
+    int nonManhattan = 0;  // skipped elements of the layer, counted once each
+    int degenerate = 0;
+    int skippedReferences = 0;
+};
+
+// The merged polygons of `layer` in the top structures, in a fixed order
+// (see RectilinearMerge::polygons). Each of these ends the run with one
+// "ERROR| " line: references that loop (naming a structure on the loop),
+// coordinates out of the 32-bit range after scaling, a hierarchy deeper than
+// 1000 levels, a flattening of more than 2^31 - 1 shapes.
+std::vector<MergedPolygon> mergedLayer(const Library& lib, int layer, float factor,
+                                       LayerReport* report = nullptr);
+
+// The same with each datatype merged on its own, keyed by datatype; shapes
+// of different datatypes never join. Datatypes without shapes may be absent
+// or hold no polygon.
+std::map<int, std::vector<MergedPolygon> > mergedLayerByDatatype(const Library& lib, int layer,
+                                                                float factor,
+                                                                LayerReport* report = nullptr);
+
+}  // namespace gdsii
+}  // namespace chromasect

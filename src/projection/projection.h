@@ -1,0 +1,14 @@
+#pragma once
+// Projection: each real box of each remaining feature cut into pieces at
+// stitch candidates, and pieces linked as touching or conflicting.
+
+#include <vector>
+
+#include "design/design.h"
+
+void Projection(Design& d);
+void SplitRealBoxes2MyBoxes(Design& d, myShape* shape);
+// Whether a stitch may join pieces a and b of one feature (three-mask rule).
+int CanIntroStitch_TPL(myBox* a, myBox* b);
+void ConnectTouchBoxes(std::vector<myShape*>& shapes);
+void ConnectDPLBoxes(std::vector<myShape*>& shapes);
