@@ -7,20 +7,14 @@
 // fixing vertex 0 to mask 0 and limiting the lowest conflict neighbour of
 // vertex 0 to masks 0 and 1, which never cuts off an optimum.
 
-#include <set>
-#include <utility>
 #include <vector>
+
+#include "solvers/problem.h"
 
 namespace chromasect {
 
-struct ExactProblem {
-    int n = 0;      // vertices 0 .. n-1
-    int masks = 3;  // number of masks
-    // Pairs in either or both orders; self-pairs are ignored.
-    std::set<std::pair<int, int> > conflicts;
-    std::set<std::pair<int, int> > stitches;
-    double alpha = 0.1;
-};
+// The exact engine reads the vertices, pairs, masks and alpha.
+typedef ColoringProblem ExactProblem;
 
 struct ExactResult {
     std::vector<int> colors;  // one mask per vertex

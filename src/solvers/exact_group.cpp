@@ -5,6 +5,7 @@
 
 #include "solvers/solvers.h"
 #include "base/params.h"
+#include "solvers/engines.h"
 #include "solvers/exact.h"
 
 namespace {
@@ -27,16 +28,15 @@ double GraphCost(const MPLDesign& d, const std::vector<mySuperShape*>& dg) {
 }
 
 void GroupExact(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
-    const bool savedFlag = d.sdpRoundFlag;
-    d.sdpRoundFlag = true;
-    GroupSDP(d, dg);
-    d.sdpRoundFlag = savedFlag;
-
     const int n = static_cast<int>(dg.size());
-    std::vector<int> start;
-    start.reserve(n);
-    for (const mySuperShape* v : dg) start.push_back(v->colorTmp);
-    chromasect::ExactResult r = chromasect::solveExact(problemOf(d, n), start, d.exactSeconds);
+    const chromasect::ExactProblem p = problemOf(d, n);
+    // The start: the SDP engine with the second-stage rounding, density
+    // balanced when the run asks for balance.
+    chromasect::ColoringProblem sdp = p;
+    if (d.densityBalance != 0)
+        for (const mySuperShape* v : dg) sdp.densities.push_back(v->getWireDensity());
+    const std::vector<int> start = chromasect::solveSdp(sdp, true);
+    chromasect::ExactResult r = chromasect::solveExact(p, start, d.exactSeconds);
     for (int i = 0; i < n; ++i) dg[i]->SetMultiColorTmp(r.colors[i]);
     if (r.proven) ++d.exactProven;
     d.engineCost += r.cost;

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "solvers/engines.h"
 #include "solvers/solvers.h"
 #include "base/fatal.h"
 #include "base/params.h"
@@ -66,55 +67,32 @@ std::string shellQuote(const std::string& s) {
 
 }  // namespace chromasect
 
-using chromasect::fatal;
+namespace chromasect {
 
-void GroupILP(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
-    // Found before anything is written, so a run without the script ends at
-    // its first solve with a clear message instead of a missing answer.
-    std::string script = chromasect::findIlpSolverScript(chromasect::selfExecutablePath());
-    if (script.empty())
-        fatal(chromasect::kExitUsage, "ERROR| cannot find the ILP solver script rungrb.csh");
-
-    std::vector<ILPVariable> vars;
-    WriteGroupILP(d, "ILP.lp", dg, &vars, false);
-    if (static_cast<int>(vars.size()) > d.maxILPVarNum) d.maxILPVarNum = static_cast<int>(vars.size());
-
-    std::string command = script + " ILP.lp";
-    if (d.quiet) command += " | grep ^yb ";
-    // A failed solve must not leave the previous graph's answer to be read.
-    std::remove("problem.sol");
-    std::fflush(stdout);
-    int ignored = std::system(command.c_str());
-    (void)ignored;  // failure shows as a missing "problem.sol"
-
-    parseFileSolutionGurobi(dg);
-    for (mySuperShape* v : dg) v->SetMultiColorTmp(2 * v->colorHigh + v->colorLow);
-}
-
-void WriteGroupILP(MPLDesign& d, const char* fileName, const std::vector<mySuperShape*>& dg,
-                              std::vector<ILPVariable>* vars, bool relax) {
-    if (NUM_COLORS != 3 && NUM_COLORS != 4)
+void writeIlpProblem(const ColoringProblem& p, const char* fileName,
+                     std::vector<ILPVariable>* vars, bool relax) {
+    if (p.masks != 3 && p.masks != 4)
         std::printf("WARNING| ILP ONLY support TPL or QPL currently\n");
 
     vars->clear();
-    const int n = static_cast<int>(dg.size());
+    const int n = p.n;
     auto num = [](int i) { return std::to_string(i); };
 
     std::ostringstream alphaText;
     alphaText.imbue(std::locale::classic());
-    alphaText << d.alpha;
+    alphaText << p.alpha;
     const std::string weight = alphaText.str();
 
     std::string t;
     t += "Minimize\nobj: ";
     bool anyTerm = false;
-    for (const auto& p : d.conflictSet) {
+    for (const auto& p : p.conflicts) {
         const std::string a = num(p.first), b = num(p.second);
         vars->push_back({1, p.first, p.second, -1});
         t += " + c_" + a + "_" + b + " \n";
         anyTerm = true;
     }
-    for (const auto& p : d.stitchSet) {
+    for (const auto& p : p.stitches) {
         const std::string a = num(p.first), b = num(p.second);
         vars->push_back({2, p.first, p.second, -1});
         t += " + " + weight + " s_" + a + "_" + b + " \n";
@@ -124,14 +102,14 @@ void WriteGroupILP(MPLDesign& d, const char* fileName, const std::vector<mySuper
     if (!anyTerm) t += "\n";
 
     t += "Subject To\n";
-    const char* vertexBound = NUM_COLORS == 3 ? "_2 <= 1\n" : "_2 <= 2\n";
+    const char* vertexBound = p.masks == 3 ? "_2 <= 1\n" : "_2 <= 2\n";
     for (int v = 0; v < n; ++v) {
         const std::string s = num(v);
         vars->push_back({3, v, 1, -1});
         vars->push_back({4, v, 2, -1});
         t += " x_" + s + "_1 + x_" + s + vertexBound;
     }
-    for (const auto& p : d.conflictSet) {
+    for (const auto& p : p.conflicts) {
         const std::string a = num(p.first), b = num(p.second);
         const std::string ab = a + "_" + b;
         vars->push_back({5, p.first, p.second, -1});
@@ -142,7 +120,7 @@ void WriteGroupILP(MPLDesign& d, const char* fileName, const std::vector<mySuper
         t += " x_" + a + "_2 + x_" + b + "_2 + c_" + ab + "_2 >= 1\n";
         t += " c_" + ab + "_1 + c_" + ab + "_2 - c_" + ab + " <= 1\n";
     }
-    for (const auto& p : d.stitchSet) {
+    for (const auto& p : p.stitches) {
         const std::string a = num(p.first), b = num(p.second);
         const std::string ab = a + "_" + b;
         vars->push_back({7, p.first, p.second, -1});
@@ -156,13 +134,13 @@ void WriteGroupILP(MPLDesign& d, const char* fileName, const std::vector<mySuper
     }
 
     t += "Bounds\n";
-    for (const auto& p : d.conflictSet) {
+    for (const auto& p : p.conflicts) {
         const std::string ab = num(p.first) + "_" + num(p.second);
         t += " 0 <= c_" + ab + " <= 1\n";
         t += " 0 <= c_" + ab + "_1 <= 1\n";
         t += " 0 <= c_" + ab + "_2 <= 1\n";
     }
-    for (const auto& p : d.stitchSet) {
+    for (const auto& p : p.stitches) {
         const std::string ab = num(p.first) + "_" + num(p.second);
         t += " 0 <= s_" + ab + " <= 1\n";
         t += " 0 <= s_" + ab + "_1 <= 1\n";
@@ -176,11 +154,11 @@ void WriteGroupILP(MPLDesign& d, const char* fileName, const std::vector<mySuper
 
     if (!relax) {
         t += "Binaries\n";
-        for (const auto& p : d.conflictSet) {
+        for (const auto& p : p.conflicts) {
             const std::string ab = num(p.first) + "_" + num(p.second);
             t += " c_" + ab + "\n c_" + ab + "_1\n c_" + ab + "_2\n";
         }
-        for (const auto& p : d.stitchSet) {
+        for (const auto& p : p.stitches) {
             const std::string ab = num(p.first) + "_" + num(p.second);
             t += " s_" + ab + "\n s_" + ab + "_1\n s_" + ab + "_2\n";
         }
@@ -196,14 +174,16 @@ void WriteGroupILP(MPLDesign& d, const char* fileName, const std::vector<mySuper
     out << t;
 }
 
-void parseFileSolutionGurobi(const std::vector<mySuperShape*>& dg) {
+IlpBits readIlpSolution(int n) {
     std::ifstream in("problem.sol");
-    if (!in) fatal(chromasect::kExitInternal, "ERROR| can NOT open \"problem.sol\"");
+    if (!in) fatal(kExitInternal, "ERROR| can NOT open \"problem.sol\"");
 
     std::string header;
     std::getline(in, header);
 
-    const int n = static_cast<int>(dg.size());
+    IlpBits bits;
+    bits.high.assign(n, -1);
+    bits.low.assign(n, -1);
     std::string token;
     int value;
     while (in >> token >> value) {
@@ -212,8 +192,73 @@ void parseFileSolutionGurobi(const std::vector<mySuperShape*>& dg) {
         if (std::sscanf(token.c_str(), "x_%d_%d", &v, &bit) != 2) continue;
         if (v < 0 || v >= n) continue;
         if (bit == 1)
-            dg[v]->colorHigh = value;
+            bits.high[v] = value;
         else if (bit == 2)
-            dg[v]->colorLow = value;
+            bits.low[v] = value;
     }
+    return bits;
+}
+
+IlpResult solveIlp(const ColoringProblem& p, const std::string& script, bool quiet) {
+    IlpResult r;
+    std::vector<ILPVariable> vars;
+    writeIlpProblem(p, "ILP.lp", &vars, false);
+    r.variables = static_cast<int>(vars.size());
+
+    std::string command = script + " ILP.lp";
+    if (quiet) command += " | grep ^yb ";
+    // A failed solve must not leave the previous graph's answer to be read.
+    std::remove("problem.sol");
+    std::fflush(stdout);
+    int ignored = std::system(command.c_str());
+    (void)ignored;  // failure shows as a missing "problem.sol"
+
+    r.bits = readIlpSolution(p.n);
+    return r;
+}
+
+}  // namespace chromasect
+
+namespace {
+
+chromasect::ColoringProblem problemOf(const MPLDesign& d, const std::vector<mySuperShape*>& dg) {
+    chromasect::ColoringProblem p;
+    p.n = static_cast<int>(dg.size());
+    p.masks = NUM_COLORS;
+    p.conflicts = d.conflictSet;
+    p.stitches = d.stitchSet;
+    p.alpha = d.alpha;
+    return p;
+}
+
+// A bit the answer does not name keeps the vertex's present one.
+void applyBits(const chromasect::IlpBits& bits, const std::vector<mySuperShape*>& dg) {
+    for (size_t v = 0; v < dg.size(); ++v) {
+        if (bits.high[v] != -1) dg[v]->colorHigh = bits.high[v];
+        if (bits.low[v] != -1) dg[v]->colorLow = bits.low[v];
+    }
+}
+
+}  // namespace
+
+void GroupILP(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
+    // Found before anything is written, so a run without the script ends at
+    // its first solve with a clear message instead of a missing answer.
+    std::string script = chromasect::findIlpSolverScript(chromasect::selfExecutablePath());
+    if (script.empty())
+        chromasect::fatal(chromasect::kExitUsage, "ERROR| cannot find the ILP solver script rungrb.csh");
+
+    const chromasect::IlpResult r = chromasect::solveIlp(problemOf(d, dg), script, d.quiet);
+    if (r.variables > d.maxILPVarNum) d.maxILPVarNum = r.variables;
+    applyBits(r.bits, dg);
+    for (mySuperShape* v : dg) v->SetMultiColorTmp(2 * v->colorHigh + v->colorLow);
+}
+
+void WriteGroupILP(MPLDesign& d, const char* fileName, const std::vector<mySuperShape*>& dg,
+                   std::vector<chromasect::ILPVariable>* vars, bool relax) {
+    chromasect::writeIlpProblem(problemOf(d, dg), fileName, vars, relax);
+}
+
+void parseFileSolutionGurobi(const std::vector<mySuperShape*>& dg) {
+    applyBits(chromasect::readIlpSolution(static_cast<int>(dg.size())), dg);
 }

@@ -9,10 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "solvers/solvers.h"
 #include "base/params.h"
 #include "solvers/csdp.h"
+#include "solvers/engines.h"
 #include "solvers/rounding.h"
+#include "solvers/solvers.h"
 
 namespace {
 
@@ -34,13 +35,13 @@ void openProblem(std::ofstream& out, const char* fileName) {
 }
 
 // Sizes, right-hand sides and the empty line that ends the header.
-void writeHeader(std::ostream& out, int n, int c) {
+void writeHeader(std::ostream& out, int n, int c, int masks) {
     out << n + c << "\n";
     out << (c > 0 ? 2 : 1) << "\n";
     out << n;
     if (c > 0) out << ", " << -c;
     out << "\n";
-    const double rhs = -2.0 / (NUM_COLORS - 1);
+    const double rhs = -2.0 / (masks - 1);
     for (int d = 0; d < c; ++d) out << rhs << ", ";
     for (int i = 0; i < n; ++i) out << 1 << ", ";
     out << "\n\n";
@@ -56,59 +57,78 @@ void writeConstraints(std::ostream& out, int n, const PairSet& conflicts) {
     for (int i = 1; i <= n; ++i) out << c + i << " 1 " << i << " " << i << " 1\n";
 }
 
+// The adapters' view of one graph: the run's pairs and weights.
+chromasect::ColoringProblem problemOf(const MPLDesign& d, const std::vector<mySuperShape*>& dg,
+                                      bool withDensities) {
+    chromasect::ColoringProblem p;
+    p.n = static_cast<int>(dg.size());
+    p.masks = NUM_COLORS;
+    p.conflicts = d.conflictSet;
+    p.stitches = d.stitchSet;
+    p.alpha = d.alpha;
+    p.beta = d.beta;
+    if (withDensities)
+        for (const mySuperShape* v : dg) p.densities.push_back(v->getWireDensity());
+    return p;
+}
+
 }  // namespace
 
-void GroupSDP(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
-    const int n = int(dg.size());
-    if (d.densityBalance != 0)
-        WriteGroupSDP_DensityBalance(d, "Input.csdp", dg);
-    else
-        WriteGroupSDP(d, "Input.csdp", dg);
-    Csdp::ReadFileAndSolve("Input.csdp", "Output.csdp", true);
-    std::vector<std::vector<double> > matrix;
-    Csdp::ReadVectors("Output.perl", matrix, n);
-    Rounding rounding(matrix, d.conflictSet, d.stitchSet);
-    std::vector<int> colours;
-    rounding.Solve(colours, d.sdpRoundFlag, false);
-    for (int i = 0; i < n; ++i) dg[i]->SetMultiColorTmp(colours[i]);
-}
+namespace chromasect {
 
-void WriteGroupSDP(MPLDesign& d, const char* fileName, const std::vector<mySuperShape*>& dg) {
-    const int n = int(dg.size());
-    const PairSet conflicts = unorderedPairs(d.conflictSet);
-    const PairSet stitchPairs = unorderedPairs(d.stitchSet);
+void writeSdpProblem(const ColoringProblem& p, const char* fileName) {
+    const int n = p.n;
+    const PairSet conflicts = unorderedPairs(p.conflicts);
+    const PairSet stitchPairs = unorderedPairs(p.stitches);
     std::ofstream out;
     openProblem(out, fileName);
-    writeHeader(out, n, int(conflicts.size()));
-    for (const std::pair<int, int>& p : conflicts)
-        out << "0 1 " << p.first + 1 << " " << p.second + 1 << " -1\n";
-    for (const std::pair<int, int>& p : stitchPairs)
-        out << "0 1 " << p.first + 1 << " " << p.second + 1 << " " << d.alpha << "\n";
-    writeConstraints(out, n, conflicts);
-}
-
-void WriteGroupSDP_DensityBalance(MPLDesign& d, const char* fileName,
-                                             const std::vector<mySuperShape*>& dg) {
-    const int n = int(dg.size());
-    const PairSet conflicts = unorderedPairs(d.conflictSet);
-    const PairSet stitchPairs = unorderedPairs(d.stitchSet);
-    std::vector<double> density(n);
-    double maxDensity = 1.0;
-    for (int i = 0; i < n; ++i) {
-        density[i] = dg[i]->getWireDensity();
-        if (density[i] > maxDensity) maxDensity = density[i];
-    }
-    std::ofstream out;
-    openProblem(out, fileName);
-    writeHeader(out, n, int(conflicts.size()));
-    for (int m = 0; m < n; ++m) {
-        for (int o = m + 1; o < n; ++o) {
-            double value = -d.beta * density[m] * density[o] / maxDensity / maxDensity;
-            const std::pair<int, int> key(m, o);
-            if (conflicts.count(key)) value -= 1.0;
-            if (stitchPairs.count(key)) value += d.alpha;
-            out << "0 1 " << m + 1 << " " << o + 1 << " " << value << "\n";
+    writeHeader(out, n, int(conflicts.size()), p.masks);
+    if (p.densities.empty()) {
+        for (const std::pair<int, int>& e : conflicts)
+            out << "0 1 " << e.first + 1 << " " << e.second + 1 << " -1\n";
+        for (const std::pair<int, int>& e : stitchPairs)
+            out << "0 1 " << e.first + 1 << " " << e.second + 1 << " " << p.alpha << "\n";
+    } else {
+        double maxDensity = 1.0;
+        for (int i = 0; i < n; ++i)
+            if (p.densities[i] > maxDensity) maxDensity = p.densities[i];
+        for (int m = 0; m < n; ++m) {
+            for (int o = m + 1; o < n; ++o) {
+                double value = -p.beta * p.densities[m] * p.densities[o] / maxDensity / maxDensity;
+                const std::pair<int, int> key(m, o);
+                if (conflicts.count(key)) value -= 1.0;
+                if (stitchPairs.count(key)) value += p.alpha;
+                out << "0 1 " << m + 1 << " " << o + 1 << " " << value << "\n";
+            }
         }
     }
     writeConstraints(out, n, conflicts);
+}
+
+std::vector<int> solveSdp(const ColoringProblem& p, bool secondStage) {
+    writeSdpProblem(p, "Input.csdp");
+    Csdp::ReadFileAndSolve("Input.csdp", "Output.csdp", true);
+    std::vector<std::vector<double> > matrix;
+    Csdp::ReadVectors("Output.perl", matrix, p.n);
+    Rounding rounding(matrix, p.conflicts, p.stitches);
+    std::vector<int> colours;
+    rounding.Solve(colours, secondStage, false);
+    return colours;
+}
+
+}  // namespace chromasect
+
+void GroupSDP(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
+    const std::vector<int> colours =
+        chromasect::solveSdp(problemOf(d, dg, d.densityBalance != 0), d.sdpRoundFlag);
+    for (size_t i = 0; i < dg.size(); ++i) dg[i]->SetMultiColorTmp(colours[i]);
+}
+
+void WriteGroupSDP(MPLDesign& d, const char* fileName, const std::vector<mySuperShape*>& dg) {
+    chromasect::writeSdpProblem(problemOf(d, dg, false), fileName);
+}
+
+void WriteGroupSDP_DensityBalance(MPLDesign& d, const char* fileName,
+                                  const std::vector<mySuperShape*>& dg) {
+    chromasect::writeSdpProblem(problemOf(d, dg, true), fileName);
 }

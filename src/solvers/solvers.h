@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "design/design.h"
+#include "solvers/engines.h"
 
 // Colours every graph of d.dgs into the vertices' working colours.
 bool ResolveDGs(MPLDesign& d);
@@ -16,17 +17,9 @@ void GroupSDP(MPLDesign& d, const std::vector<mySuperShape*>& dg);
 void WriteGroupSDP(MPLDesign& d, const char* fileName, const std::vector<mySuperShape*>& dg);
 void WriteGroupSDP_DensityBalance(MPLDesign& d, const char* fileName,
                                   const std::vector<mySuperShape*>& dg);
-// One variable group of the ILP, in writing order (kind 1..8, see the writer).
-struct ILPVariable {
-    int kind;
-    int index1;
-    int index2;
-    int index3;
-};
-
 void GroupILP(MPLDesign& d, const std::vector<mySuperShape*>& dg);
 void WriteGroupILP(MPLDesign& d, const char* fileName, const std::vector<mySuperShape*>& dg,
-                   std::vector<ILPVariable>* vars, bool relax);
+                   std::vector<chromasect::ILPVariable>* vars, bool relax);
 void parseFileSolutionGurobi(const std::vector<mySuperShape*>& dg);
 void GroupExact(MPLDesign& d, const std::vector<mySuperShape*>& dg);
 

@@ -17,6 +17,8 @@
 #include "support/test_support.h"
 #include "solvers/solvers.h"
 
+using chromasect::ILPVariable;
+
 namespace {
 
 using testsupport::readFile;

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "coloring/record_builder.h"
+#include "support/record_builder.h"
 #include "design/design.h"
 #include "base/fatal.h"
 #include "base/params.h"

@@ -1,0 +1,53 @@
+#pragma once
+// The colouring engines that go through outside solvers, as functions of one
+// graph's problem. Each exchanges with its solver exactly the working files
+// named in csdp.h and below, in the current directory.
+
+#include <string>
+#include <vector>
+
+#include "solvers/problem.h"
+
+namespace chromasect {
+
+// The SDP relaxation of p in the SDPA sparse format (the density-balanced
+// form when p.densities is set): upper-triangle entries only, every unordered
+// pair once.
+void writeSdpProblem(const ColoringProblem& p, const char* fileName);
+
+// The SDP engine: writes "Input.csdp", has CSDP solve it, reads the matrix
+// and rounds it into one mask per vertex (with the second-stage rounding when
+// secondStage is set). A solver that gave no answer rounds an empty matrix.
+std::vector<int> solveSdp(const ColoringProblem& p, bool secondStage);
+
+// One variable group of the ILP, in writing order (kind 1..8, see the writer).
+struct ILPVariable {
+    int kind;
+    int index1;
+    int index2;
+    int index3;
+};
+
+// The two-bit 0-1 program of p in LP text format; vars gets one record per
+// variable group. relax leaves out the Binaries section.
+void writeIlpProblem(const ColoringProblem& p, const char* fileName,
+                     std::vector<ILPVariable>* vars, bool relax);
+
+// The two colour bits of each vertex from "problem.sol"; -1 where the
+// answer names no value for that bit. A missing file ends the run.
+struct IlpBits {
+    std::vector<int> high, low;
+};
+IlpBits readIlpSolution(int n);
+
+struct IlpResult {
+    IlpBits bits;
+    int variables = 0;  // variable groups of the program
+};
+
+// The ILP engine: writes "ILP.lp", runs the solver script (the shell word
+// `script`, see findIlpSolverScript; its output filtered to the summary line
+// when quiet) and reads the answer back.
+IlpResult solveIlp(const ColoringProblem& p, const std::string& script, bool quiet);
+
+}  // namespace chromasect
