@@ -1,6 +1,6 @@
 // Decomposition-graph figures of one layout: graph counts before and after
 // the biconnected split, the largest graph, and the time of the two stages.
-// Usage: dg_stats <layout.ascii> [layer]
+// Usage: bench_dg_stats <layout.ascii> [layer]; run by scripts/bench-dg-stats.sh.
 
 #include <algorithm>
 #include <chrono>

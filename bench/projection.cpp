@@ -5,7 +5,7 @@
 // related directly (no reading, no simplification), to see the stage at
 // millions of features.
 //
-// Built and run by scripts/bench-projection.sh.
+// Built by CMake as bench_projection; run by scripts/bench-projection.sh.
 
 #include <algorithm>
 #include <chrono>

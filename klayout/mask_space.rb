@@ -1,6 +1,6 @@
 # KLayout's own spacing check of a decomposed layout, per mask datatype (1, 2, 3), as a
 # second opinion next to chromasect-check:
-#   klayout -b -rd input=OUT.gds -rd layer=1 -rd space=120 -r scripts/klayout_mask_space.rb
+#   klayout -b -rd input=OUT.gds -rd layer=1 -rd space=120 -r klayout/mask_space.rb
 # For each mask it prints
 #   MASK <datatype> polygons <P> pairs <N> edge_pairs <E> notches <M>
 # P: merged polygons; N: distinct pairs of different polygons closer than the spacing

@@ -3,7 +3,7 @@
 # are dealt to the three masks in turn (datatypes 1, 2, 3): a decomposition
 # with many same-mask violations, so that reading, merging, the spatial
 # search and the report are all exercised.
-#   scripts/bench_check.sh [FEATURES]     default 1000000 features
+#   scripts/bench-check.sh [FEATURES]     default 1000000 features
 # SEED (default 7) sets the generated layout. Prints the summary line and the
 # wall, user and system times. Work files go to a temporary directory.
 set -eu

@@ -2,7 +2,7 @@
 # Decomposition quality per layout: the engine cost (conflict pairs + alpha x
 # stitch pairs, summed over the graphs that reach an engine) and the wall time
 # of the default run, of "-round2 1" and of "-algo exact", as one table.
-# Usage: scripts/bench_quality.sh [LAYOUT...]   (default: ../shared/layouts/*.ascii)
+# Usage: scripts/bench-quality.sh [LAYOUT...]   (default: ../shared/layouts/*.ascii)
 # Extra chromasect options can be given in CHROMASECT_OPTS (e.g. "-exact_sec 20").
 set -eu
 cd "$(dirname "$0")/.."

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Times reading a generated routing-like layout: the text reader, the
 # polygon-to-rectangle conversion and the R-tree, as a run does first.
-#   scripts/bench_read.sh [FEATURES]     default 1000000 features
+#   scripts/bench-read.sh [FEATURES]     default 1000000 features
 # REPEATS (default 3) sets the runs; SEED (default 7) the generated layout.
 # Reports MB/s and features/s of the fastest run. The layout is written to a
 # temporary directory and removed afterwards.

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "coloring/record_builder.h"
+#include "support/record_builder.h"
 #include "design/design.h"
 #include "base/params.h"
 #include "support/test_support.h"

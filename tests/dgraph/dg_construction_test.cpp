@@ -3,7 +3,7 @@
 #include <random>
 #include <sstream>
 
-#include "dg_fixture.h"
+#include "support/dg_fixture.h"
 #include "base/fatal.h"
 #include "base/params.h"
 #include "dgraph/dgraph.h"

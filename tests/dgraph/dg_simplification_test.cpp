@@ -2,7 +2,7 @@
 
 #include <list>
 
-#include "dg_fixture.h"
+#include "support/dg_fixture.h"
 #include "dgraph/dgraph.h"
 
 namespace {

@@ -90,7 +90,7 @@ void readInto(MPLDesign& d, const std::string& path, int layer) {
 bool haveKLayout() { return runCommand("command -v klayout >/dev/null 2>&1").status == 0; }
 
 std::string klayoutScript(const std::string& name) {
-    return testsupport::sourceDir() + "/tests/input/klayout/" + name;
+    return testsupport::sourceDir() + "/klayout/" + name;
 }
 
 std::string sharedLayout(const std::string& name) {

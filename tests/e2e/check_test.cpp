@@ -134,7 +134,7 @@ TEST_F(CheckDecomposed, ViolationsAreTheDecomposersOwnConflictPairs) {
     }
 }
 
-// KLayout's own spacing check (scripts/klayout_mask_space.rb) finds the same
+// KLayout's own spacing check (klayout/mask_space.rb) finds the same
 // polygon pairs on each mask of the decomposed example.
 TEST_F(CheckDecomposed, KLayoutFindsTheSamePairsPerMask) {
     if (testsupport::runCommand("command -v klayout >/dev/null 2>&1").status != 0)
@@ -145,7 +145,7 @@ TEST_F(CheckDecomposed, KLayoutFindsTheSamePairsPerMask) {
     for (const SpacingViolation& v : checkMasks(masksOf("out.gds")).violations) ++ours[v.mask];
     const testsupport::RunResult k =
         testsupport::runCommand("klayout -b -rd input=out.gds -rd layer=1 -rd space=120 -r " +
-                                testsupport::sourceDir() + "/scripts/klayout_mask_space.rb 2>&1");
+                                testsupport::sourceDir() + "/klayout/mask_space.rb 2>&1");
     ASSERT_EQ(k.status, 0) << k.out;
     std::string expected;
     for (int m = 0; m < NUM_COLORS; ++m)

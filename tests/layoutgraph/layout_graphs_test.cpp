@@ -3,7 +3,7 @@
 #include <set>
 #include <vector>
 
-#include "layoutgraph/layout_builder.h"
+#include "support/layout_builder.h"
 #include "layoutgraph/layoutgraph.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include "geometry/boxdist.h"
 #include "base/params.h"
-#include "layoutgraph/layout_builder.h"
+#include "support/layout_builder.h"
 #include "layoutgraph/layoutgraph.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/params.h"
-#include "layoutgraph/layout_builder.h"
+#include "support/layout_builder.h"
 #include "layoutgraph/layoutgraph.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <stack>
 #include <vector>
 
-#include "coloring/record_builder.h"
+#include "support/record_builder.h"
 #include "design/design.h"
 #include "support/test_support.h"
 
