@@ -27,6 +27,12 @@ private:
     int status_;
 };
 
+// A bad command line: the entry point shows the usage after the message.
+class UsageError : public FatalError {
+  public:
+    explicit UsageError(const std::string& message) : FatalError(kExitUsage, message) {}
+};
+
 // Throws a FatalError; never returns.
 [[noreturn]] inline void fatal(int status, const std::string& message) {
     throw FatalError(status, message);

@@ -76,7 +76,7 @@ void CountUncoloredSimplified(Design& d) {
 }
 
 void ResultStat(Design& d) {
-    std::printf("\nSTAT | Final Stitch Num: %d, Conflict Num: %d\n",
+    d.report.print("\nSTAT | Final Stitch Num: %d, Conflict Num: %d\n",
                 static_cast<int>(d.stitches.size()) + d.largeUncolored,
                 static_cast<int>(d.conflicts.size()) + d.smallUncolored);
 }

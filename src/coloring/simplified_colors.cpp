@@ -54,7 +54,7 @@ void AssignLGSimplifiedColors(MPLDesign& d) {
     std::vector<double> density(NUM_COLORS, 0.0);
     GetWireDensity(d, density);
     if (d.densityBalance == 1)
-        std::printf("STAT | Density Value in DG = %g\n", GetDensityValue(density));
+        d.report.print("STAT | Density Value in DG = %g\n", GetDensityValue(density));
 
     // Last removed first: each feature had fewer than NUM_COLORS neighbours
     // left when it was removed, so a free mask normally remains.
@@ -84,10 +84,10 @@ void AssignLGSimplifiedColors(MPLDesign& d) {
     }
 
     if (d.densityBalance == 1) {
-        std::printf("STAT | Density Value after AssignLGSimplifiedColors()  = %g\n",
+        d.report.print("STAT | Density Value after AssignLGSimplifiedColors()  = %g\n",
                     GetDensityValue(density));
         GetWireDensity(d, density);
-        std::printf("STAT | Density Value after AssignLGSimplifiedColors()  = %g\n",
+        d.report.print("STAT | Density Value after AssignLGSimplifiedColors()  = %g\n",
                     GetDensityValue(density));
     }
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "graph/graph.h"
+#include "base/report.h"
 #include "design/pool.h"
 #include "geometry/oa.h"
 #include "geometry/records.h"
@@ -45,6 +46,9 @@ public:
 
     WireRTree wireRTree;
 
+    // Every report line of the run goes through here.
+    mutable chromasect::Reporter report;
+
     // ---- lists between the stages ----
     std::vector<myShape*> shapes;
     std::vector<std::vector<myShape*> > lgs;
@@ -64,9 +68,6 @@ public:
     int largeUncolored = 0;
     int superShapeCounter = 0;
 
-    // Set when parsing stopped on an error rather than on "-help": the
-    // usage is shown either way, but an error ends the run with status 1.
-    bool parseFailed = false;
 
     // ---- layouts written besides the report (empty name: none) ----
     std::string outFile;   // "-out": the decomposed layout, written after the report

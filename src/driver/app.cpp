@@ -19,13 +19,13 @@ int chromasectMain(int argc, char** argv) {
     // between machines; one thread is also the fastest at these sizes. A
     // value the user set is kept.
     setenv("OPENBLAS_NUM_THREADS", "1", 0);
-    printWelcomeV2();
     auto design = std::make_unique<MPLDesign>();
+    Reporter& report = design->report;
+    printWelcomeV2(report);
     int status = 0;
     try {
         if (!parseParameters(*design, argc, argv)) {
-            printUsageV2();
-            status = design->parseFailed ? kExitUsage : 0;
+            printUsageV2(report);  // "-help"
         } else {
             ReadAll(*design);
             if (!design->dumpFile.empty()) {
@@ -38,11 +38,15 @@ int chromasectMain(int argc, char** argv) {
                 if (!design->svgFile.empty()) writeDecomposedPicture(*design);
             }
         }
+    } catch (const UsageError& e) {
+        report.line(e.message());
+        printUsageV2(report);
+        status = e.status();
     } catch (const FatalError& e) {
-        std::printf("%s\n", e.what());
+        report.line(e.message());
         status = e.status();
     }
-    std::fflush(stdout);
+    report.flush();
     return status;
 }
 

@@ -4,8 +4,8 @@
 
 #include "design/design.h"
 
-void printWelcomeV2();
-void printUsageV2();
+void printWelcomeV2(chromasect::Reporter& report);
+void printUsageV2(chromasect::Reporter& report);
 
 // Fills d from the command line; false when the run must not go on (usage
 // shown).

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "driver/app.h"
+#include "base/fatal.h"
 #include "base/params.h"
 #include "output/layout_writer.h"
 
@@ -98,9 +99,9 @@ bool parseParameters(Design& d, int argc, char** argv) { return parseParametersV
 bool parseParametersV2(Design& d, int argc, char** argv) {
     using chromasect::layoutFormatOf;
     using chromasect::LayoutFormat;
-    std::printf("STAT | Parameters: ");
-    for (int i = 1; i < argc; ++i) std::printf("%s ", argv[i]);
-    std::printf("\n");
+    d.report.print("STAT | Parameters: ");
+    for (int i = 1; i < argc; ++i) d.report.print("%s ", argv[i]);
+    d.report.print("\n");
 
     int choice = 0;
     for (int i = 1; i < argc; i += 2) {
@@ -119,9 +120,8 @@ bool parseParametersV2(Design& d, int argc, char** argv) {
             // would saturate and every pair would seem to conflict. A
             // negative spacing makes every pair conflict.
             if (MINDPLDIST < 0 || MINDPLDIST > kMaxSpacing) {
-                std::printf("ERROR| -mindp must be between 0 and %d\n", kMaxSpacing);
-                d.parseFailed = true;
-                return false;
+                throw chromasect::UsageError("ERROR| -mindp must be between 0 and " +
+                                             std::to_string(kMaxSpacing));
             }
         } else if (is("-alpha")) {
             d.alpha = std::strtod(value, nullptr);
@@ -154,72 +154,66 @@ bool parseParametersV2(Design& d, int argc, char** argv) {
             // An unknown option, a known one missing its value, or a value
             // outside the option's set (a layout name of no format that can
             // be written, a number that is not a whole integer in range).
-            std::printf("ERROR| can NOT parse: %s\n", option);
-            d.parseFailed = true;
-            return false;
+            throw chromasect::UsageError(std::string("ERROR| can NOT parse: ") + option);
         }
     }
     // Caught here rather than silently giving no picture, or a picture of a
     // layer that was never decomposed.
     if (d.hasSvgWindow && d.svgFile.empty()) {
-        std::printf("ERROR| -window needs -svg\n");
-        d.parseFailed = true;
-        return false;
+        throw chromasect::UsageError("ERROR| -window needs -svg");
     }
     if (!d.svgFile.empty() && !d.dumpFile.empty()) {
-        std::printf("ERROR| -svg draws a decomposition and -dump stops before it\n");
-        d.parseFailed = true;
-        return false;
+        throw chromasect::UsageError("ERROR| -svg draws a decomposition and -dump stops before it");
     }
     return true;
 }
 
-void printWelcomeV2() {
-    std::printf("\n\n");
-    std::printf("*****************   Chromasect - Version 2.0   ****************\n");
-    std::printf("******************************************************************\n");
+void printWelcomeV2(chromasect::Reporter& report) {
+    report.print("\n\n");
+    report.print("*****************   Chromasect - Version 2.0   ****************\n");
+    report.print("******************************************************************\n");
 }
 
-void printUsageV2() {
-    std::printf("\n");
-    std::printf("***********        Chromasect 2.0 Usage        **********\n");
-    std::printf("\"-help\"          : showing the command help. \n");
-    std::printf("\"-inlib\"         : followed by input ascii layout name (default: "
+void printUsageV2(chromasect::Reporter& report) {
+    report.print("\n");
+    report.print("***********        Chromasect 2.0 Usage        **********\n");
+    report.print("\"-help\"          : showing the command help. \n");
+    report.print("\"-inlib\"         : followed by input ascii layout name (default: "
                 "\"c1sim_merged.ascii\"). \n");
-    std::printf("\"-layer\"         : followed by an integer [0, %d], indicate read which layer "
+    report.print("\"-layer\"         : followed by an integer [0, %d], indicate read which layer "
                 "(default: 1). \n",
                 59);
-    std::printf("\"-mindp\"         : followed by an integer, indicate the number of coloring "
+    report.print("\"-mindp\"         : followed by an integer, indicate the number of coloring "
                 "space. \n");
-    std::printf("\"-alpha\"         : followed by a float\n");
-    std::printf("\"-beta\"          : followed by a float\n");
-    std::printf("\"-out\"           : followed by an output layout name, \".gds\" (GDSII) or "
+    report.print("\"-alpha\"         : followed by a float\n");
+    report.print("\"-beta\"          : followed by a float\n");
+    report.print("\"-out\"           : followed by an output layout name, \".gds\" (GDSII) or "
                 "\".ascii\" (text): masks on datatypes 1-3, uncoloured 9, conflicts 10, "
                 "stitches 11. \n");
-    std::printf("\"-dump\"          : followed by a text layout name (\".ascii\"): the layer "
+    report.print("\"-dump\"          : followed by a text layout name (\".ascii\"): the layer "
                 "as read, merged; no decomposition. \n");
-    std::printf("\"-algo\"          : followed by sdp, ilp or exact, the colouring engine "
+    report.print("\"-algo\"          : followed by sdp, ilp or exact, the colouring engine "
                 "(default: sdp). \n");
-    std::printf("\"-simlg\"         : followed by an integer, layout graph simplification level "
+    report.print("\"-simlg\"         : followed by an integer, layout graph simplification level "
                 "(default: 2). \n");
-    std::printf("\"-simdg\"         : followed by an integer, decomposition graph simplification "
+    report.print("\"-simdg\"         : followed by an integer, decomposition graph simplification "
                 "level (default: 2). \n");
-    std::printf("\"-stitch\"        : followed by 0 or 1, allow stitches (default: 1). \n");
-    std::printf("\"-tplstitch\"     : followed by 0 or 1, the three-mask stitch candidates "
+    report.print("\"-stitch\"        : followed by 0 or 1, allow stitches (default: 1). \n");
+    report.print("\"-tplstitch\"     : followed by 0 or 1, the three-mask stitch candidates "
                 "(default: 0). \n");
-    std::printf("\"-balance\"       : followed by 0, 1 or 2, density balance: none, local, global "
+    report.print("\"-balance\"       : followed by 0, 1 or 2, density balance: none, local, global "
                 "(default: 0). \n");
-    std::printf("\"-round2\"        : followed by 0 or 1, second-stage SDP rounding "
+    report.print("\"-round2\"        : followed by 0 or 1, second-stage SDP rounding "
                 "(default: 0). \n");
-    std::printf("\"-progress\"      : followed by 0 or 1, show colouring progress "
+    report.print("\"-progress\"      : followed by 0 or 1, show colouring progress "
                 "(default: 0). \n");
-    std::printf("\"-svg\"           : followed by an SVG picture name: masks, uncoloured "
+    report.print("\"-svg\"           : followed by an SVG picture name: masks, uncoloured "
                 "features, conflicts and stitches. \n");
-    std::printf("\"-window\"        : followed by left,bottom,right,top: the part of the "
+    report.print("\"-window\"        : followed by left,bottom,right,top: the part of the "
                 "layout the picture shows. \n");
-    std::printf("\"-exact_sec\"     : followed by a number, the exact engine's time limit per "
+    report.print("\"-exact_sec\"     : followed by a number, the exact engine's time limit per "
                 "graph in seconds (default: 10). \n");
-    std::printf("\"-quality\"       : followed by 0 or 1, report the engines' summed cost "
+    report.print("\"-quality\"       : followed by 0 or 1, report the engines' summed cost "
                 "(default: 0). \n");
-    std::printf("\n");
+    report.print("\n");
 }

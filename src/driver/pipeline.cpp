@@ -20,9 +20,9 @@ bool Decomposition(MPLDesign& d) {
     if (d.simlg > 1) LayoutGraphSimplification(d);
     Projection(d);
     GenerateDGs(d);
-    std::printf("STAT | before DG simplification, number of DGs: %zu\n", d.dgs.size());
+    d.report.print("STAT | before DG simplification, number of DGs: %zu\n", d.dgs.size());
     if (d.simdg > 0 && d.algo >= 0) GenSimplifiedDG(d);
-    std::printf("STAT | after  DG simplification, number of DGs: %zu\n", d.dgs.size());
+    d.report.print("STAT | after  DG simplification, number of DGs: %zu\n", d.dgs.size());
     // ResolveDGs never fails today; the check is the specified guard.
     if (!ResolveDGs(d))
         chromasect::fatal(chromasect::kExitInternal,

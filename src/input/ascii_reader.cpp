@@ -44,7 +44,7 @@ void ReadAll(Design& d) {
             chromasect::fatal(chromasect::kExitUsage, "ERROR| is not a ascii file");
         ReadASCII(d);
     }
-    std::printf("STAT | After read all wires, wire# = %zu\n", d.shapes.size());
+    d.report.print("STAT | After read all wires, wire# = %zu\n", d.shapes.size());
 }
 
 void ReadASCII(Design& d) {

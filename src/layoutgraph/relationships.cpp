@@ -225,7 +225,7 @@ void RelationshipLGs(Design& d) {
         s->compID = component[s->id];
         if (s->GetAreas() <= 0) ++empty;
     }
-    std::printf("STAT | number of Independent Components: %d\n", d.lgNum - empty);
+    d.report.print("STAT | number of Independent Components: %d\n", d.lgNum - empty);
 }
 
 void initTouchDPLBoxes4RealBoxes(Design& d) {

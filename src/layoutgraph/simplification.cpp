@@ -21,11 +21,11 @@ void setNeedDG(myShape* s, bool need) {
 
 void LayoutGraphSimplification(Design& d) {
     IterativeVertexRemoval(d, d.lgs);
-    std::printf("STAT | after 1st LG simplification, simplified wire# = %zu\n",
+    d.report.print("STAT | after 1st LG simplification, simplified wire# = %zu\n",
                 d.simplifiedShapes.size());
     GenerateLGsPart(d);
     IterativeVertexRemoval(d, d.lgParts);
-    std::printf("STAT | after 2nd LG simplification, simplified wire# = %zu\n",
+    d.report.print("STAT | after 2nd LG simplification, simplified wire# = %zu\n",
                 d.simplifiedShapes.size());
     d.lgs = d.lgParts;
 }

@@ -135,7 +135,7 @@ void writeDecomposedLayout(const Design& d) {
         line << sep << (it == counts.end() ? 0 : it->second) << " on datatype " << dt;
         sep = ", ";
     }
-    std::printf("%s\n", line.str().c_str());
+    d.report.print("%s\n", line.str().c_str());
 }
 
 void writeLayerDump(const Design& d) {
@@ -143,7 +143,7 @@ void writeLayerDump(const Design& d) {
         writeLayout(d.dumpFile, LayoutFormat::Text, outputHeader(d), d.layer,
                     [&](const RingSink& sink) { forEachFeature(d, sink); });
     auto it = counts.find(0);
-    std::printf("STAT | Layer %d written to %s: %zu shapes\n", d.layer, d.dumpFile.c_str(),
+    d.report.print("STAT | Layer %d written to %s: %zu shapes\n", d.layer, d.dumpFile.c_str(),
                 it == counts.end() ? size_t(0) : it->second);
 }
 

@@ -193,7 +193,7 @@ void writeDecomposedPicture(const Design& d) {
         auto it = counts.find(datatype);
         return it == counts.end() ? size_t(0) : it->second;
     };
-    std::printf(
+    d.report.print(
         "STAT | Picture written to %s: %zu on mask 0, %zu on mask 1, %zu on mask 2, "
         "%zu without mask, %zu conflict markers, %zu stitch markers\n",
         d.svgFile.c_str(), count(1), count(2), count(3), count(kUncolouredDatatype),

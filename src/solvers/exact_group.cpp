@@ -45,9 +45,9 @@ void GroupExact(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
 
 void PrintEngineQuality(const MPLDesign& d) {
     if (d.algo == 2)
-        std::printf("STAT | Exact engine: %d of %d graphs proven optimal, engine cost %g (start "
+        d.report.print("STAT | Exact engine: %d of %d graphs proven optimal, engine cost %g (start "
                     "cost %g)\n",
                     d.exactProven, d.engineGraphs, d.engineCost, d.engineStartCost);
     else
-        std::printf("STAT | Engine cost: %g over %d graphs\n", d.engineCost, d.engineGraphs);
+        d.report.print("STAT | Engine cost: %g over %d graphs\n", d.engineCost, d.engineGraphs);
 }

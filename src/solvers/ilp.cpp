@@ -71,8 +71,6 @@ namespace chromasect {
 
 void writeIlpProblem(const ColoringProblem& p, const char* fileName,
                      std::vector<ILPVariable>* vars, bool relax) {
-    if (p.masks != 3 && p.masks != 4)
-        std::printf("WARNING| ILP ONLY support TPL or QPL currently\n");
 
     vars->clear();
     const int n = p.n;
@@ -209,6 +207,7 @@ IlpResult solveIlp(const ColoringProblem& p, const std::string& script, bool qui
     if (quiet) command += " | grep ^yb ";
     // A failed solve must not leave the previous graph's answer to be read.
     std::remove("problem.sol");
+    // The solver writes to the same standard output.
     std::fflush(stdout);
     int ignored = std::system(command.c_str());
     (void)ignored;  // failure shows as a missing "problem.sol"
@@ -231,6 +230,11 @@ chromasect::ColoringProblem problemOf(const MPLDesign& d, const std::vector<mySu
     return p;
 }
 
+void warnUnsupportedMasks(const MPLDesign& d) {
+    if (NUM_COLORS != 3 && NUM_COLORS != 4)
+        d.report.print("WARNING| ILP ONLY support TPL or QPL currently\n");
+}
+
 // A bit the answer does not name keeps the vertex's present one.
 void applyBits(const chromasect::IlpBits& bits, const std::vector<mySuperShape*>& dg) {
     for (size_t v = 0; v < dg.size(); ++v) {
@@ -248,6 +252,7 @@ void GroupILP(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
     if (script.empty())
         chromasect::fatal(chromasect::kExitUsage, "ERROR| cannot find the ILP solver script rungrb.csh");
 
+    warnUnsupportedMasks(d);
     const chromasect::IlpResult r = chromasect::solveIlp(problemOf(d, dg), script, d.quiet);
     if (r.variables > d.maxILPVarNum) d.maxILPVarNum = r.variables;
     applyBits(r.bits, dg);
@@ -256,6 +261,7 @@ void GroupILP(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
 
 void WriteGroupILP(MPLDesign& d, const char* fileName, const std::vector<mySuperShape*>& dg,
                    std::vector<chromasect::ILPVariable>* vars, bool relax) {
+    warnUnsupportedMasks(d);
     chromasect::writeIlpProblem(problemOf(d, dg), fileName, vars, relax);
 }
 

@@ -20,7 +20,7 @@ bool ResolveDGs(MPLDesign& d) {
         if (!d.quiet && i % 10 == 0) {
             // Single precision on purpose: the printed digits are fixed by it.
             const float percent = static_cast<float>(i) / static_cast<float>(n) * 100.0f;
-            std::printf("STAT | Color Assignment Process: %.2f%%\t\r",
+            d.report.print("STAT | Color Assignment Process: %.2f%%\t\r",
                         static_cast<double>(percent));
         }
         const std::vector<mySuperShape*>& dg = d.dgs[i];
@@ -45,10 +45,10 @@ bool ResolveDGs(MPLDesign& d) {
             dg[0]->SetMultiColorTmp(std::rand() % NUM_COLORS);
         }
     }
-    std::printf("STAT | Color Assignment Process: 100.0%%\t\n");
-    std::printf("STAT | Solver Calling time: %d\n", calls);
+    d.report.print("STAT | Color Assignment Process: 100.0%%\t\n");
+    d.report.print("STAT | Solver Calling time: %d\n", calls);
     if (d.algo == 0) {
-        std::fflush(stdout);
+        d.report.flush();
         // The ILP engine leaves its problem file between graphs.
         int rc = std::system("rm -rf ILP.lp");
         (void)rc;

@@ -1,0 +1,38 @@
+#pragma once
+// The one channel for report lines ("STAT | ", "WARNING| ", "ERROR| ", the
+// checker's "CHECK | " and the specified diagnostics). A run owns one and
+// hands it to whatever reports; it writes the bytes to standard output as
+// they come, or, for a test, keeps them in a string instead.
+
+#include <cstdarg>
+#include <string>
+
+namespace chromasect {
+
+class Reporter {
+  public:
+    Reporter() = default;
+    Reporter(const Reporter&) = delete;
+    Reporter& operator=(const Reporter&) = delete;
+
+    // Formats like printf and writes the result as it is (line ends
+    // included by the caller, so partial lines such as "\r" progress work).
+    void print(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // Writes text and a line end.
+    void line(const std::string& text);
+    // Hands what was written to standard output before an outside program
+    // writes there too.
+    void flush();
+
+    // From now on keeps everything in a string instead of writing it.
+    void capture() { capturing_ = true; }
+    // What was kept since capture(), emptied by the call.
+    std::string takeCaptured();
+
+  private:
+    void write(const char* data, size_t size);
+    bool capturing_ = false;
+    std::string captured_;
+};
+
+}  // namespace chromasect
