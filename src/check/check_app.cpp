@@ -18,8 +18,8 @@ namespace {
 const int kExitUnchecked = 2;
 const int kMaxSpacing = 46340;  // largest n with n * n <= INT_MAX, as for the decomposer
 
-void printCheckUsage() {
-    std::printf(
+void printCheckUsage(Reporter& report) {
+    report.print(
         "usage: chromasect-check FILE [-layer L] [-mindp D]\n"
         "  FILE    decomposed layout as chromasect -out writes it: binary GDSII (.gds, .gds2,\n"
         "          .gdsii) or text dump (name containing .ascii); masks on datatypes 1-3,\n"
@@ -89,22 +89,24 @@ int checkMain(int argc, char** argv) {
     CheckArgs args;
     std::string error;
     int status = 0;
+    Reporter report;
     if (!parse(argc, argv, args, error)) {
-        if (!error.empty()) std::printf("%s\n", error.c_str());
-        printCheckUsage();
+        if (!error.empty()) report.line(error);
+        printCheckUsage(report);
         status = error.empty() ? 0 : kExitUnchecked;
     } else {
         MINDPLDIST = args.spacing;
         try {
             status =
-                reportLayerCheck(readDecomposedLayer(args.file, args.layer), args.file, args.layer);
+                reportLayerCheck(readDecomposedLayer(args.file, args.layer, report), args.file,
+                                      args.layer, report);
         } catch (const FatalError& e) {
             // A layout that cannot be read proves nothing, whatever the reason.
-            std::printf("%s\n", e.what());
+            report.line(e.message());
             status = kExitUnchecked;
         }
     }
-    std::fflush(stdout);
+    report.flush();
     return status;
 }
 

@@ -30,7 +30,7 @@ bool isManhattan(const std::vector<oaPoint>& ring) {
     return true;
 }
 
-DecomposedLayer readTextLayer(const std::string& path, int layer) {
+DecomposedLayer readTextLayer(const std::string& path, int layer, Reporter& report) {
     std::vector<char> buffer;
     std::ifstream in;
     textdump::open(path, in, buffer);
@@ -53,7 +53,7 @@ DecomposedLayer readTextLayer(const std::string& path, int layer) {
         if (!textdump::searchUntil(in, "ENDEL", "", line)) break;
     }
     if (out.unplaced > 0)
-        std::printf("WARNING| %d non-Manhattan boundaries on layer %d skipped\n", out.unplaced,
+        report.print("WARNING| %d non-Manhattan boundaries on layer %d skipped\n", out.unplaced,
                     layer);
     for (const auto& entry : merges) out.byDatatype[entry.first] = entry.second.polygons();
     return out;
@@ -248,17 +248,18 @@ std::string distanceText(int64_t squared) {
 
 }  // namespace
 
-DecomposedLayer readDecomposedLayer(const std::string& path, int layer) {
+DecomposedLayer readDecomposedLayer(const std::string& path, int layer, Reporter& report) {
     const LayoutFormat format = layoutFormatOf(path);
     if (format == LayoutFormat::None)
         fatal(kExitUsage, "ERROR| not a layout name (.gds, .gds2, .gdsii or .ascii): " + path);
-    if (format == LayoutFormat::Text) return readTextLayer(path, layer);
+    if (format == LayoutFormat::Text) return readTextLayer(path, layer, report);
     const gdsii::Library lib = gdsii::readLibraryFile(path);
-    gdsii::LayerReport report;
+    gdsii::LayerReport flattening;
+    flattening.warn = [&report](const std::string& line) { report.print("%s", line.c_str()); };
     DecomposedLayer out;
     out.byDatatype =
-        gdsii::mergedLayerByDatatype(lib, layer, gdsii::nanometreFactor(lib.dbUnit), &report);
-    out.unplaced = report.nonManhattan + report.skippedReferences;
+        gdsii::mergedLayerByDatatype(lib, layer, gdsii::nanometreFactor(lib.dbUnit), &flattening);
+    out.unplaced = flattening.nonManhattan + flattening.skippedReferences;
     return out;
 }
 
@@ -276,7 +277,8 @@ MaskCheck checkMasks(const std::vector<std::vector<MergedPolygon> >& masks) {
     return result;
 }
 
-int reportLayerCheck(const DecomposedLayer& layer, const std::string& path, int layerNumber) {
+int reportLayerCheck(const DecomposedLayer& layer, const std::string& path, int layerNumber,
+                     Reporter& report) {
     static const std::vector<MergedPolygon> none;
     auto polygonsOf = [&](int datatype) -> const std::vector<MergedPolygon>& {
         auto it = layer.byDatatype.find(datatype);
@@ -297,37 +299,37 @@ int reportLayerCheck(const DecomposedLayer& layer, const std::string& path, int 
                            dt == kConflictDatatype || dt == kStitchDatatype;
         if (!known) foreign += entry.second.size();
     }
-    std::printf("STAT | Checking layer %d of %s at spacing %d: %zu mask polygons, %zu unassigned\n",
+    report.print("STAT | Checking layer %d of %s at spacing %d: %zu mask polygons, %zu unassigned\n",
                 layerNumber, path.c_str(), MINDPLDIST, maskPolygons, unassigned.size());
     if (foreign > 0)
-        std::printf("WARNING| %zu polygons of layer %d on datatypes that hold no mask ignored\n",
+        report.print("WARNING| %zu polygons of layer %d on datatypes that hold no mask ignored\n",
                     foreign, layerNumber);
 
     const MaskCheck check = checkMasks(masks);
     for (const SpacingViolation& v : check.violations)
-        std::printf("CHECK | spacing on mask %d: %s and %s, distance %s < %d, between %s\n", v.mask,
+        report.print("CHECK | spacing on mask %d: %s and %s, distance %s < %d, between %s\n", v.mask,
                     polygonText(masks[v.mask][v.first]).c_str(),
                     polygonText(masks[v.mask][v.second]).c_str(),
                     distanceText(v.squaredDistance).c_str(), MINDPLDIST,
                     boxText(v.between).c_str());
     for (const MaskContact& c : check.stitches)
-        std::printf("CHECK | stitch between mask %d and mask %d at %s: %s and %s\n", c.firstMask,
+        report.print("CHECK | stitch between mask %d and mask %d at %s: %s and %s\n", c.firstMask,
                     c.secondMask, boxText(c.where).c_str(),
                     polygonText(masks[c.firstMask][c.first]).c_str(),
                     polygonText(masks[c.secondMask][c.second]).c_str());
     for (const MergedPolygon& p : unassigned)
-        std::printf("CHECK | unassigned shape: %s\n", polygonText(p).c_str());
-    std::printf("CHECK | spacing violations: %zu, stitches: %zu, unassigned shapes: %zu\n",
+        report.print("CHECK | unassigned shape: %s\n", polygonText(p).c_str());
+    report.print("CHECK | spacing violations: %zu, stitches: %zu, unassigned shapes: %zu\n",
                 check.violations.size(), check.stitches.size(), unassigned.size());
 
     if (!check.violations.empty() || !unassigned.empty()) return 1;
     if (layer.unplaced > 0) {
-        std::printf("ERROR| %d shapes of layer %d could not be checked\n", layer.unplaced,
+        report.print("ERROR| %d shapes of layer %d could not be checked\n", layer.unplaced,
                     layerNumber);
         return 2;
     }
     if (maskPolygons == 0) {
-        std::printf("ERROR| no shape on a mask datatype of layer %d in %s: nothing was checked\n",
+        report.print("ERROR| no shape on a mask datatype of layer %d in %s: nothing was checked\n",
                     layerNumber, path.c_str());
         return 2;
     }

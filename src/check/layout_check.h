@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "base/report.h"
 #include "geometry/polygon_merge.h"
 
 namespace chromasect {
@@ -36,7 +37,7 @@ struct DecomposedLayer {
 // name containing ".ascii"; BOUNDARY and BOX elements, read as the layout
 // reader reads them). Any other name, an unreadable file or a damaged stream
 // ends the run with one "ERROR| " line.
-DecomposedLayer readDecomposedLayer(const std::string& path, int layer);
+DecomposedLayer readDecomposedLayer(const std::string& path, int layer, Reporter& report);
 
 struct SpacingViolation {
     int mask;
@@ -71,6 +72,7 @@ MaskCheck checkMasks(const std::vector<std::vector<MergedPolygon> >& masks);
 // (after one "ERROR| " line) when the result proves nothing: shapes of the
 // layer could not be placed, or no shape lies on a mask datatype; else 0.
 // Stitches never make a layout unclean.
-int reportLayerCheck(const DecomposedLayer& layer, const std::string& path, int layerNumber);
+int reportLayerCheck(const DecomposedLayer& layer, const std::string& path, int layerNumber,
+                     Reporter& report);
 
 }  // namespace chromasect

@@ -15,6 +15,7 @@ void ReadGDSII(Design& d) {
     {  // the library goes before the features are made: large layouts need the memory
         const gdsii::Library lib = gdsii::readLibraryFile(d.inputFile);
         gdsii::LayerReport report;
+        report.warn = [&d](const std::string& line) { d.report.print("%s", line.c_str()); };
         polygons = gdsii::mergedLayer(lib, d.layer, gdsii::nanometreFactor(lib.dbUnit), &report);
         d.inputLibName = lib.name;
         d.inputUserUnit = lib.userUnit;

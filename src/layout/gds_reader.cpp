@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdint>
+#include <cstdarg>
 #include <cstdio>
 #include <map>
 #include <utility>
@@ -32,6 +33,20 @@ float nanometreFactor(double dbUnitMetres) {
 }
 
 namespace {
+
+void warn(LayerReport& report, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void warn(LayerReport& report, const char* format, ...) {
+    if (!report.warn) return;
+    va_list args, again;
+    va_start(args, format);
+    va_copy(again, args);
+    const int n = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string text(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+    if (n > 0) std::vsnprintf(&text[0], text.size() + 1, format, again);
+    va_end(again);
+    report.warn(text);
+}
 
 const int kMaxDepth = 1000;
 const int64_t kMaxFlatShapes = 2147483647;
@@ -195,7 +210,7 @@ void Flattener::index() {
     for (size_t s = 0; s < lib_.structures.size(); ++s) {
         const std::string& name = lib_.structures[s].name;
         if (!byName.emplace(name, s).second) {
-            std::printf("WARNING| structure %s defined again; the first definition is used\n",
+            warn(report_, "WARNING| structure %s defined again; the first definition is used\n",
                         quoted(name).c_str());
             info_[s].ignored = true;
         }
@@ -322,7 +337,7 @@ void Flattener::reportSkipped() {
         for (const Reference& r : info_[s].refs) {
             if (r.usable || (r.target >= 0 && flatCount_[r.target] == 0)) continue;
             const Element& e = st.elements[r.element];
-            std::printf("WARNING| structure %s: %s of %s (element %zu, byte %zu) skipped: %s\n",
+            warn(report_, "WARNING| structure %s: %s of %s (element %zu, byte %zu) skipped: %s\n",
                         quoted(st.name).c_str(), kindName(e.kind), quoted(e.sname).c_str(),
                         r.element + 1, e.offset, r.why.c_str());
             ++report_.skippedReferences;
@@ -331,10 +346,10 @@ void Flattener::reportSkipped() {
         report_.degenerate += info_[s].degenerate;
     }
     if (report_.nonManhattan > 0)
-        std::printf("WARNING| %d non-Manhattan boundaries or paths on layer %d skipped\n",
+        warn(report_, "WARNING| %d non-Manhattan boundaries or paths on layer %d skipped\n",
                     report_.nonManhattan, layer_);
     if (report_.degenerate > 0)
-        std::printf("WARNING| %d degenerate boundaries or paths on layer %d skipped "
+        warn(report_, "WARNING| %d degenerate boundaries or paths on layer %d skipped "
                     "(fewer than four corners, or no width)\n",
                     report_.degenerate, layer_);
 }

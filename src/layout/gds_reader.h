@@ -6,13 +6,15 @@
 // references. Transformations are exact on the integer grid: reflection,
 // rotations by multiples of 90 degrees and integer magnifications. A
 // reference with any other angle or magnification, or with absolute flags,
-// is skipped with one "WARNING| " line naming its structure and itself.
+// is skipped with one "WARNING| " line naming its structure and itself
+// (handed to LayerReport::warn).
 // BOUNDARY, BOX and PATH elements (path types 0, 2 and 4) of the layer are
 // kept whatever their datatype; non-Manhattan or degenerate ones are skipped
 // and counted in one warning line each. Every vertex is scaled to nanometres
 // exactly as the text reader scales it, then everything is merged.
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -38,6 +40,9 @@ struct LayerReport {
     int nonManhattan = 0;  // skipped elements of the layer, counted once each
     int degenerate = 0;
     int skippedReferences = 0;
+    // Receives each "WARNING| " line (with its line end) as it is found;
+    // without it warnings are only counted.
+    std::function<void(const std::string&)> warn;
 };
 
 // The merged polygons of `layer` in the top structures, in a fixed order

@@ -32,9 +32,10 @@ std::pair<int, std::vector<std::string> > check(const std::string& path, const S
     writeLayout(path, layoutFormatOf(path), LayoutHeader(), 1, [&](const RingSink& sink) {
         for (const auto& s : shapes) sink(s.first, s.second);
     });
-    testing::internal::CaptureStdout();
-    const int status = reportLayerCheck(readDecomposedLayer(path, 1), path, 1);
-    std::istringstream in(testing::internal::GetCapturedStdout());
+    chromasect::Reporter report;
+    report.capture();
+    const int status = reportLayerCheck(readDecomposedLayer(path, 1, report), path, 1, report);
+    std::istringstream in(report.takeCaptured());
     std::vector<std::string> lines;
     for (std::string l; std::getline(in, l);)
         if (everything || l.rfind("CHECK | ", 0) == 0) lines.push_back(l);

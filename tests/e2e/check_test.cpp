@@ -51,9 +51,9 @@ std::unique_ptr<MPLDesign> decompose(const std::string& input) {
 }
 
 std::vector<std::vector<MergedPolygon> > masksOf(const std::string& path) {
-    testing::internal::CaptureStdout();
-    DecomposedLayer layer = readDecomposedLayer(path, 1);
-    testing::internal::GetCapturedStdout();
+    chromasect::Reporter quiet;
+    quiet.capture();
+    DecomposedLayer layer = readDecomposedLayer(path, 1, quiet);
     EXPECT_EQ(layer.unplaced, 0);
     std::vector<std::vector<MergedPolygon> > masks(NUM_COLORS);
     for (int m = 0; m < NUM_COLORS; ++m) masks[m] = layer.byDatatype[m + 1];
