@@ -125,7 +125,8 @@ oaBox spanBetween(const oaBox& a, const oaBox& b) {
     return oaBox(std::min(l, r), std::min(bo, t), std::max(l, r), std::max(bo, t));
 }
 
-void findViolations(int mask, const Rects& r, std::vector<SpacingViolation>& out) {
+void findViolations(int mask, const Rects& r, std::vector<SpacingViolation>& out,
+                    Reporter* report) {
     const int64_t limit = int64_t(MINDPLDIST) * MINDPLDIST;
     if (MINDPLDIST <= 0) return;
     std::vector<SpacingViolation> hits;
@@ -134,7 +135,7 @@ void findViolations(int mask, const Rects& r, std::vector<SpacingViolation>& out
         search(r, r.boxes[i], MINDPLDIST, found);
         for (uint32_t j : found) {
             if (j <= i || r.polygon[j] == r.polygon[i]) continue;
-            const int d = Box2BoxDist(&r.boxes[i], &r.boxes[j], 1);
+            const int d = Box2BoxDist(&r.boxes[i], &r.boxes[j], 1, report);
             if (d >= limit) continue;
             SpacingViolation v;
             v.mask = mask;
@@ -263,12 +264,12 @@ DecomposedLayer readDecomposedLayer(const std::string& path, int layer, Reporter
     return out;
 }
 
-MaskCheck checkMasks(const std::vector<std::vector<MergedPolygon> >& masks) {
+MaskCheck checkMasks(const std::vector<std::vector<MergedPolygon> >& masks, Reporter* report) {
     MaskCheck result;
     std::vector<Rects> rects(masks.size());
     for (size_t m = 0; m < masks.size(); ++m) {
         buildRects(masks[m], rects[m]);
-        findViolations(static_cast<int>(m), rects[m], result.violations);
+        findViolations(static_cast<int>(m), rects[m], result.violations, report);
     }
     for (size_t a = 0; a < masks.size(); ++a)
         for (size_t b = a + 1; b < masks.size(); ++b)
@@ -305,7 +306,7 @@ int reportLayerCheck(const DecomposedLayer& layer, const std::string& path, int 
         report.print("WARNING| %zu polygons of layer %d on datatypes that hold no mask ignored\n",
                     foreign, layerNumber);
 
-    const MaskCheck check = checkMasks(masks);
+    const MaskCheck check = checkMasks(masks, &report);
     for (const SpacingViolation& v : check.violations)
         report.print("CHECK | spacing on mask %d: %s and %s, distance %s < %d, between %s\n", v.mask,
                     polygonText(masks[v.mask][v.first]).c_str(),

@@ -63,7 +63,9 @@ struct MaskCheck {
 // most one violation; a pair of polygons of two masks gives one stitch per
 // connected place where they meet. Rectangles are found through a spatial
 // index, so the cost grows with the number of close pairs, not of all pairs.
-MaskCheck checkMasks(const std::vector<std::vector<MergedPolygon> >& masks);
+// Distance diagnostics of extreme spacings go to report when given.
+MaskCheck checkMasks(const std::vector<std::vector<MergedPolygon> >& masks,
+                    Reporter* report = nullptr);
 
 // Checks one layer and prints one "CHECK | " line per spacing violation, per
 // stitch and per shape without a mask (datatype 9), then the summary

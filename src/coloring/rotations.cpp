@@ -68,6 +68,7 @@ void Rotations(MPLDesign& d) {
             for (++it; it != s->subDGs.end(); ++it) graphs.AddConflictEdge(first, *it);
         }
     }
+    ReportGraphErrors(d, graphs);
 
     // Parents come before their children, so each graph is aligned with one
     // already aligned.

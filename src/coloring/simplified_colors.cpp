@@ -30,7 +30,7 @@ double boxArea(const myBox* b) {
 // neighbour real box that carries a marker (cut into pieces of several
 // masks, or not coloured as a whole) forbids the masks of those of its
 // pieces that lie within conflict distance of the feature's real box.
-std::vector<bool> forbiddenColors(const myShape* f) {
+std::vector<bool> forbiddenColors(const myShape* f, chromasect::Reporter& report) {
     std::vector<bool> forbidden(NUM_COLORS, false);
     const long long reach = static_cast<long long>(MINDPLDIST) * MINDPLDIST;
     for (const myBox* r : f->realBoxes) {
@@ -39,7 +39,7 @@ std::vector<bool> forbiddenColors(const myShape* f) {
                 forbidden[n->color] = true;
             } else if (n->color == NUM_COLORS || n->color == SPLIT_COLOR) {
                 for (const myBox* p : n->pieces)
-                    if (isMask(p->color) && Box2BoxDist(r->box, p->box, 1) <= reach)
+                    if (isMask(p->color) && Box2BoxDist(r->box, p->box, 1, &report) <= reach)
                         forbidden[p->color] = true;
             }
         }
@@ -64,7 +64,7 @@ void AssignLGSimplifiedColors(MPLDesign& d) {
         myShape* f = d.shapes[id];
         if (f->needDG || f->isVDDGND) continue;
 
-        const std::vector<bool> forbidden = forbiddenColors(f);
+        const std::vector<bool> forbidden = forbiddenColors(f, d.report);
         if (std::all_of(forbidden.begin(), forbidden.end(), [](bool b) { return b; })) {
             f->SetMultiColor(NUM_COLORS);
             continue;

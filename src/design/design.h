@@ -109,3 +109,8 @@ public:
     double engineCost = 0.0;     // summed cost of the engines' colourings
     double engineStartCost = 0.0;  // exact engine: summed cost of its starts
 };
+
+// Reports the edges g refused since the last call, on the run's channel.
+inline void ReportGraphErrors(const Design& d, myGraph& g) {
+    for (const std::string& line : g.TakeErrors()) d.report.print("%s", line.c_str());
+}

@@ -178,5 +178,8 @@ void GenTmpDGs(Design& d) { d.tmpDGs = d.dgs; }
 void GenerateDGs_myGraph(Design& d) {
     d.dgGraphs.clear();
     d.dgGraphs.reserve(d.dgs.size());
-    for (const std::vector<mySuperShape*>& dg : d.dgs) d.dgGraphs.emplace_back(dg);
+    for (const std::vector<mySuperShape*>& dg : d.dgs) {
+        d.dgGraphs.emplace_back(dg);
+        ReportGraphErrors(d, d.dgGraphs.back());
+    }
 }

@@ -32,19 +32,19 @@ int positionCode(int64_t al, int64_t ab, int64_t ar, int64_t at, int64_t bl, int
     return right ? 6 : 4;
 }
 
-void reportWrap(int64_t al, int64_t ab, int64_t ar, int64_t at, int64_t bl, int64_t bb, int64_t br,
+void reportWrap(chromasect::Reporter& report, int64_t al, int64_t ab, int64_t ar, int64_t at, int64_t bl, int64_t bb, int64_t br,
                 int64_t bt, int64_t gx, int64_t gy) {
     const int oct = positionCode(al, ab, ar, at, bl, bb, br, bt);
     const bool diagonal = oct % 2 == 0;
     const int64_t side = diagonal ? 0 : (oct == 1 || oct == 5 ? gy : gx);
-    std::printf("\ntemp = %lld  oct = %d  cx = %lld  cy = %lld\n", static_cast<long long>(side),
+    report.print("\ntemp = %lld  oct = %d  cx = %lld  cy = %lld\n", static_cast<long long>(side),
                 oct, static_cast<long long>(diagonal ? gx : 0),
                 static_cast<long long>(diagonal ? gy : 0));
 }
 
 }  // namespace
 
-int Box2BoxDist(const oaBox* a, const oaBox* b, int s) {
+int Box2BoxDist(const oaBox* a, const oaBox* b, int s, chromasect::Reporter* report) {
     if (s == 0) s = 1;
     // Scaled boxes keep their extent divided by s (truncating toward zero).
     auto scaled = [s](const oaBox* r, int64_t& l, int64_t& bo, int64_t& ri, int64_t& t) {
@@ -71,8 +71,8 @@ int Box2BoxDist(const oaBox* a, const oaBox* b, int s) {
     gx = std::min(gx, cap);
     gy = std::min(gy, cap);
     const int64_t d = int64_t(s) * s * (gx * gx + gy * gy);
-    if (wrapsIn32Bits(s, gx, gy)) {
-        reportWrap(al, ab, ar, at, bl, bb, br, bt, gx, gy);
+    if (report && wrapsIn32Bits(s, gx, gy)) {
+        reportWrap(*report, al, ab, ar, at, bl, bb, br, bt, gx, gy);
     }
     return d > INT_MAX ? INT_MAX : static_cast<int>(d);
 }

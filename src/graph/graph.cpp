@@ -71,7 +71,9 @@ myGraph::myGraph(std::vector<mySuperShape*> dg) : myGraph(static_cast<int>(dg.si
                 int f = k->vertexIndex;
                 if (f == j) continue;
                 if (!AddStitchEdge(j, f)) {
+                    // The refused edges so far go out ahead of the failure.
                     std::ostringstream msg;
+                    for (const std::string& line : TakeErrors()) msg << line;
                     msg << "pmybox  = " << *b << "\npadjbox = " << *k;
                     chromasect::fatal(chromasect::kExitInternal, msg.str());
                 }
@@ -80,12 +82,19 @@ myGraph::myGraph(std::vector<mySuperShape*> dg) : myGraph(static_cast<int>(dg.si
     }
 }
 
+std::vector<std::string> myGraph::TakeErrors() {
+    std::vector<std::string> out;
+    out.swap(m_vErrors);
+    return out;
+}
+
 bool myGraph::AddEdge(int u, int v, bool stitch) {
     const int n = static_cast<int>(m_nodes.size());
     if (u < 0 || v < 0 || u >= n || v >= n) {
-        std::printf("Error in %s(%d, %d), m_nodes.size() = %d\n",
-                    stitch ? "AddStitchEdge" : "AddConflictEdge", u, v, n);
-        std::fflush(stdout);
+        char line[128];
+        std::snprintf(line, sizeof line, "Error in %s(%d, %d), m_nodes.size() = %d\n",
+                      stitch ? "AddStitchEdge" : "AddConflictEdge", u, v, n);
+        m_vErrors.push_back(line);
         return false;
     }
     myNode& a = m_nodes[u];

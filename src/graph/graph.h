@@ -9,6 +9,7 @@
 #include <set>
 #include <stack>
 #include <utility>
+#include <string>
 #include <vector>
 
 struct myShape;
@@ -79,6 +80,10 @@ public:
     std::vector<myNode> m_nodes;
     std::vector<bool> m_visited;
 
+    // "Error in ..." lines (with line ends) of edges refused since the last
+    // call, for the caller to report; the graph itself never prints.
+    std::vector<std::string> TakeErrors();
+
     std::vector<std::set<int> > m_components;
     std::vector<int> m_dfn;
     std::vector<int> m_low;
@@ -87,6 +92,7 @@ public:
 
 private:
     bool AddEdge(int u, int v, bool stitch);
+    std::vector<std::string> m_vErrors;
     template <class Rule>
     void RemoveByRule(std::set<int>& remaining, std::stack<int>& removed,
                       std::list<int>& removedList, Rule rule);

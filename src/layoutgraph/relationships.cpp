@@ -126,8 +126,11 @@ private:
 // bounding-box test only skip rectangles that cannot reach.
 class ConflictLinker {
 public:
-    explicit ConflictLinker(const std::vector<myShape*>& shapes)
-        : limit_(int64_t(MINDPLDIST) * MINDPLDIST), reach_(MINDPLDIST), pruned_(MINDPLDIST > 0) {
+    ConflictLinker(const std::vector<myShape*>& shapes, chromasect::Reporter& report)
+        : limit_(int64_t(MINDPLDIST) * MINDPLDIST),
+          reach_(MINDPLDIST),
+          pruned_(MINDPLDIST > 0),
+          report_(report) {
         if (!pruned_) return;
         for (myShape* s : shapes)
             if (s->realBoxes.size() > kIndexedRects && index_.count(s) == 0)
@@ -161,7 +164,9 @@ public:
 private:
     static constexpr size_t kIndexedRects = 16;
 
-    bool within(const oaBox& a, const oaBox& b) const { return Box2BoxDist(&a, &b, 1) <= limit_; }
+    bool within(const oaBox& a, const oaBox& b) const {
+        return Box2BoxDist(&a, &b, 1, &report_) <= limit_;
+    }
 
     const RectIndex* indexOf(const myShape* s) const {
         auto it = index_.find(s);
@@ -185,6 +190,7 @@ private:
     const int64_t limit_;
     const int64_t reach_;
     const bool pruned_;
+    chromasect::Reporter& report_;
     std::unordered_map<const myShape*, std::unique_ptr<RectIndex> > index_;
     std::vector<int> scratch_;
 };
@@ -234,7 +240,7 @@ void initTouchDPLBoxes4RealBoxes(Design& d) {
     // so the relation stays symmetric.
     for (myShape* s : d.shapes) s->neighbors.clear();
 
-    ConflictLinker linker(d.shapes);
+    ConflictLinker linker(d.shapes, d.report);
     const int64_t searchGrow = int64_t(2) * MINDPLDIST;
     for (myShape* s : d.shapes) {
         const oaBox& bb = *s->bbox;

@@ -46,6 +46,7 @@ void IterativeVertexRemoval(Design& d, std::vector<std::vector<myShape*> >& list
             if (s->needDG) vertexFeature.push_back(s);
 
         myGraph g(lists[j]);
+        ReportGraphErrors(d, g);
         std::set<int> remaining;
         g.IterativeVertexRemoval(remaining, d.simplifyStacks[j], d.simplifyLists[j], NUM_COLORS - 1);
 

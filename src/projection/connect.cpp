@@ -89,7 +89,7 @@ const size_t kIndexedPieces = 16;
 
 }  // namespace
 
-void ConnectDPLBoxes(std::vector<myShape*>& shapes) {
+void ConnectDPLBoxes(Design& d, std::vector<myShape*>& shapes) {
     // Strict here: pieces exactly MINDPLDIST apart do not conflict.
     const int64_t limit = int64_t(MINDPLDIST) * MINDPLDIST;
     // Two pieces closer than MINDPLDIST are less than MINDPLDIST apart on
@@ -97,9 +97,9 @@ void ConnectDPLBoxes(std::vector<myShape*>& shapes) {
     // hand out the pieces within that margin. Without a positive spacing
     // every pair counts as close.
     const int64_t margin = MINDPLDIST > 0 ? MINDPLDIST : int64_t(1) << 40;
-    auto link = [limit](myBox* q, myBox* c) {
+    auto link = [limit, &d](myBox* q, myBox* c) {
         if (c->shape->id == q->shape->id) return;
-        if (Box2BoxDist(q->box, c->box, 1) < limit) q->conflictNeighbors.insert(c);
+        if (Box2BoxDist(q->box, c->box, 1, &d.report) < limit) q->conflictNeighbors.insert(c);
     };
     // Only looked up, never walked: the order of the map does not matter.
     std::unordered_map<const myShape*, PieceIndex> indices;

@@ -38,7 +38,7 @@ void Projection(Design& d) {
     }
     for (std::vector<myShape*>& lg : d.lgs) {
         ConnectTouchBoxes(lg);
-        ConnectDPLBoxes(lg);
+        ConnectDPLBoxes(d, lg);
     }
 }
 

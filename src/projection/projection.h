@@ -11,4 +11,4 @@ void SplitRealBoxes2MyBoxes(Design& d, myShape* shape);
 // Whether a stitch may join pieces a and b of one feature (three-mask rule).
 int CanIntroStitch_TPL(myBox* a, myBox* b);
 void ConnectTouchBoxes(std::vector<myShape*>& shapes);
-void ConnectDPLBoxes(std::vector<myShape*>& shapes);
+void ConnectDPLBoxes(Design& d, std::vector<myShape*>& shapes);

@@ -117,16 +117,13 @@ void Csdp::ReadFileAndSolve(const char* problemFile, const char* solutionFile, b
     run(std::string("perl ") + kScriptFile);
 }
 
-void Csdp::ReadVectors(const char* fileName, std::vector<std::vector<double> >& matrix, int n) {
+bool Csdp::ReadVectors(const char* fileName, std::vector<std::vector<double> >& matrix, int n) {
     std::ifstream in(fileName);
     int size = n > 0 ? n : 0;
     matrix.assign(size, std::vector<double>(size, 0.0));
     int count = 0;
     if (!(in >> count)) count = 0;
-    if (count <= 0) {
-        std::printf("WARNING| the SDP solver gave no answer for a graph of %d vertices\n", n);
-        return;
-    }
+    if (count <= 0) return false;
     for (int line = 0; line < count; ++line) {
         int m = -1, block = -1, i = -1, j = -1;
         double value = 0.0;
@@ -136,6 +133,7 @@ void Csdp::ReadVectors(const char* fileName, std::vector<std::vector<double> >& 
         matrix[i - 1][j - 1] = value;
         matrix[j - 1][i - 1] = value;
     }
+    return true;
 }
 
 int Csdp::csdpClean() {

@@ -26,9 +26,9 @@ class Csdp {
     // Fills matrix with the n x n primal matrix read from the extraction file:
     // a count N, then N lines "matrix block row column value". Block-1 entries
     // with row and column in 1..n are stored in both mirror cells; everything
-    // else stays 0. A missing file or a count of 0 means the solver gave no
-    // answer, which is reported by one "WARNING| " line.
-    static void ReadVectors(const char* fileName, std::vector<std::vector<double> >& matrix, int n);
+    // else stays 0. False when the solver gave no answer (a missing file or
+    // a count of 0); the caller reports it.
+    static bool ReadVectors(const char* fileName, std::vector<std::vector<double> >& matrix, int n);
 
     // Removes every working file; the result is the status of the last removal.
     static int csdpClean();

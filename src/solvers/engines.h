@@ -15,10 +15,16 @@ namespace chromasect {
 // pair once.
 void writeSdpProblem(const ColoringProblem& p, const char* fileName);
 
+struct SdpResult {
+    std::vector<int> colors;            // one mask per vertex
+    std::vector<std::string> warnings;  // "WARNING| " lines, with line ends, in order
+};
+
 // The SDP engine: writes "Input.csdp", has CSDP solve it, reads the matrix
 // and rounds it into one mask per vertex (with the second-stage rounding when
-// secondStage is set). A solver that gave no answer rounds an empty matrix.
-std::vector<int> solveSdp(const ColoringProblem& p, bool secondStage);
+// secondStage is set). A solver that gave no answer rounds an all-zero
+// matrix, with a warning.
+SdpResult solveSdp(const ColoringProblem& p, bool secondStage);
 
 // One variable group of the ILP, in writing order (kind 1..8, see the writer).
 struct ILPVariable {

@@ -35,8 +35,9 @@ void GroupExact(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
     chromasect::ColoringProblem sdp = p;
     if (d.densityBalance != 0)
         for (const mySuperShape* v : dg) sdp.densities.push_back(v->getWireDensity());
-    const std::vector<int> start = chromasect::solveSdp(sdp, true);
-    chromasect::ExactResult r = chromasect::solveExact(p, start, d.exactSeconds);
+    const chromasect::SdpResult start = chromasect::solveSdp(sdp, true);
+    for (const std::string& line : start.warnings) d.report.print("%s", line.c_str());
+    chromasect::ExactResult r = chromasect::solveExact(p, start.colors, d.exactSeconds);
     for (int i = 0; i < n; ++i) dg[i]->SetMultiColorTmp(r.colors[i]);
     if (r.proven) ++d.exactProven;
     d.engineCost += r.cost;

@@ -64,6 +64,7 @@ bool FastColorAssignmentTrial(MPLDesign& d, const std::vector<mySuperShape*>& dg
     myGraph graph(static_cast<int>(dg.size()));
     for (const std::pair<int, int>& p : d.conflictSet) graph.AddConflictEdge(p.first, p.second);
     for (const std::pair<int, int>& p : d.stitchSet) graph.AddStitchEdge(p.first, p.second);
+    ReportGraphErrors(d, graph);
 
     std::set<int> remaining;
     std::stack<int> removed;

@@ -1,7 +1,7 @@
 #include "solvers/rounding.h"
 
 #include <algorithm>
-#include <iostream>
+#include <sstream>
 #include <iterator>
 
 #include "base/params.h"
@@ -236,9 +236,12 @@ void Rounding::InitTriPartition(bool) {
         int p = m_vParID[c.first];
         int q = m_vParID[c.second];
         if (p == q) {
-            std::cout << "WARNING| source = " << c.first << "  sink = " << c.second << "\n";
-            std::cout << "WARNING| m_vResults[source][sink] = " << m_vResults[c.first][c.second]
-                      << "\n";
+            std::ostringstream line;
+            line << "WARNING| source = " << c.first << "  sink = " << c.second << "\n";
+            m_vWarnings.push_back(line.str());
+            line.str("");
+            line << "WARNING| m_vResults[source][sink] = " << m_vResults[c.first][c.second] << "\n";
+            m_vWarnings.push_back(line.str());
         }
         m_vParWeights[p][q] += 1.0;
         m_vParWeights[q][p] += 1.0;

@@ -15,6 +15,7 @@
 #include <list>
 #include <set>
 #include <utility>
+#include <string>
 #include <vector>
 
 // One class of the first stage, as a node of the second stage.
@@ -71,6 +72,10 @@ class Rounding {
     void TriPartition(bool flag2);
 
     // ---- state ----
+    // "WARNING| " lines (with line ends) of conflict pairs that the first
+    // stage merged into one class, for the caller to report.
+    std::vector<std::string> m_vWarnings;
+
     std::vector<std::vector<double> > m_vResults;
     std::vector<std::pair<int, int> > m_vConflicts;
     std::vector<std::pair<int, int> > m_vStitches;

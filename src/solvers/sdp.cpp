@@ -105,23 +105,27 @@ void writeSdpProblem(const ColoringProblem& p, const char* fileName) {
     writeConstraints(out, n, conflicts);
 }
 
-std::vector<int> solveSdp(const ColoringProblem& p, bool secondStage) {
+SdpResult solveSdp(const ColoringProblem& p, bool secondStage) {
+    SdpResult r;
     writeSdpProblem(p, "Input.csdp");
     Csdp::ReadFileAndSolve("Input.csdp", "Output.csdp", true);
     std::vector<std::vector<double> > matrix;
-    Csdp::ReadVectors("Output.perl", matrix, p.n);
+    if (!Csdp::ReadVectors("Output.perl", matrix, p.n))
+        r.warnings.push_back("WARNING| the SDP solver gave no answer for a graph of " +
+                             std::to_string(p.n) + " vertices\n");
     Rounding rounding(matrix, p.conflicts, p.stitches);
-    std::vector<int> colours;
-    rounding.Solve(colours, secondStage, false);
-    return colours;
+    rounding.Solve(r.colors, secondStage, false);
+    r.warnings.insert(r.warnings.end(), rounding.m_vWarnings.begin(), rounding.m_vWarnings.end());
+    return r;
 }
 
 }  // namespace chromasect
 
 void GroupSDP(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
-    const std::vector<int> colours =
+    const chromasect::SdpResult r =
         chromasect::solveSdp(problemOf(d, dg, d.densityBalance != 0), d.sdpRoundFlag);
-    for (size_t i = 0; i < dg.size(); ++i) dg[i]->SetMultiColorTmp(colours[i]);
+    for (const std::string& line : r.warnings) d.report.print("%s", line.c_str());
+    for (size_t i = 0; i < dg.size(); ++i) dg[i]->SetMultiColorTmp(r.colors[i]);
 }
 
 void WriteGroupSDP(MPLDesign& d, const char* fileName, const std::vector<mySuperShape*>& dg) {

@@ -285,31 +285,28 @@ TEST_F(DGConstruction, GraphRedirectsOutsideRailConflicts) {
 
     // Without a rail vertex the redirected edge fails with its message.
     dg[2]->isVDDGND = false;
-    testing::internal::CaptureStdout();
     myGraph h(dg);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Error in AddConflictEdge(0, -1), m_nodes.size() = 3\n"
-              "Error in AddConflictEdge(2, -1), m_nodes.size() = 3\n");
+    EXPECT_EQ(h.TakeErrors(), (std::vector<std::string>{
+                                  "Error in AddConflictEdge(0, -1), m_nodes.size() = 3\n",
+                                  "Error in AddConflictEdge(2, -1), m_nodes.size() = 3\n"}));
     EXPECT_EQ(h.m_nodes[0].conflictNeighbors, (std::set<int>{1}));
 }
 
 // A stitch to a piece whose vertex is outside the graph is an internal
-// failure: both boxes are printed and the run ends.
+// failure: the refused edge and both boxes are printed and the run ends.
 TEST_F(DGConstruction, GraphStopsOnImpossibleStitchEdge) {
     auto dg = graph(2, {}, {{0, 1}});
     dg[1]->boxes[0]->vertexIndex = 5;
     dg[1]->boxes[0]->boxIndex = 9;
-    testing::internal::CaptureStdout();
     try {
         myGraph g(dg);
         ADD_FAILURE() << "no failure";
     } catch (const chromasect::FatalError& e) {
         EXPECT_EQ(e.status(), chromasect::kExitInternal);
         EXPECT_EQ(e.message(),
+                  "Error in AddStitchEdge(0, 5), m_nodes.size() = 2\n"
                   "pmybox  = -1|0  (0,0)  (10,10)\npadjbox = 9|5  (0,0)  (10,10)");
     }
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Error in AddStitchEdge(0, 5), m_nodes.size() = 2\n");
 }
 
 }  // namespace

@@ -12,8 +12,8 @@ namespace {
 class BoxDist : public testsupport::GlobalsTest {};
 
 // Both argument orders must agree; returns the common value.
-int dist(const oaBox& a, const oaBox& b, int s = 1) {
-    EXPECT_EQ(Box2BoxDist(&a, &b, s), Box2BoxDist(&b, &a, s)) << a << " " << b;
+int dist(const oaBox& a, const oaBox& b, int s = 1, chromasect::Reporter* report = nullptr) {
+    EXPECT_EQ(Box2BoxDist(&a, &b, s, report), Box2BoxDist(&b, &a, s, report)) << a << " " << b;
     return Box2BoxDist(&a, &b, s);
 }
 
@@ -44,32 +44,33 @@ TEST_F(BoxDist, GapsAreCappedAndTheSumSaturates) {
 }
 
 TEST_F(BoxDist, SumsBeyond32BitsSaturateAndAreReported) {
+    chromasect::Reporter report;
     oaBox a(0, 0, 10, 10);
     MINDPLDIST = 20000;  // 2 * 40000^2 exceeds INT_MAX: saturate, never wrap
     oaBox aboveRight(1000000, 1000000, 1000010, 1000010);
     oaBox aboveLeft(-1000010, 1000000, -1000000, 1000010);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(Box2BoxDist(&a, &aboveRight, 1), INT_MAX);
-    EXPECT_EQ(Box2BoxDist(&aboveLeft, &a, 1), INT_MAX);  // a lies below right of it
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    report.capture();
+    EXPECT_EQ(Box2BoxDist(&a, &aboveRight, 1, &report), INT_MAX);
+    EXPECT_EQ(Box2BoxDist(&aboveLeft, &a, 1, &report), INT_MAX);  // a lies below right of it
+    EXPECT_EQ(report.takeCaptured(),
               "\ntemp = 0  oct = 0  cx = 40000  cy = 40000\n"
               "\ntemp = 0  oct = 6  cx = 40000  cy = 40000\n");
     // One axis alone stays in range: no line.
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(dist(a, oaBox(1000000, 0, 1000010, 10)), 40000 * 40000);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    report.capture();
+    EXPECT_EQ(dist(a, oaBox(1000000, 0, 1000010, 10), 1, &report), 40000 * 40000);
+    EXPECT_EQ(report.takeCaptured(), "");
     // 80000^2 wraps past 2^32 back to a positive 32-bit value: no line, as
     // before, but the saturated result is still right.
     MINDPLDIST = 40000;
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(dist(a, oaBox(1000000, 0, 1000010, 10)), INT_MAX);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    report.capture();
+    EXPECT_EQ(dist(a, oaBox(1000000, 0, 1000010, 10), 1, &report), INT_MAX);
+    EXPECT_EQ(report.takeCaptured(), "");
     // Side by side and wrapping: the facing gap is reported.
     MINDPLDIST = 46340;
     oaBox far(0, 200000, 10, 200010);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(Box2BoxDist(&a, &far, 1), INT_MAX);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "\ntemp = 92680  oct = 1  cx = 0  cy = 0\n");
+    report.capture();
+    EXPECT_EQ(Box2BoxDist(&a, &far, 1, &report), INT_MAX);
+    EXPECT_EQ(report.takeCaptured(), "\ntemp = 92680  oct = 1  cx = 0  cy = 0\n");
 }
 
 }  // namespace

@@ -109,14 +109,14 @@ TEST_F(GraphTest, EdgeAddersCountOnceAndReportBadEnds) {
     EXPECT_EQ(g.m_nodes[0].stitchDegree, 1);
     EXPECT_EQ(g.m_nodes[0].conflictDegree, 1);
 
-    testing::internal::CaptureStdout();
     EXPECT_FALSE(g.AddConflictEdge(2, 5));
     EXPECT_FALSE(g.AddStitchEdge(-1, 4));
     EXPECT_FALSE(g.AddConflictEdge(4, -1));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Error in AddConflictEdge(2, 5), m_nodes.size() = 5\n"
-              "Error in AddStitchEdge(-1, 4), m_nodes.size() = 5\n"
-              "Error in AddConflictEdge(4, -1), m_nodes.size() = 5\n");
+    EXPECT_EQ(g.TakeErrors(), (std::vector<std::string>{
+                                  "Error in AddConflictEdge(2, 5), m_nodes.size() = 5\n",
+                                  "Error in AddStitchEdge(-1, 4), m_nodes.size() = 5\n",
+                                  "Error in AddConflictEdge(4, -1), m_nodes.size() = 5\n"}));
+    EXPECT_TRUE(g.TakeErrors().empty());
     EXPECT_TRUE(g.m_nodes[2].conflictNeighbors.empty());
     EXPECT_EQ(g.m_nodes[2].conflictDegree, 0);
     EXPECT_TRUE(g.m_nodes[4].stitchNeighbors.empty());
@@ -301,11 +301,10 @@ TEST_F(GraphTest, LayoutGraphFormSendsRailEdgesToTheFirstRail) {
 
     // Without a rail of its own the list cannot place rail edges.
     std::vector<myShape*> noRail = {a, b};
-    testing::internal::CaptureStdout();
     myGraph h(noRail);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Error in AddConflictEdge(0, -1), m_nodes.size() = 2\n"
-              "Error in AddConflictEdge(1, -1), m_nodes.size() = 2\n");
+    EXPECT_EQ(h.TakeErrors(), (std::vector<std::string>{
+                                  "Error in AddConflictEdge(0, -1), m_nodes.size() = 2\n",
+                                  "Error in AddConflictEdge(1, -1), m_nodes.size() = 2\n"}));
     EXPECT_EQ(h.m_nodes[0].conflictNeighbors, std::set<int>({1}));
 }
 
