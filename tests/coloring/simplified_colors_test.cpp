@@ -154,10 +154,9 @@ TEST_F(SimplifiedColorsTest, LocalBalanceFallsBackAndReportsDensity) {
     std::vector<bool> none(NUM_COLORS, false);
     EXPECT_EQ(GetMyShapeColor_LocalBalance(d, f, none), NUM_COLORS);
 
-    testing::internal::CaptureStdout();
+    d.report.capture();
     AssignLGSimplifiedColors(d);
-    std::fflush(stdout);
-    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string out = d.report.takeCaptured();
     EXPECT_EQ(f->color, 2);
     EXPECT_EQ(out,
               "STAT | Density Value in DG = 2.5\n"

@@ -82,9 +82,9 @@ void expectSameFeatures(const Design& a, const Design& b) {
 void readInto(MPLDesign& d, const std::string& path, int layer) {
     d.inputFile = path;
     d.layer = layer;
-    testing::internal::CaptureStdout();
+    d.report.capture();
     ReadAll(d);
-    testing::internal::GetCapturedStdout();
+    d.report.takeCaptured();
 }
 
 bool haveKLayout() { return runCommand("command -v klayout >/dev/null 2>&1").status == 0; }

@@ -36,9 +36,9 @@ protected:
         CalculateConflicts(design);
         CalculateStitches(design);
         CountUncoloredSimplified(design);
-        testing::internal::CaptureStdout();
+        design.report.capture();
         ResultStat(design);
-        return testing::internal::GetCapturedStdout();
+        return design.report.takeCaptured();
     }
     MPLDesign design;
 };

@@ -41,14 +41,14 @@ class Reader : public testsupport::GlobalsTest {
         Read r;
         r.d->inputFile = path;
         r.d->layer = layer;
-        testing::internal::CaptureStdout();
+        r.d->report.capture();
         try {
             ReadAll(*r.d);
         } catch (const chromasect::FatalError& e) {
             r.status = e.status();
             r.message = e.message();
         }
-        r.out = testing::internal::GetCapturedStdout();
+        r.out = r.d->report.takeCaptured();
         return r;
     }
     Read readText(const std::string& text, int layer = 1) {

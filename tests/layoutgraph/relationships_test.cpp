@@ -18,9 +18,9 @@ using layouttest::LayoutTest;
 class Relationships : public LayoutTest {
 protected:
     std::string run() {
-        testing::internal::CaptureStdout();
+        d.report.capture();
         RelationshipLGs(d);
-        return testing::internal::GetCapturedStdout();
+        return d.report.takeCaptured();
     }
 };
 

@@ -18,13 +18,13 @@ protected:
     // Relationships, layout graphs and simplification, as the pipeline runs
     // them; returns what simplification printed.
     std::string simplify() {
-        testing::internal::CaptureStdout();
+        d.report.capture();
         RelationshipLGs(d);
         GenerateLGs(d);
-        std::string before = testing::internal::GetCapturedStdout();
-        testing::internal::CaptureStdout();
+        std::string before = d.report.takeCaptured();
+        d.report.capture();
         LayoutGraphSimplification(d);
-        return testing::internal::GetCapturedStdout();
+        return d.report.takeCaptured();
     }
     void expectRemoved(myShape* s) {
         EXPECT_FALSE(s->needDG) << "feature " << s->id;
@@ -54,10 +54,10 @@ TEST_F(Simplification, FirstPassPeelsIsolatedFeaturesTreesNotK4) {
                                 add(1000, 150, 1100, 250), add(1150, 150, 1250, 250)};
     // Component 2: alone.
     myShape* alone = add(3000, 0, 3100, 100);
-    testing::internal::CaptureStdout();
+    d.report.capture();
     RelationshipLGs(d);
     GenerateLGs(d);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(d.report.takeCaptured(),
               "STAT | number of Independent Components: 3\n");
 
     IterativeVertexRemoval(d, d.lgs);

@@ -98,9 +98,9 @@ TEST_F(DecomposedLayout, MasksUncolouredFeaturesAndMarkersGoToTheirDatatypes) {
     d.inputUserUnit = 0.001;
     d.inputDbUnit = 1e-9;
     d.outFile = "out.gds";
-    testing::internal::CaptureStdout();
+    d.report.capture();
     writeDecomposedLayout(d);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(d.report.takeCaptured(),
               "STAT | Decomposed layout written to out.gds, layer 7: 2 on datatype 1, 1 on "
               "datatype 2, 2 on datatype 3, 2 on datatype 9, 2 on datatype 10, 1 on datatype 11\n");
     const gdsii::Library lib = gdsii::readLibraryFile("out.gds");
@@ -128,9 +128,9 @@ TEST_F(DecomposedLayout, TextDumpIsWrittenInTheReadersFormat) {
     d.inputDbUnit = 1e-10;
     d.dumpFile = "layer.ascii";
     testsupport::ScopedWorkDir dir;
-    testing::internal::CaptureStdout();
+    d.report.capture();
     writeLayerDump(d);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "STAT | Layer 3 written to layer.ascii: 1 shapes\n");
+    EXPECT_EQ(d.report.takeCaptured(), "STAT | Layer 3 written to layer.ascii: 1 shapes\n");
     EXPECT_EQ(testsupport::readFile("layer.ascii"),
               "HEADER: 600\nBGNLIB: \nLIBNAME: L\nUNITS: 0.001, 1e-09\nBGNSTR: \nSTRNAME: S\n"
               "BOUNDARY\nLAYER: 3\nDATATYPE: 0\nXY: 0: 0, 0: 50, 40: 50, 40: 0, 0: 0\nENDEL\n"

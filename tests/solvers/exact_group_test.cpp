@@ -51,7 +51,7 @@ TEST_F(ExactGroup, ColoursOptimallyFromTheSdpStart) {
     EXPECT_FALSE(design.sdpRoundFlag);
     Csdp::csdpClean();
 
-    testing::internal::CaptureStdout();
+    design.report.capture();
     design.engineGraphs = 1;
     PrintEngineQuality(design);
     char expected[160];
@@ -59,7 +59,7 @@ TEST_F(ExactGroup, ColoursOptimallyFromTheSdpStart) {
                   "STAT | Exact engine: 1 of 1 graphs proven optimal, engine cost 0.1 (start "
                   "cost %g)\n",
                   design.engineStartCost);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), expected);
+    EXPECT_EQ(design.report.takeCaptured(), expected);
 }
 
 TEST_F(ExactGroup, EngineCostCountsEachPairOnce) {
@@ -74,9 +74,9 @@ TEST_F(ExactGroup, EngineCostCountsEachPairOnce) {
     design.algo = 1;
     design.engineGraphs = 2;
     design.engineCost = 1.25;
-    testing::internal::CaptureStdout();
+    design.report.capture();
     PrintEngineQuality(design);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "STAT | Engine cost: 1.25 over 2 graphs\n");
+    EXPECT_EQ(design.report.takeCaptured(), "STAT | Engine cost: 1.25 over 2 graphs\n");
 }
 
 }  // namespace

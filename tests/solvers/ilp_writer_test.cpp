@@ -55,9 +55,9 @@ TEST_F(IlpWriter, ThreeMasksWholeFile) {
     d.conflictSet = {{0, 1}};
     d.stitchSet = {{1, 2}};
     std::vector<ILPVariable> vars{{9, 9, 9, 9}};  // emptied first
-    testing::internal::CaptureStdout();
+    d.report.capture();
     std::string lp = writeLP(d, dg, false, &vars);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(d.report.takeCaptured(), "");
     EXPECT_EQ(lp,
               "Minimize\n"
               "obj:  + c_0_1 \n"
@@ -108,18 +108,18 @@ TEST_F(IlpWriter, MaskCountsAndWarning) {
     auto dg = makeDG(d, 2);
     d.conflictSet = {{0, 1}, {1, 0}};
     NUM_COLORS = 4;
-    testing::internal::CaptureStdout();
+    d.report.capture();
     std::string four = writeLP(d, dg, false);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(d.report.takeCaptured(), "");
     EXPECT_NE(four.find(" x_0_1 + x_0_2 <= 2\n x_1_1 + x_1_2 <= 2\n"), std::string::npos);
     EXPECT_EQ(four.find("x_0_1 + x_0_2 <= 1"), std::string::npos);
 
     // Other mask counts: a warning, then the four-mask file.
     for (int masks : {2, 5}) {
         NUM_COLORS = masks;
-        testing::internal::CaptureStdout();
+        d.report.capture();
         std::string lp = writeLP(d, dg, false);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+        EXPECT_EQ(d.report.takeCaptured(),
                   "WARNING| ILP ONLY support TPL or QPL currently\n");
         EXPECT_EQ(lp, four) << masks << " masks";
     }

@@ -53,10 +53,9 @@ class ResolveTest : public testsupport::GlobalsTest {
     }
 
     std::string resolveCapturingOutput() {
-        testing::internal::CaptureStdout();
+        d.report.capture();
         ResolveDGs(d);
-        std::fflush(stdout);
-        return testing::internal::GetCapturedStdout();
+        return d.report.takeCaptured();
     }
 
     testsupport::ScopedWorkDir dir;

@@ -126,9 +126,9 @@ TEST_F(SdpTest, SolverWithoutAnswerIsReportedAndNoStaleAnswerIsUsed) {
 
     std::vector<mySuperShape*> dg = makeGraph(3);
     design.conflictSet = bothOrders({{0, 2}});
-    testing::internal::CaptureStdout();
+    design.report.capture();
     GroupSDP(design, dg);
-    std::string out = testing::internal::GetCapturedStdout();
+    std::string out = design.report.takeCaptured();
     EXPECT_EQ(out, "WARNING| the SDP solver gave no answer for a graph of 3 vertices\n");
     EXPECT_TRUE(fileExists("ran.txt"));
     // Coloured from the empty matrix: one class per vertex.
@@ -152,9 +152,9 @@ TEST_F(SdpTest, SolvesRealGraphsWithTheSolver) {
     std::vector<mySuperShape*> k4 = makeGraph(5);
     design.conflictSet = bothOrders({{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}});
     design.stitchSet = bothOrders({{0, 4}});
-    testing::internal::CaptureStdout();
+    design.report.capture();
     GroupSDP(design, k4);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(design.report.takeCaptured(), "");
     EXPECT_EQ(sameMaskConflicts(k4, design.conflictSet), 1);
     EXPECT_EQ(k4[4]->colorTmp, k4[0]->colorTmp);
     for (int c : colours(k4)) EXPECT_TRUE(c >= 0 && c < 3);
@@ -165,9 +165,9 @@ TEST_F(SdpTest, SolvesRealGraphsWithTheSolver) {
     std::vector<mySuperShape*> ring =
         makeGraph(6, {{10, 40}, {10, 40}, {10, 40}, {10, 40}, {10, 40}, {10, 40}});
     design.conflictSet = bothOrders({{0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 0}});
-    testing::internal::CaptureStdout();
+    design.report.capture();
     GroupSDP(design, ring);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(design.report.takeCaptured(), "");
     EXPECT_EQ(sameMaskConflicts(ring, design.conflictSet), 0);
 
     Csdp::csdpClean();
