@@ -6,10 +6,6 @@
 #include "base/params.h"
 #include "coloring/coloring.h"
 
-namespace {
-bool validColor(int c) { return c >= 0 && c < NUM_COLORS; }
-}  // namespace
-
 // Rails that simplification removed take the rail mask, pieces included.
 void ColorRemovedRails(MPLDesign& d) {
     for (myShape* s : d.shapes) {
@@ -31,9 +27,9 @@ void CalculateConflicts(Design& d, int i) {
         bool found = false;
         std::pair<myBox*, myBox*> pair(nullptr, nullptr);
         for (myBox* b : s->myBoxes) {
-            if (!validColor(b->color)) continue;
+            if (!chromasect::isMask(b->color)) continue;
             for (myBox* n : b->conflictNeighbors) {
-                if (b->boxIndex < n->boxIndex && validColor(n->color) && n->color == b->color) {
+                if (b->boxIndex < n->boxIndex && chromasect::isMask(n->color) && n->color == b->color) {
                     pair = std::make_pair(b, n);
                     found = true;
                     break;
@@ -51,9 +47,9 @@ void CalculateStitches(Design& d) {
     for (const std::vector<myShape*>& lg : d.lgs) {
         for (myShape* s : lg) {
             for (myBox* b : s->myBoxes) {
-                if (!validColor(b->color)) continue;
+                if (!chromasect::isMask(b->color)) continue;
                 for (myBox* n : b->stitchNeighbors) {
-                    if (validColor(n->color) && b->boxIndex < n->boxIndex && n->color != b->color) {
+                    if (chromasect::isMask(n->color) && b->boxIndex < n->boxIndex && n->color != b->color) {
                         d.stitches.push_back(std::make_pair(b, n));
                         break;
                     }
@@ -67,7 +63,7 @@ void CalculateStitches(Design& d) {
 // conflict when small.
 void CountUncoloredSimplified(Design& d) {
     for (myShape* s : d.shapes) {
-        if (s->needDG || validColor(s->color)) continue;
+        if (s->needDG || chromasect::isMask(s->color)) continue;
         if (s->bbox->getWidth() > MINDPLDIST || s->bbox->getHeight() > MINDPLDIST)
             ++d.largeUncolored;
         else

@@ -11,15 +11,11 @@
 
 namespace {
 
-bool isMask(int c) {
-    return c >= 0 && c < NUM_COLORS;
-}
-
 // The masks among the colours of boxes; markers and -1 are ignored.
 template <class Boxes>
 void collectMasks(const Boxes& boxes, std::set<int>& masks) {
     for (const myBox* b : boxes)
-        if (isMask(b->color)) masks.insert(b->color);
+        if (chromasect::isMask(b->color)) masks.insert(b->color);
 }
 
 // Mask for a vertex that no graph coloured: follow the touching pieces when
@@ -35,7 +31,7 @@ int maskForUncolored(const mySuperShape* v) {
         conflicting.insert(b->conflictNeighbors.begin(), b->conflictNeighbors.end());
     std::vector<int> holders(NUM_COLORS, 0);
     for (const myBox* n : conflicting)
-        if (isMask(n->color)) ++holders[n->color];
+        if (chromasect::isMask(n->color)) ++holders[n->color];
     return static_cast<int>(std::min_element(holders.begin(), holders.end()) - holders.begin());
 }
 

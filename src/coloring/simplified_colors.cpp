@@ -14,10 +14,6 @@
 
 namespace {
 
-bool isMask(int c) {
-    return c >= 0 && c < NUM_COLORS;
-}
-
 bool isForbidden(const std::vector<bool>& flags, int c) {
     return c >= 0 && c < static_cast<int>(flags.size()) && flags[c];
 }
@@ -35,11 +31,11 @@ std::vector<bool> forbiddenColors(const myShape* f, chromasect::Reporter& report
     const long long reach = static_cast<long long>(MINDPLDIST) * MINDPLDIST;
     for (const myBox* r : f->realBoxes) {
         for (const myBox* n : r->conflictNeighbors) {
-            if (isMask(n->color)) {
+            if (chromasect::isMask(n->color)) {
                 forbidden[n->color] = true;
             } else if (n->color == NUM_COLORS || n->color == SPLIT_COLOR) {
                 for (const myBox* p : n->pieces)
-                    if (isMask(p->color) && Box2BoxDist(r->box, p->box, 1, &report) <= reach)
+                    if (chromasect::isMask(p->color) && Box2BoxDist(r->box, p->box, 1, &report) <= reach)
                         forbidden[p->color] = true;
             }
         }
@@ -53,7 +49,7 @@ void AssignLGSimplifiedColors(MPLDesign& d) {
     std::stack<int> order = d.simplifiedShapes;
     std::vector<double> density(NUM_COLORS, 0.0);
     GetWireDensity(d, density);
-    if (d.densityBalance == 1)
+    if (d.densityBalance == Balance::Local)
         d.report.print("STAT | Density Value in DG = %g\n", GetDensityValue(density));
 
     // Last removed first: each feature had fewer than NUM_COLORS neighbours
@@ -70,9 +66,9 @@ void AssignLGSimplifiedColors(MPLDesign& d) {
             continue;
         }
         int c;
-        if (d.densityBalance == 2) {
+        if (d.densityBalance == Balance::Global) {
             c = GetMyShapeColor_GlobalBalance(f, forbidden, density);
-        } else if (d.densityBalance == 1) {
+        } else if (d.densityBalance == Balance::Local) {
             c = GetMyShapeColor_LocalBalance(d, f, forbidden);
             if (c >= NUM_COLORS) c = GetMyShapeColor_GlobalBalance(f, forbidden, density);
         } else {
@@ -80,10 +76,10 @@ void AssignLGSimplifiedColors(MPLDesign& d) {
                                  forbidden.begin());
         }
         f->SetMultiColor(c);
-        if (isMask(c)) density[c] += f->GetAreas();
+        if (chromasect::isMask(c)) density[c] += f->GetAreas();
     }
 
-    if (d.densityBalance == 1) {
+    if (d.densityBalance == Balance::Local) {
         d.report.print("STAT | Density Value after AssignLGSimplifiedColors()  = %g\n",
                     GetDensityValue(density));
         GetWireDensity(d, density);
@@ -98,12 +94,12 @@ void GetWireDensity(MPLDesign& d, std::vector<double>& density) {
     if (density.size() < static_cast<size_t>(NUM_COLORS)) density.resize(NUM_COLORS);
     std::fill(density.begin(), density.begin() + NUM_COLORS, 0.0);
     for (const myShape* s : d.shapes) {
-        if (isMask(s->color)) {
+        if (chromasect::isMask(s->color)) {
             density[s->color] += s->GetAreas();
             continue;
         }
         for (const myBox* b : s->myBoxes)
-            if (isMask(b->color)) density[b->color] += boxArea(b);
+            if (chromasect::isMask(b->color)) density[b->color] += boxArea(b);
     }
 }
 
@@ -139,7 +135,7 @@ int GetMyShapeColor_LocalBalance(MPLDesign& d, myShape* shape, const std::vector
     std::vector<double> value(NUM_COLORS, MINDPLDIST * 100.0);
     for (myShape* near : *d.wireRTree.searchoaBox(&area)) {
         for (myBox* p : near->myBoxes) {
-            if (!isMask(p->color)) continue;
+            if (!chromasect::isMask(p->color)) continue;
             const double d = shape->GetDistance(p);
             if (d > value[p->color]) value[p->color] = d;
         }

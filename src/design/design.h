@@ -19,6 +19,13 @@
 #include "geometry/records.h"
 #include "geometry/wire_rtree.h"
 
+// The colouring engine ("-algo"); None leaves the graphs the fast colouring
+// cannot settle uncoloured.
+enum class Engine { Ilp, Sdp, Exact, None };
+
+// Density balance of the features set aside by simplification ("-balance").
+enum class Balance { None, Local, Global };
+
 class Design {
 public:
     Design() = default;
@@ -29,12 +36,12 @@ public:
     // ---- parameters ----
     std::string inputFile = "c1sim_merged.ascii";
     int layer = 1;
-    int algo = 1;   // 0 = ILP engine, 1 = SDP engine, 2 = exact engine
+    Engine algo = Engine::Sdp;
     int simlg = 2;  // > 1 runs layout-graph simplification
     int simdg = 2;  // > 0 splits decomposition graphs; > 1 also tries fast colouring
     bool dplStitch = true;
     bool sdpRoundFlag = false;
-    int densityBalance = 0;
+    Balance densityBalance = Balance::None;
     bool quiet = true;
     bool allowStitch = true;
     double alpha = 0.1;  // stitch weight
@@ -113,4 +120,14 @@ public:
 // Reports the edges g refused since the last call, on the run's channel.
 inline void ReportGraphErrors(const Design& d, myGraph& g) {
     for (const std::string& line : g.TakeErrors()) d.report.print("%s", line.c_str());
+}
+
+// The rail test: a feature that spans at least half of the layout extent in
+// either direction. The extent is taken in double so that an unset
+// (inverted) extent cannot overflow.
+inline bool SpansHalfLayout(const Design& d, const myShape* s) {
+    const double halfWidth = (static_cast<double>(d.maxX) - static_cast<double>(d.minX)) * 0.5;
+    const double halfHeight = (static_cast<double>(d.maxY) - static_cast<double>(d.minY)) * 0.5;
+    return static_cast<double>(s->bbox->getWidth()) >= halfWidth ||
+           static_cast<double>(s->bbox->getHeight()) >= halfHeight;
 }

@@ -14,16 +14,6 @@
 
 namespace {
 
-// The rail test of the relationship stage, against the layout extent. The
-// extent difference is taken in double so that an unset (inverted) extent
-// cannot overflow.
-bool spansHalfLayout(const myShape* s, int minX, int maxX, int minY, int maxY) {
-    const double halfW = (static_cast<double>(maxX) - static_cast<double>(minX)) * 0.5;
-    const double halfH = (static_cast<double>(maxY) - static_cast<double>(minY)) * 0.5;
-    return static_cast<double>(s->bbox->getWidth()) >= halfW ||
-           static_cast<double>(s->bbox->getHeight()) >= halfH;
-}
-
 bool shareConflictNeighbor(const myBox* a, const myBox* b) {
     const myBoxSet& small =
         a->conflictNeighbors.size() <= b->conflictNeighbors.size() ? a->conflictNeighbors
@@ -92,7 +82,7 @@ void GenerateDGs(Design& d, std::vector<myShape*> lg, std::vector<mySuperShape*>
             bool join;
             if (NUM_COLORS < 2)
                 join = true;
-            else if (spansHalfLayout(b->shape, d.minX, d.maxX, d.minY, d.maxY))
+            else if (SpansHalfLayout(d, b->shape))
                 join = true;
             else if (!d.allowStitch)
                 join = true;

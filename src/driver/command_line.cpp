@@ -45,19 +45,19 @@ bool readChoice(const char* s, int highest, int& out) {
     return true;
 }
 
-// Colouring engines by name, with the value of `algo` each selects.
-struct Engine {
+// Colouring engines by name.
+struct EngineName {
     const char* name;
-    int algo;
+    Engine algo;
 };
-const Engine kEngines[] = {
-    {"sdp", 1},
-    {"ilp", 0},
-    {"exact", 2},
+const EngineName kEngines[] = {
+    {"sdp", Engine::Sdp},
+    {"ilp", Engine::Ilp},
+    {"exact", Engine::Exact},
 };
 
-bool readEngine(const char* s, int& algo) {
-    for (const Engine& e : kEngines) {
+bool readEngine(const char* s, Engine& algo) {
+    for (const EngineName& e : kEngines) {
         if (std::strcmp(s, e.name) == 0) {
             algo = e.algo;
             return true;
@@ -138,7 +138,8 @@ bool parseParametersV2(Design& d, int argc, char** argv) {
             d.allowStitch = choice == 1;
         } else if (is("-tplstitch") && readChoice(value, 1, choice)) {
             d.dplStitch = choice == 0;
-        } else if (is("-balance") && readChoice(value, 2, d.densityBalance)) {
+        } else if (is("-balance") && readChoice(value, 2, choice)) {
+            d.densityBalance = static_cast<Balance>(choice);
         } else if (is("-round2") && readChoice(value, 1, choice)) {
             d.sdpRoundFlag = choice == 1;
         } else if (is("-progress") && readChoice(value, 1, choice)) {

@@ -14,14 +14,14 @@
 
 bool Decomposition(MPLDesign& d) {
     // The exact engine starts from the SDP engine's colouring.
-    if (d.algo == 1 || d.algo == 2) Csdp::csdpPrepare();
+    if (d.algo == Engine::Sdp || d.algo == Engine::Exact) Csdp::csdpPrepare();
     RelationshipLGs(d);
     GenerateLGs(d);
     if (d.simlg > 1) LayoutGraphSimplification(d);
     Projection(d);
     GenerateDGs(d);
     d.report.print("STAT | before DG simplification, number of DGs: %zu\n", d.dgs.size());
-    if (d.simdg > 0 && d.algo >= 0) GenSimplifiedDG(d);
+    if (d.simdg > 0) GenSimplifiedDG(d);
     d.report.print("STAT | after  DG simplification, number of DGs: %zu\n", d.dgs.size());
     // ResolveDGs never fails today; the check is the specified guard.
     if (!ResolveDGs(d))
@@ -35,7 +35,7 @@ bool Decomposition(MPLDesign& d) {
     CalculateStitches(d);
     CountUncoloredSimplified(d);
     DebugFinalColor(d, 1.0);
-    if (d.algo == 2 || d.reportQuality) PrintEngineQuality(d);
-    if (d.algo == 1 || d.algo == 2) Csdp::csdpClean();
+    if (d.algo == Engine::Exact || d.reportQuality) PrintEngineQuality(d);
+    if (d.algo == Engine::Sdp || d.algo == Engine::Exact) Csdp::csdpClean();
     return true;
 }

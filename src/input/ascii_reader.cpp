@@ -36,6 +36,20 @@ std::vector<oaBox>& rectBuffer() {
 
 }  // namespace
 
+myShape* AddFeature(Design& d, const oaBox& bbox, oaPointArray& outline) {
+    d.minX = std::min(d.minX, bbox.left());
+    d.maxX = std::max(d.maxX, bbox.right());
+    d.minY = std::min(d.minY, bbox.bottom());
+    d.maxY = std::max(d.maxY, bbox.top());
+    myShape* s = d.shapePool.make(bbox.left(), bbox.bottom(), bbox.right(), bbox.top());
+    s->points.setSize(outline.getNumElements());  // one allocation, not one per doubling
+    s->SetPoints(outline);
+    s->id = static_cast<int>(d.shapes.size());
+    d.shapes.push_back(s);
+    d.wireRTree.insert(s);
+    return s;
+}
+
 void ReadAll(Design& d) {
     if (chromasect::gdsii::isGdsiiName(d.inputFile)) {
         ReadGDSII(d);  // a name ending in .gds, .gds2 or .gdsii
@@ -94,22 +108,12 @@ bool ReadBlock(Design& d, std::ifstream& in, float factor) {
         bottom = std::min(bottom, p.y());
         top = std::max(top, p.y());
     }
-    d.minX = std::min(d.minX, left);
-    d.maxX = std::max(d.maxX, right);
-    d.minY = std::min(d.minY, bottom);
-    d.maxY = std::max(d.maxY, top);
-
     // The closing vertex repeats the first; the bounding box still covers it.
     points.setNumElements(points.getNumElements() - 1);
-    myShape* shape = d.shapePool.make(left, bottom, right, top);
-    shape->points.setSize(points.getNumElements());  // one allocation, not one per doubling
-    shape->SetPoints(points);
-    shape->id = static_cast<int>(d.shapes.size());
+    myShape* shape = AddFeature(d, oaBox(left, bottom, right, top), points);
     std::vector<oaBox>& rects = rectBuffer();
     rects.clear();
     if (PTR::Polygon2Rectangle(points, rects)) shape->SetRealBoxes(rects);
-    d.shapes.push_back(shape);
-    d.wireRTree.insert(shape);
 
     return ReadSearchUntil(in, "ENDEL", "");
 }

@@ -25,16 +25,8 @@ void ReadGDSII(Design& d) {
 
     for (const MergedPolygon& m : polygons) {
         oaPointArray pts;
-        for (const oaPoint& p : m.outline) {
-            pts.append(p);
-            d.minX = std::min(d.minX, p.x());
-            d.maxX = std::max(d.maxX, p.x());
-            d.minY = std::min(d.minY, p.y());
-            d.maxY = std::max(d.maxY, p.y());
-        }
-        myShape* s = d.shapePool.make(m.bbox.left(), m.bbox.bottom(), m.bbox.right(), m.bbox.top());
-        s->SetPoints(pts);
-        s->id = static_cast<int>(d.shapes.size());
+        for (const oaPoint& p : m.outline) pts.append(p);
+        myShape* s = AddFeature(d, m.bbox, pts);
         std::vector<oaBox> rects;
         if (m.holes.empty()) {
             if (PTR::Polygon2Rectangle(pts, rects)) s->SetRealBoxes(rects);
@@ -42,8 +34,6 @@ void ReadGDSII(Design& d) {
             rects = rectanglesOf(m);
             s->SetRealBoxes(rects);
         }
-        d.shapes.push_back(s);
-        d.wireRTree.insert(s);
     }
     layout_left = d.minX;
     layout_right = d.maxX;

@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "design/design.h"
 
@@ -14,6 +15,12 @@ void ReadAll(Design& d);
 void ReadASCII(Design& d);
 // A binary GDSII library: one layer flattened and merged into features.
 void ReadGDSII(Design& d);
+
+// Files one feature as both readers make them: the record with its bounding
+// box and outline (without closing vertex), its number, its wire-index
+// entry, and the layout extent grown to cover it. The caller adds the real
+// boxes.
+myShape* AddFeature(Design& d, const oaBox& bbox, oaPointArray& outline);
 
 // The text reader's steps, on the open file.
 float ReadAsciiHeader(std::ifstream& in);

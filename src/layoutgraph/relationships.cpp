@@ -198,12 +198,7 @@ private:
 }  // namespace
 
 void RelationshipLGs(Design& d) {
-    // Rails span at least half of the layout in either direction.
-    const double halfWidth = double(int64_t(d.maxX) - d.minX) * 0.5;
-    const double halfHeight = double(int64_t(d.maxY) - d.minY) * 0.5;
-    for (myShape* s : d.shapes)
-        s->isVDDGND = double(s->bbox->getWidth()) >= halfWidth ||
-                      double(s->bbox->getHeight()) >= halfHeight;
+    for (myShape* s : d.shapes) s->isVDDGND = SpansHalfLayout(d, s);
 
     initTouchDPLBoxes4RealBoxes(d);
 

@@ -23,8 +23,7 @@ std::vector<oaPoint> boxRing(const oaBox& b) {
             oaPoint(b.right(), b.bottom())};
 }
 
-bool validColor(int c) { return c >= 0 && c < NUM_COLORS; }
-int datatypeOf(int color) { return validColor(color) ? color + 1 : kUncolouredDatatype; }
+int datatypeOf(int color) { return chromasect::isMask(color) ? color + 1 : kUncolouredDatatype; }
 
 // True when the real boxes cover exactly the outline's area: then the
 // outline is the feature. Otherwise the polygon had holes, or its boxes are
@@ -96,7 +95,7 @@ void forEachDecomposedShape(const Design& d, const RingSink& sink) {
     for (const myShape* s : d.shapes) {
         bool uniform = true, anyValid = false;
         for (const myBox* p : s->myBoxes) {
-            anyValid = anyValid || validColor(p->color);
+            anyValid = anyValid || chromasect::isMask(p->color);
             uniform = uniform && p->color == s->myBoxes[0]->color;
         }
         if (s->myBoxes.empty() || uniform || !anyValid) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/fatal.h"
+#include "base/files.h"
 
 namespace {
 
@@ -39,10 +40,6 @@ const char* const kScriptText =
     "  }\n"
     "}\n";
 
-bool isExecutableFile(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
-}
 
 // Searches the PATH the way the shell that runs the command will.
 bool onPath(const std::string& name) {
@@ -63,7 +60,7 @@ bool onPath(const std::string& name) {
         std::string dir =
             path.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (dir.empty()) dir = ".";
-        if (isExecutableFile(dir + "/" + name)) return true;
+        if (chromasect::isExecutableFile(dir + "/" + name)) return true;
         if (end == std::string::npos) return false;
         start = end + 1;
     }
@@ -91,7 +88,7 @@ int run(const std::string& command) {
 }  // namespace
 
 std::string Csdp::solverCommand() {
-    if (isExecutableFile("./csdp")) return "./csdp";
+    if (chromasect::isExecutableFile("./csdp")) return "./csdp";
     if (onPath("csdp")) return "csdp";
     return "";
 }

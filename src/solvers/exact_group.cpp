@@ -33,7 +33,7 @@ void GroupExact(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
     // The start: the SDP engine with the second-stage rounding, density
     // balanced when the run asks for balance.
     chromasect::ColoringProblem sdp = p;
-    if (d.densityBalance != 0)
+    if (d.densityBalance != Balance::None)
         for (const mySuperShape* v : dg) sdp.densities.push_back(v->getWireDensity());
     const chromasect::SdpResult start = chromasect::solveSdp(sdp, true);
     for (const std::string& line : start.warnings) d.report.print("%s", line.c_str());
@@ -45,7 +45,7 @@ void GroupExact(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
 }
 
 void PrintEngineQuality(const MPLDesign& d) {
-    if (d.algo == 2)
+    if (d.algo == Engine::Exact)
         d.report.print("STAT | Exact engine: %d of %d graphs proven optimal, engine cost %g (start "
                     "cost %g)\n",
                     d.exactProven, d.engineGraphs, d.engineCost, d.engineStartCost);

@@ -19,6 +19,7 @@
 #include "solvers/engines.h"
 #include "solvers/solvers.h"
 #include "base/fatal.h"
+#include "base/files.h"
 #include "base/params.h"
 
 namespace chromasect {
@@ -27,10 +28,6 @@ namespace {
 
 const char kScriptName[] = "rungrb.csh";
 
-bool isExecutableFile(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
-}
 
 }  // namespace
 

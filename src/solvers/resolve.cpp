@@ -29,16 +29,16 @@ bool ResolveDGs(MPLDesign& d) {
         if (dg.size() >= 2) {
             if (d.simdg > 1 && FastColorAssignmentTrial(d, dg)) continue;
             ++calls;
-            if (d.algo == 0)
-                GroupILP(d, dg);
-            else if (d.algo == 1)
-                GroupSDP(d, dg);
-            else if (d.algo == 2)
-                GroupExact(d, dg);
-            if (d.algo >= 0 && d.algo <= 2) {
+            switch (d.algo) {
+                case Engine::Ilp: GroupILP(d, dg); break;
+                case Engine::Sdp: GroupSDP(d, dg); break;
+                case Engine::Exact: GroupExact(d, dg); break;
+                case Engine::None: break;
+            }
+            if (d.algo != Engine::None) {
                 ++d.engineGraphs;
                 // The exact engine keeps its own tally of start and result.
-                if (d.algo != 2) d.engineCost += GraphCost(d, dg);
+                if (d.algo != Engine::Exact) d.engineCost += GraphCost(d, dg);
             }
         } else if (dg.size() == 1) {
             // rand() is never seeded, so runs repeat exactly.
@@ -47,7 +47,7 @@ bool ResolveDGs(MPLDesign& d) {
     }
     d.report.print("STAT | Color Assignment Process: 100.0%%\t\n");
     d.report.print("STAT | Solver Calling time: %d\n", calls);
-    if (d.algo == 0) {
+    if (d.algo == Engine::Ilp) {
         d.report.flush();
         // The ILP engine leaves its problem file between graphs.
         int rc = std::system("rm -rf ILP.lp");
@@ -127,7 +127,7 @@ int AssignLegalColor(const MPLDesign& d, const std::vector<bool>& conflictColors
     for (int c = 0; c < NUM_COLORS; ++c) {
         // colorDensity has three entries whatever NUM_COLORS is.
         const double density = c < static_cast<int>(d.colorDensity.size()) ? d.colorDensity[c] : 0.0;
-        order.emplace_back(d.densityBalance != 0 ? density : 0.0, c);
+        order.emplace_back(d.densityBalance != Balance::None ? density : 0.0, c);
     }
     std::stable_sort(order.begin(), order.end(),
                      [](const std::pair<double, int>& a, const std::pair<double, int>& b) {

@@ -6,6 +6,13 @@
 
 #include "base/params.h"
 
+namespace {
+// Start values of the searches for the cheapest class and the best move:
+// any real cost is below the one, any real gain above the other.
+const double kNoCost = 9999999999.0;
+const double kNoGain = -123456.0;
+}  // namespace
+
 bool vfunction(const std::pair<double, std::pair<int, int> >& a,
                const std::pair<double, std::pair<int, int> >& b) {
     return a.first > b.first;
@@ -208,7 +215,7 @@ int Rounding::GetNewParID_new() {
     };
     charge(m_vConflicts, 1.0);
     charge(m_vStitches, -0.1);
-    double best = 9999999999.0;
+    double best = kNoCost;
     int choice = 0;
     for (int c = 0; c < k; ++c) {
         if (cost[c] <= best) {
@@ -317,7 +324,7 @@ void Rounding::TriPartition(bool) {
         }
         std::vector<Move> moves;
         for (int step = 0; step < m; ++step) {
-            double bestGain = -123456.0;
+            double bestGain = kNoGain;
             int bestNode = -1;
             int bestGroup = -1;
             for (int i = 0; i < m; ++i) {

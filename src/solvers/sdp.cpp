@@ -123,7 +123,7 @@ SdpResult solveSdp(const ColoringProblem& p, bool secondStage) {
 
 void GroupSDP(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
     const chromasect::SdpResult r =
-        chromasect::solveSdp(problemOf(d, dg, d.densityBalance != 0), d.sdpRoundFlag);
+        chromasect::solveSdp(problemOf(d, dg, d.densityBalance != Balance::None), d.sdpRoundFlag);
     for (const std::string& line : r.warnings) d.report.print("%s", line.c_str());
     for (size_t i = 0; i < dg.size(); ++i) dg[i]->SetMultiColorTmp(r.colors[i]);
 }

@@ -123,7 +123,7 @@ TEST_F(SimplifiedColorsTest, GlobalBalancePicksLeastLoadedFreeMask) {
 // feature's piece). The first feature may not take 1, so it takes 2 and
 // adds its 10000 there; the next then takes 1.
 TEST_F(SimplifiedColorsTest, GlobalBalanceFollowsRunningDensity) {
-    d.densityBalance = 2;
+    d.densityBalance = Balance::Global;
     colored(0, 0, 0, 50, 10);
     myShape* onOne = colored(1, 0, 0, 20, 10);
     myShape* cut = colored(NEEDDG_COLOR, 0, 0, 40, 10);
@@ -141,7 +141,7 @@ TEST_F(SimplifiedColorsTest, GlobalBalanceFollowsRunningDensity) {
 // Local balance never finds a close enough mask, so mode 1 ends in global
 // balance; it reports the balance before, during and after.
 TEST_F(SimplifiedColorsTest, LocalBalanceFallsBackAndReportsDensity) {
-    d.densityBalance = 1;
+    d.densityBalance = Balance::Local;
     d.wireRTree.insert(colored(0, 0, 0, 50, 10));
     myShape* onOne = colored(1, 0, 0, 20, 10);
     d.wireRTree.insert(onOne);
@@ -189,7 +189,7 @@ TEST_F(SimplifiedColorsTest, LegalColourForTrialVertex) {
     EXPECT_EQ(AssignLegalColor(d, {true, true, false}, {false, false, true}), 2);
     EXPECT_EQ(AssignLegalColor(d, {true, true, true}, none), -1);
 
-    d.densityBalance = 1;
+    d.densityBalance = Balance::Local;
     d.colorDensity = {5.0, 1.0, 3.0};
     EXPECT_EQ(AssignLegalColor(d, {false, true, false}, none), 2);
     EXPECT_EQ(AssignLegalColor(d, none, none), 1);

@@ -102,12 +102,12 @@ TEST_F(CommandLine, DefaultsAndValues) {
     EXPECT_EQ(MINDPLDIST, 120);
     EXPECT_DOUBLE_EQ(design.alpha, 0.1);
     EXPECT_DOUBLE_EQ(design.beta, 0.07);
-    EXPECT_EQ(design.algo, 1);
+    EXPECT_EQ(design.algo, Engine::Sdp);
     EXPECT_EQ(design.simlg, 2);
     EXPECT_EQ(design.simdg, 2);
     EXPECT_TRUE(design.dplStitch);
     EXPECT_FALSE(design.sdpRoundFlag);
-    EXPECT_EQ(design.densityBalance, 0);
+    EXPECT_EQ(design.densityBalance, Balance::None);
     EXPECT_TRUE(design.quiet);
     EXPECT_TRUE(design.allowStitch);
     EXPECT_EQ(design.colorDensity, std::vector<double>(3, 0.0));
@@ -162,12 +162,12 @@ TEST_F(CommandLine, RunOptionsSetTheirParameters) {
     EXPECT_TRUE(parse({"-algo", "ilp", "-simlg", "0", "-simdg", "-1", "-stitch", "0", "-tplstitch",
                        "1", "-balance", "2", "-round2", "1", "-progress", "1", "-svg", "pic.svg",
                        "-window", "-10,+5,300,2147483647"}));
-    EXPECT_EQ(design.algo, 0);
+    EXPECT_EQ(design.algo, Engine::Ilp);
     EXPECT_EQ(design.simlg, 0);
     EXPECT_EQ(design.simdg, -1);
     EXPECT_FALSE(design.allowStitch);
     EXPECT_FALSE(design.dplStitch);
-    EXPECT_EQ(design.densityBalance, 2);
+    EXPECT_EQ(design.densityBalance, Balance::Global);
     EXPECT_TRUE(design.sdpRoundFlag);
     EXPECT_FALSE(design.quiet);
     EXPECT_EQ(design.svgFile, "pic.svg");
@@ -176,15 +176,15 @@ TEST_F(CommandLine, RunOptionsSetTheirParameters) {
     // The other value of each pair, and the last of repeats.
     EXPECT_TRUE(parse({"-algo", "sdp", "-stitch", "1", "-tplstitch", "0", "-balance", "1",
                        "-round2", "0", "-progress", "0", "-simlg", "7", "-simlg", "3"}));
-    EXPECT_EQ(design.algo, 1);
+    EXPECT_EQ(design.algo, Engine::Sdp);
     EXPECT_TRUE(design.allowStitch);
     EXPECT_TRUE(design.dplStitch);
-    EXPECT_EQ(design.densityBalance, 1);
+    EXPECT_EQ(design.densityBalance, Balance::Local);
     EXPECT_FALSE(design.sdpRoundFlag);
     EXPECT_TRUE(design.quiet);
     EXPECT_EQ(design.simlg, 3);
     EXPECT_TRUE(parse({"-algo", "exact", "-exact_sec", "2.5", "-quality", "1"}));
-    EXPECT_EQ(design.algo, 2);
+    EXPECT_EQ(design.algo, Engine::Exact);
     EXPECT_DOUBLE_EQ(design.exactSeconds, 2.5);
     EXPECT_TRUE(design.reportQuality);
 }

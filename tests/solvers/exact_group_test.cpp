@@ -41,7 +41,7 @@ TEST_F(ExactGroup, ColoursOptimallyFromTheSdpStart) {
     pair(design.conflictSet, 4, 5);
     pair(design.conflictSet, 5, 1);
     pair(design.stitchSet, 1, 6);
-    design.algo = 2;
+    design.algo = Engine::Exact;
     GroupExact(design, dg);
     EXPECT_EQ(design.exactProven, 1);
     EXPECT_NEAR(design.engineCost, 0.1, 1e-9);
@@ -71,7 +71,7 @@ TEST_F(ExactGroup, EngineCostCountsEachPairOnce) {
     dg[1]->SetMultiColorTmp(0);
     dg[2]->SetMultiColorTmp(1);
     EXPECT_NEAR(GraphCost(design, dg), 1.1, 1e-9);
-    design.algo = 1;
+    design.algo = Engine::Sdp;
     design.engineGraphs = 2;
     design.engineCost = 1.25;
     design.report.capture();

@@ -102,7 +102,7 @@ TEST_F(ResolveTest, TrialFollowsStitchNeighbour) {
 // coloured by the trial, so no graph needs the engine; the empty graph is
 // skipped. Committing them to the pieces is left to the rotations.
 TEST_F(ResolveTest, ResolvesWithoutEngineWhenTrialSucceeds) {
-    d.algo = 7;  // no engine
+    d.algo = Engine::None;
     d.dgs.push_back(graph(1, {}));
     d.dgs.push_back(graph(3, kTriangle));
     d.dgs.push_back({});
@@ -121,7 +121,7 @@ TEST_F(ResolveTest, ResolvesWithoutEngineWhenTrialSucceeds) {
 // With simdg 1 the trial never runs: both graphs count as engine calls and
 // keep the colours found on them (here set beforehand, as an engine would).
 TEST_F(ResolveTest, SimdgOneSendsEveryGraphToEngine) {
-    d.algo = 7;  // no engine
+    d.algo = Engine::None;
     d.simdg = 1;
     d.dgs.push_back(graph(3, kTriangle));
     d.dgs.push_back(graph(2, {}, {{0, 1}}));
@@ -139,7 +139,7 @@ TEST_F(ResolveTest, SimdgOneSendsEveryGraphToEngine) {
 // A K4 fails the trial and counts one engine call; with no engine its
 // vertices stay uncoloured.
 TEST_F(ResolveTest, K4GoesToEngine) {
-    d.algo = 7;  // no engine
+    d.algo = Engine::None;
     d.dgs.push_back(graph(4, kK4));
     const std::string out = resolveCapturingOutput();
     EXPECT_NE(out.find("STAT | Solver Calling time: 1\n"), std::string::npos) << out;
@@ -162,12 +162,12 @@ TEST_F(ResolveTest, ProgressLinesEveryTenGraphs) {
 // that engine is selected.
 TEST_F(ResolveTest, IlpProblemFileRemovedOnlyWithIlpEngine) {
     testsupport::writeFile("ILP.lp", "x");
-    d.algo = 1;
+    d.algo = Engine::Sdp;
     d.dgs.push_back(graph(1, {}));
     resolveCapturingOutput();
     EXPECT_TRUE(testsupport::fileExists("ILP.lp"));
 
-    d.algo = 0;
+    d.algo = Engine::Ilp;
     resolveCapturingOutput();
     EXPECT_FALSE(testsupport::fileExists("ILP.lp"));
 }

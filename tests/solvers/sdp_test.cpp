@@ -45,7 +45,7 @@ class SdpTest : public testsupport::GlobalsTest {
 
     std::string write(const std::vector<mySuperShape*>& dg) {
         testsupport::ScopedWorkDir dir;
-        if (design.densityBalance)
+        if (design.densityBalance != Balance::None)
             WriteGroupSDP_DensityBalance(design, "Input.csdp", dg);
         else
             WriteGroupSDP(design, "Input.csdp", dg);
@@ -95,7 +95,7 @@ TEST_F(SdpTest, WritesGraphsWithoutConflictsOrStitches) {
 }
 
 TEST_F(SdpTest, DensityBalanceWeighsEveryPair) {
-    design.densityBalance = 1;
+    design.densityBalance = Balance::Local;
     // Areas 200, 100 and 50: D = 200. Pair (1,2) is both a conflict and a
     // stitch: -1 + 0.1 - 0.07 * 100 * 50 / 200 / 200.
     std::vector<mySuperShape*> dg = makeGraph(3, {{10, 20}, {10, 10}, {10, 5}});
@@ -161,7 +161,7 @@ TEST_F(SdpTest, SolvesRealGraphsWithTheSolver) {
     EXPECT_TRUE(fileExists("csdp.log"));
 
     // The density-balanced problem is accepted too; a 6-cycle takes no conflict.
-    design.densityBalance = 1;
+    design.densityBalance = Balance::Local;
     std::vector<mySuperShape*> ring =
         makeGraph(6, {{10, 40}, {10, 40}, {10, 40}, {10, 40}, {10, 40}, {10, 40}});
     design.conflictSet = bothOrders({{0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 0}});
