@@ -14,6 +14,7 @@
 #include "base/fatal.h"
 #include "base/params.h"
 #include "layout/gds_reader.h"
+#include "layout/layout_file.h"
 #include "geometry/polygon_to_rect.h"
 #include "layout/text_dump.h"
 
@@ -51,12 +52,11 @@ myShape* AddFeature(Design& d, const oaBox& bbox, oaPointArray& outline) {
 }
 
 void ReadAll(Design& d) {
-    if (chromasect::gdsii::isGdsiiName(d.inputFile)) {
-        ReadGDSII(d);  // a name ending in .gds, .gds2 or .gdsii
-    } else {
-        if (d.inputFile.find(".ascii") == std::string::npos)
+    switch (chromasect::layoutFormatOf(d.inputFile)) {
+        case chromasect::LayoutFormat::Gdsii: ReadGDSII(d); break;
+        case chromasect::LayoutFormat::Text: ReadASCII(d); break;
+        case chromasect::LayoutFormat::None:
             chromasect::fatal(chromasect::kExitUsage, "ERROR| is not a ascii file");
-        ReadASCII(d);
     }
     d.report.print("STAT | After read all wires, wire# = %zu\n", d.shapes.size());
 }
