@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "design/design.h"
 #include "base/fatal.h"
+#include "design/design.h"
 #include "dgraph/dgraph.h"
 #include "driver/app.h"
 #include "input/input.h"

@@ -7,6 +7,8 @@
 //
 // Built by CMake as bench_projection; run by scripts/bench-projection.sh.
 
+#include "projection/projection.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -14,13 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "design/design.h"
-#include "geometry/boxdist.h"
 #include "base/fatal.h"
 #include "base/params.h"
+#include "design/design.h"
+#include "geometry/boxdist.h"
 #include "input/input.h"
 #include "layoutgraph/layoutgraph.h"
-#include "projection/projection.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "design/design.h"
 #include "base/fatal.h"
+#include "design/design.h"
 #include "input/input.h"
 
 int main(int argc, char** argv) {

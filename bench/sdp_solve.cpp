@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "design/design.h"
 #include "base/fatal.h"
+#include "design/design.h"
 #include "solvers/csdp.h"
 #include "solvers/rounding.h"
 #include "solvers/solvers.h"

@@ -1,10 +1,14 @@
 #!/bin/sh
-# Installs what is missing, builds and runs every test: once in the normal
-# build, once with the address and undefined-behaviour sanitizers.
+# Installs what is missing, checks the formatting, builds and runs every test:
+# once in the normal build, once with the address and undefined-behaviour
+# sanitizers.
 set -eu
 cd "$(dirname "$0")/.."
 
 sh scripts/install-deps.sh
+
+# Formatting is part of passing: a file clang-format would change fails here.
+sh scripts/check-format.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 

@@ -15,7 +15,7 @@ constexpr int kExitUsage = 1;
 constexpr int kExitInternal = -1;
 
 class FatalError : public std::runtime_error {
-public:
+  public:
     FatalError(int status, const std::string& message)
         : std::runtime_error(message), status_(status) {}
     // Exit status the process ends with.
@@ -23,7 +23,7 @@ public:
     // The message line, without its line end.
     std::string message() const { return what(); }
 
-private:
+  private:
     int status_;
 };
 

@@ -20,7 +20,9 @@ extern int layout_top;
 
 namespace chromasect {
 // A colour that is one of the masks (not uncoloured, not a marker).
-inline bool isMask(int color) { return color >= 0 && color < NUM_COLORS; }
+inline bool isMask(int color) {
+    return color >= 0 && color < NUM_COLORS;
+}
 
 // Restores every global parameter to its start value (used between runs in
 // one process, for instance by tests).

@@ -97,8 +97,7 @@ int checkMain(int argc, char** argv) {
     } else {
         MINDPLDIST = args.spacing;
         try {
-            status =
-                reportLayerCheck(readDecomposedLayer(args.file, args.layer, report), args.file,
+            status = reportLayerCheck(readDecomposedLayer(args.file, args.layer, report), args.file,
                                       args.layer, report);
         } catch (const FatalError& e) {
             // A layout that cannot be read proves nothing, whatever the reason.

@@ -7,14 +7,14 @@
 #include <fstream>
 #include <numeric>
 
-#include "geometry/boxdist.h"
 #include "base/fatal.h"
 #include "base/params.h"
+#include "geometry/boxdist.h"
+#include "geometry/polygon_to_rect.h"
 #include "geometry/rtree.h"
 #include "layout/gds_reader.h"
 #include "layout/gdsii_stream.h"
 #include "layout/layout_file.h"
-#include "geometry/polygon_to_rect.h"
 #include "layout/text_dump.h"
 
 namespace chromasect {
@@ -54,7 +54,7 @@ DecomposedLayer readTextLayer(const std::string& path, int layer, Reporter& repo
     }
     if (out.unplaced > 0)
         report.print("WARNING| %d non-Manhattan boundaries on layer %d skipped\n", out.unplaced,
-                    layer);
+                     layer);
     for (const auto& entry : merges) out.byDatatype[entry.first] = entry.second.polygons();
     return out;
 }
@@ -300,38 +300,39 @@ int reportLayerCheck(const DecomposedLayer& layer, const std::string& path, int 
                            dt == kConflictDatatype || dt == kStitchDatatype;
         if (!known) foreign += entry.second.size();
     }
-    report.print("STAT | Checking layer %d of %s at spacing %d: %zu mask polygons, %zu unassigned\n",
-                layerNumber, path.c_str(), MINDPLDIST, maskPolygons, unassigned.size());
+    report.print(
+        "STAT | Checking layer %d of %s at spacing %d: %zu mask polygons, %zu unassigned\n",
+        layerNumber, path.c_str(), MINDPLDIST, maskPolygons, unassigned.size());
     if (foreign > 0)
         report.print("WARNING| %zu polygons of layer %d on datatypes that hold no mask ignored\n",
-                    foreign, layerNumber);
+                     foreign, layerNumber);
 
     const MaskCheck check = checkMasks(masks, &report);
     for (const SpacingViolation& v : check.violations)
-        report.print("CHECK | spacing on mask %d: %s and %s, distance %s < %d, between %s\n", v.mask,
-                    polygonText(masks[v.mask][v.first]).c_str(),
-                    polygonText(masks[v.mask][v.second]).c_str(),
-                    distanceText(v.squaredDistance).c_str(), MINDPLDIST,
-                    boxText(v.between).c_str());
+        report.print("CHECK | spacing on mask %d: %s and %s, distance %s < %d, between %s\n",
+                     v.mask, polygonText(masks[v.mask][v.first]).c_str(),
+                     polygonText(masks[v.mask][v.second]).c_str(),
+                     distanceText(v.squaredDistance).c_str(), MINDPLDIST,
+                     boxText(v.between).c_str());
     for (const MaskContact& c : check.stitches)
         report.print("CHECK | stitch between mask %d and mask %d at %s: %s and %s\n", c.firstMask,
-                    c.secondMask, boxText(c.where).c_str(),
-                    polygonText(masks[c.firstMask][c.first]).c_str(),
-                    polygonText(masks[c.secondMask][c.second]).c_str());
+                     c.secondMask, boxText(c.where).c_str(),
+                     polygonText(masks[c.firstMask][c.first]).c_str(),
+                     polygonText(masks[c.secondMask][c.second]).c_str());
     for (const MergedPolygon& p : unassigned)
         report.print("CHECK | unassigned shape: %s\n", polygonText(p).c_str());
     report.print("CHECK | spacing violations: %zu, stitches: %zu, unassigned shapes: %zu\n",
-                check.violations.size(), check.stitches.size(), unassigned.size());
+                 check.violations.size(), check.stitches.size(), unassigned.size());
 
     if (!check.violations.empty() || !unassigned.empty()) return 1;
     if (layer.unplaced > 0) {
         report.print("ERROR| %d shapes of layer %d could not be checked\n", layer.unplaced,
-                    layerNumber);
+                     layerNumber);
         return 2;
     }
     if (maskPolygons == 0) {
         report.print("ERROR| no shape on a mask datatype of layer %d in %s: nothing was checked\n",
-                    layerNumber, path.c_str());
+                     layerNumber, path.c_str());
         return 2;
     }
     return 0;

@@ -65,7 +65,7 @@ struct MaskCheck {
 // index, so the cost grows with the number of close pairs, not of all pairs.
 // Distance diagnostics of extreme spacings go to report when given.
 MaskCheck checkMasks(const std::vector<std::vector<MergedPolygon> >& masks,
-                    Reporter* report = nullptr);
+                     Reporter* report = nullptr);
 
 // Checks one layer and prints one "CHECK | " line per spacing violation, per
 // stitch and per shape without a mask (datatype 9), then the summary

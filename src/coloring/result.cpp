@@ -29,7 +29,8 @@ void CalculateConflicts(Design& d, int i) {
         for (myBox* b : s->myBoxes) {
             if (!chromasect::isMask(b->color)) continue;
             for (myBox* n : b->conflictNeighbors) {
-                if (b->boxIndex < n->boxIndex && chromasect::isMask(n->color) && n->color == b->color) {
+                if (b->boxIndex < n->boxIndex && chromasect::isMask(n->color) &&
+                    n->color == b->color) {
                     pair = std::make_pair(b, n);
                     found = true;
                     break;
@@ -49,7 +50,8 @@ void CalculateStitches(Design& d) {
             for (myBox* b : s->myBoxes) {
                 if (!chromasect::isMask(b->color)) continue;
                 for (myBox* n : b->stitchNeighbors) {
-                    if (chromasect::isMask(n->color) && b->boxIndex < n->boxIndex && n->color != b->color) {
+                    if (chromasect::isMask(n->color) && b->boxIndex < n->boxIndex &&
+                        n->color != b->color) {
                         d.stitches.push_back(std::make_pair(b, n));
                         break;
                     }
@@ -73,8 +75,8 @@ void CountUncoloredSimplified(Design& d) {
 
 void ResultStat(Design& d) {
     d.report.print("\nSTAT | Final Stitch Num: %d, Conflict Num: %d\n",
-                static_cast<int>(d.stitches.size()) + d.largeUncolored,
-                static_cast<int>(d.conflicts.size()) + d.smallUncolored);
+                   static_cast<int>(d.stitches.size()) + d.largeUncolored,
+                   static_cast<int>(d.conflicts.size()) + d.smallUncolored);
 }
 
 void DebugFinalColor(Design&, double) {}

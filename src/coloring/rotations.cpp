@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "coloring/coloring.h"
 #include "base/params.h"
+#include "coloring/coloring.h"
 
 namespace {
 

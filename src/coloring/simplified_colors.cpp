@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
-#include "coloring/coloring.h"
-#include "solvers/solvers.h"
-#include "geometry/boxdist.h"
 #include "base/params.h"
+#include "coloring/coloring.h"
+#include "geometry/boxdist.h"
+#include "solvers/solvers.h"
 
 namespace {
 
@@ -35,7 +35,8 @@ std::vector<bool> forbiddenColors(const myShape* f, chromasect::Reporter& report
                 forbidden[n->color] = true;
             } else if (n->color == NUM_COLORS || n->color == SPLIT_COLOR) {
                 for (const myBox* p : n->pieces)
-                    if (chromasect::isMask(p->color) && Box2BoxDist(r->box, p->box, 1, &report) <= reach)
+                    if (chromasect::isMask(p->color) &&
+                        Box2BoxDist(r->box, p->box, 1, &report) <= reach)
                         forbidden[p->color] = true;
             }
         }
@@ -81,10 +82,10 @@ void AssignLGSimplifiedColors(MPLDesign& d) {
 
     if (d.densityBalance == Balance::Local) {
         d.report.print("STAT | Density Value after AssignLGSimplifiedColors()  = %g\n",
-                    GetDensityValue(density));
+                       GetDensityValue(density));
         GetWireDensity(d, density);
         d.report.print("STAT | Density Value after AssignLGSimplifiedColors()  = %g\n",
-                    GetDensityValue(density));
+                       GetDensityValue(density));
     }
 }
 
@@ -114,7 +115,7 @@ double GetDensityValue(const std::vector<double>& density) {
 
 // The free mask with the least area so far (lowest mask on a tie).
 int GetMyShapeColor_GlobalBalance(myShape*, const std::vector<bool>& forbidden,
-                                             std::vector<double>& density) {
+                                  std::vector<double>& density) {
     std::vector<std::pair<double, int> > byDensity;
     for (size_t c = 0; c < density.size() && c < static_cast<size_t>(NUM_COLORS); ++c)
         byDensity.emplace_back(density[c], static_cast<int>(c));

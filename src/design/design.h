@@ -12,12 +12,12 @@
 #include <utility>
 #include <vector>
 
-#include "graph/graph.h"
 #include "base/report.h"
 #include "design/pool.h"
 #include "geometry/oa.h"
 #include "geometry/records.h"
 #include "geometry/wire_rtree.h"
+#include "graph/graph.h"
 
 // The colouring engine ("-algo"); None leaves the graphs the fast colouring
 // cannot settle uncoloured.
@@ -27,7 +27,7 @@ enum class Engine { Ilp, Sdp, Exact, None };
 enum class Balance { None, Local, Global };
 
 class Design {
-public:
+  public:
     Design() = default;
     virtual ~Design() = default;
     Design(const Design&) = delete;
@@ -75,7 +75,6 @@ public:
     int largeUncolored = 0;
     int superShapeCounter = 0;
 
-
     // ---- layouts written besides the report (empty name: none) ----
     std::string outFile;   // "-out": the decomposed layout, written after the report
     std::string dumpFile;  // "-dump": the layer as read, as a text dump; the run stops there
@@ -99,7 +98,7 @@ public:
 };
 
 class MPLDesign : public Design {
-public:
+  public:
     MPLDesign() = default;
 
     // Kept on purpose though nothing changes them: the colour rule of the
@@ -111,9 +110,9 @@ public:
     // Engine-cost accounting. The cost of a graph's colouring is its
     // conflict pairs plus alpha times its stitch pairs, each unordered pair
     // once.
-    int engineGraphs = 0;        // graphs handed to an engine
-    int exactProven = 0;         // of those, proven optimal by the exact engine
-    double engineCost = 0.0;     // summed cost of the engines' colourings
+    int engineGraphs = 0;          // graphs handed to an engine
+    int exactProven = 0;           // of those, proven optimal by the exact engine
+    double engineCost = 0.0;       // summed cost of the engines' colourings
     double engineStartCost = 0.0;  // exact engine: summed cost of its starts
 };
 

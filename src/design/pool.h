@@ -10,7 +10,7 @@ namespace chromasect {
 
 template <class T>
 class Pool {
-public:
+  public:
     template <class... Args>
     T* make(Args&&... args) {
         items_.emplace_back(std::forward<Args>(args)...);
@@ -18,7 +18,7 @@ public:
     }
     size_t size() const { return items_.size(); }
 
-private:
+  private:
     std::deque<T> items_;
 };
 

@@ -7,25 +7,27 @@
 #include <boost/graph/connected_components.hpp>
 #include <unordered_map>
 
+#include "base/params.h"
 #include "dgraph/dgraph.h"
 #include "layoutgraph/layoutgraph.h"
 #include "projection/projection.h"
-#include "base/params.h"
 
 namespace {
 
 bool shareConflictNeighbor(const myBox* a, const myBox* b) {
-    const myBoxSet& small =
-        a->conflictNeighbors.size() <= b->conflictNeighbors.size() ? a->conflictNeighbors
-                                                                    : b->conflictNeighbors;
-    const myBoxSet& large = &small == &a->conflictNeighbors ? b->conflictNeighbors
-                                                            : a->conflictNeighbors;
+    const myBoxSet& small = a->conflictNeighbors.size() <= b->conflictNeighbors.size()
+                                ? a->conflictNeighbors
+                                : b->conflictNeighbors;
+    const myBoxSet& large =
+        &small == &a->conflictNeighbors ? b->conflictNeighbors : a->conflictNeighbors;
     for (myBox* x : small)
         if (large.count(x)) return true;
     return false;
 }
 
-bool isRailPiece(const myBox* b) { return b->shape != nullptr && b->shape->isVDDGND; }
+bool isRailPiece(const myBox* b) {
+    return b->shape != nullptr && b->shape->isVDDGND;
+}
 
 // Positions in dg of the vertices holding each piece. A piece normally lies
 // in one vertex, but nothing here relies on it.
@@ -163,7 +165,9 @@ void initStitchSet(Design& d, const std::vector<mySuperShape*>& dg) {
     }
 }
 
-void GenTmpDGs(Design& d) { d.tmpDGs = d.dgs; }
+void GenTmpDGs(Design& d) {
+    d.tmpDGs = d.dgs;
+}
 
 void GenerateDGs_myGraph(Design& d) {
     d.dgGraphs.clear();

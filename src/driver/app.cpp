@@ -1,9 +1,10 @@
+#include "driver/app.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
 
-#include "driver/app.h"
 #include "base/fatal.h"
 #include "coloring/coloring.h"
 #include "driver/pipeline.h"

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <string>
 
-#include "driver/app.h"
 #include "base/fatal.h"
 #include "base/params.h"
+#include "driver/app.h"
 #include "output/layout_writer.h"
 
 namespace {
@@ -94,11 +94,13 @@ bool readWindow(const char* s, oaBox& window) {
 }
 }  // namespace
 
-bool parseParameters(Design& d, int argc, char** argv) { return parseParametersV2(d, argc, argv); }
+bool parseParameters(Design& d, int argc, char** argv) {
+    return parseParametersV2(d, argc, argv);
+}
 
 bool parseParametersV2(Design& d, int argc, char** argv) {
-    using chromasect::layoutFormatOf;
     using chromasect::LayoutFormat;
+    using chromasect::layoutFormatOf;
     d.report.print("STAT | Parameters: ");
     for (int i = 1; i < argc; ++i) d.report.print("%s ", argv[i]);
     d.report.print("\n");
@@ -179,42 +181,58 @@ void printUsageV2(chromasect::Reporter& report) {
     report.print("\n");
     report.print("***********        Chromasect 2.0 Usage        **********\n");
     report.print("\"-help\"          : showing the command help. \n");
-    report.print("\"-inlib\"         : followed by input ascii layout name (default: "
-                "\"c1sim_merged.ascii\"). \n");
-    report.print("\"-layer\"         : followed by an integer [0, %d], indicate read which layer "
-                "(default: 1). \n",
-                59);
-    report.print("\"-mindp\"         : followed by an integer, indicate the number of coloring "
-                "space. \n");
+    report.print(
+        "\"-inlib\"         : followed by input ascii layout name (default: "
+        "\"c1sim_merged.ascii\"). \n");
+    report.print(
+        "\"-layer\"         : followed by an integer [0, %d], indicate read which layer "
+        "(default: 1). \n",
+        59);
+    report.print(
+        "\"-mindp\"         : followed by an integer, indicate the number of coloring "
+        "space. \n");
     report.print("\"-alpha\"         : followed by a float\n");
     report.print("\"-beta\"          : followed by a float\n");
-    report.print("\"-out\"           : followed by an output layout name, \".gds\" (GDSII) or "
-                "\".ascii\" (text): masks on datatypes 1-3, uncoloured 9, conflicts 10, "
-                "stitches 11. \n");
-    report.print("\"-dump\"          : followed by a text layout name (\".ascii\"): the layer "
-                "as read, merged; no decomposition. \n");
-    report.print("\"-algo\"          : followed by sdp, ilp or exact, the colouring engine "
-                "(default: sdp). \n");
-    report.print("\"-simlg\"         : followed by an integer, layout graph simplification level "
-                "(default: 2). \n");
-    report.print("\"-simdg\"         : followed by an integer, decomposition graph simplification "
-                "level (default: 2). \n");
+    report.print(
+        "\"-out\"           : followed by an output layout name, \".gds\" (GDSII) or "
+        "\".ascii\" (text): masks on datatypes 1-3, uncoloured 9, conflicts 10, "
+        "stitches 11. \n");
+    report.print(
+        "\"-dump\"          : followed by a text layout name (\".ascii\"): the layer "
+        "as read, merged; no decomposition. \n");
+    report.print(
+        "\"-algo\"          : followed by sdp, ilp or exact, the colouring engine "
+        "(default: sdp). \n");
+    report.print(
+        "\"-simlg\"         : followed by an integer, layout graph simplification level "
+        "(default: 2). \n");
+    report.print(
+        "\"-simdg\"         : followed by an integer, decomposition graph simplification "
+        "level (default: 2). \n");
     report.print("\"-stitch\"        : followed by 0 or 1, allow stitches (default: 1). \n");
-    report.print("\"-tplstitch\"     : followed by 0 or 1, the three-mask stitch candidates "
-                "(default: 0). \n");
-    report.print("\"-balance\"       : followed by 0, 1 or 2, density balance: none, local, global "
-                "(default: 0). \n");
-    report.print("\"-round2\"        : followed by 0 or 1, second-stage SDP rounding "
-                "(default: 0). \n");
-    report.print("\"-progress\"      : followed by 0 or 1, show colouring progress "
-                "(default: 0). \n");
-    report.print("\"-svg\"           : followed by an SVG picture name: masks, uncoloured "
-                "features, conflicts and stitches. \n");
-    report.print("\"-window\"        : followed by left,bottom,right,top: the part of the "
-                "layout the picture shows. \n");
-    report.print("\"-exact_sec\"     : followed by a number, the exact engine's time limit per "
-                "graph in seconds (default: 10). \n");
-    report.print("\"-quality\"       : followed by 0 or 1, report the engines' summed cost "
-                "(default: 0). \n");
+    report.print(
+        "\"-tplstitch\"     : followed by 0 or 1, the three-mask stitch candidates "
+        "(default: 0). \n");
+    report.print(
+        "\"-balance\"       : followed by 0, 1 or 2, density balance: none, local, global "
+        "(default: 0). \n");
+    report.print(
+        "\"-round2\"        : followed by 0 or 1, second-stage SDP rounding "
+        "(default: 0). \n");
+    report.print(
+        "\"-progress\"      : followed by 0 or 1, show colouring progress "
+        "(default: 0). \n");
+    report.print(
+        "\"-svg\"           : followed by an SVG picture name: masks, uncoloured "
+        "features, conflicts and stitches. \n");
+    report.print(
+        "\"-window\"        : followed by left,bottom,right,top: the part of the "
+        "layout the picture shows. \n");
+    report.print(
+        "\"-exact_sec\"     : followed by a number, the exact engine's time limit per "
+        "graph in seconds (default: 10). \n");
+    report.print(
+        "\"-quality\"       : followed by 0 or 1, report the engines' summed cost "
+        "(default: 0). \n");
     report.print("\n");
 }

@@ -1,8 +1,8 @@
 // The fixed order of the decomposition stages.
 
-#include <cstdio>
-
 #include "driver/pipeline.h"
+
+#include <cstdio>
 
 #include "base/fatal.h"
 #include "coloring/coloring.h"

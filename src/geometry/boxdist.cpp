@@ -32,14 +32,14 @@ int positionCode(int64_t al, int64_t ab, int64_t ar, int64_t at, int64_t bl, int
     return right ? 6 : 4;
 }
 
-void reportWrap(chromasect::Reporter& report, int64_t al, int64_t ab, int64_t ar, int64_t at, int64_t bl, int64_t bb, int64_t br,
-                int64_t bt, int64_t gx, int64_t gy) {
+void reportWrap(chromasect::Reporter& report, int64_t al, int64_t ab, int64_t ar, int64_t at,
+                int64_t bl, int64_t bb, int64_t br, int64_t bt, int64_t gx, int64_t gy) {
     const int oct = positionCode(al, ab, ar, at, bl, bb, br, bt);
     const bool diagonal = oct % 2 == 0;
     const int64_t side = diagonal ? 0 : (oct == 1 || oct == 5 ? gy : gx);
     report.print("\ntemp = %lld  oct = %d  cx = %lld  cy = %lld\n", static_cast<long long>(side),
-                oct, static_cast<long long>(diagonal ? gx : 0),
-                static_cast<long long>(diagonal ? gy : 0));
+                 oct, static_cast<long long>(diagonal ? gx : 0),
+                 static_cast<long long>(diagonal ? gy : 0));
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ typedef int32_t oaCoord;
 
 // A point (x, y). Ordered by x, then y.
 class oaPoint {
-public:
+  public:
     oaPoint() : x_(0), y_(0) {}
     oaPoint(oaCoord x, oaCoord y) : x_(x), y_(y) {}
 
@@ -24,7 +24,7 @@ public:
     bool operator!=(const oaPoint& o) const { return !(*this == o); }
     bool operator<(const oaPoint& o) const { return x_ != o.x_ ? x_ < o.x_ : y_ < o.y_; }
 
-private:
+  private:
     oaCoord x_;
     oaCoord y_;
 };
@@ -34,7 +34,7 @@ private:
 // top < bottom) is representable and stands for "empty" where a result is.
 // Width and height are computed in 64 bits so that no extreme box wraps.
 class oaBox {
-public:
+  public:
     oaBox() : l_(0), b_(0), r_(0), t_(0) {}
     oaBox(oaCoord left, oaCoord bottom, oaCoord right, oaCoord top)
         : l_(left), b_(bottom), r_(right), t_(top) {}
@@ -64,8 +64,7 @@ public:
     // zero width or height shares no area with anything, but with edges
     // included it overlaps every box it touches.
     bool overlaps(const oaBox& o, int includeEdges) const {
-        if (includeEdges)
-            return o.l_ <= r_ && l_ <= o.r_ && o.b_ <= t_ && b_ <= o.t_;
+        if (includeEdges) return o.l_ <= r_ && l_ <= o.r_ && o.b_ <= t_ && b_ <= o.t_;
         return o.l_ < r_ && l_ < o.r_ && o.b_ < t_ && b_ < o.t_ && l_ < r_ && b_ < t_ &&
                o.l_ < o.r_ && o.b_ < o.t_;
     }
@@ -91,7 +90,7 @@ public:
         return t_ < o.t_;
     }
 
-private:
+  private:
     oaCoord l_, b_, r_, t_;
 };
 
@@ -102,7 +101,7 @@ std::ostream& operator<<(std::ostream& os, const oaPoint& p);
 // A growable array of points, owned by value. Growing keeps the points in
 // order; setting the size (capacity) to 0 releases the storage.
 class oaPointArray {
-public:
+  public:
     oaPointArray() = default;
     explicit oaPointArray(uint32_t size) { pts_.reserve(size); }
     virtual ~oaPointArray() = default;
@@ -131,6 +130,6 @@ public:
 
     const std::vector<oaPoint>& points() const { return pts_; }
 
-private:
+  private:
     std::vector<oaPoint> pts_;
 };

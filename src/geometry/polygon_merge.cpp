@@ -175,12 +175,14 @@ std::vector<MergedPolygon> RectilinearMerge::polygons() const {
     for (const auto& poly : raw) {
         MergedPolygon m;
         std::vector<oaPoint> ring;
-        for (auto it = poly.begin(); it != poly.end(); ++it) ring.emplace_back(gtl::x(*it), gtl::y(*it));
+        for (auto it = poly.begin(); it != poly.end(); ++it)
+            ring.emplace_back(gtl::x(*it), gtl::y(*it));
         m.outline = normalizedRing(ring, true);
         if (m.outline.size() < 4) continue;
         for (auto h = poly.begin_holes(); h != poly.end_holes(); ++h) {
             ring.clear();
-            for (auto it = h->begin(); it != h->end(); ++it) ring.emplace_back(gtl::x(*it), gtl::y(*it));
+            for (auto it = h->begin(); it != h->end(); ++it)
+                ring.emplace_back(gtl::x(*it), gtl::y(*it));
             std::vector<oaPoint> hole = normalizedRing(ring, false);
             if (hole.size() >= 4) m.holes.push_back(hole);
         }
@@ -206,7 +208,8 @@ std::vector<std::vector<oaPoint> > RectilinearMerge::ringsWithoutHoles() const {
     out.reserve(raw.size());
     for (const auto& poly : raw) {
         std::vector<oaPoint> ring;
-        for (auto it = poly.begin(); it != poly.end(); ++it) ring.emplace_back(gtl::x(*it), gtl::y(*it));
+        for (auto it = poly.begin(); it != poly.end(); ++it)
+            ring.emplace_back(gtl::x(*it), gtl::y(*it));
         ring = normalizedRing(ring, true);
         if (ring.size() >= 4) out.push_back(std::move(ring));
     }
@@ -219,8 +222,7 @@ std::vector<oaBox> RectilinearMerge::rectangles() const {
     set_.get_rectangles(raw);
     std::vector<oaBox> out;
     out.reserve(raw.size());
-    for (const auto& r : raw)
-        out.emplace_back(gtl::xl(r), gtl::yl(r), gtl::xh(r), gtl::yh(r));
+    for (const auto& r : raw) out.emplace_back(gtl::xl(r), gtl::yl(r), gtl::xh(r), gtl::yh(r));
     return out;
 }
 
@@ -248,7 +250,8 @@ RectilinearMerge RectilinearMerge::fromPolygon(const MergedPolygon& polygon) {
 }
 
 namespace {
-void splitToFit(const RectilinearMerge& m, size_t maxPoints, std::vector<std::vector<oaPoint> >& out) {
+void splitToFit(const RectilinearMerge& m, size_t maxPoints,
+                std::vector<std::vector<oaPoint> >& out) {
     for (std::vector<oaPoint>& ring : m.ringsWithoutHoles()) {
         if (ring.size() + 1 <= maxPoints) {
             out.push_back(std::move(ring));

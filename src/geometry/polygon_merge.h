@@ -5,10 +5,9 @@
 // of metal into one polygon, so that it becomes one feature instead of many
 // mutually conflicting ones. Shapes that meet only at a corner stay apart.
 
+#include <boost/polygon/polygon.hpp>
 #include <cstddef>
 #include <vector>
-
-#include <boost/polygon/polygon.hpp>
 
 #include "geometry/oa.h"
 
@@ -26,7 +25,7 @@ struct MergedPolygon {
 };
 
 class RectilinearMerge {
-public:
+  public:
     // A box of zero width or height adds nothing.
     void addBox(const oaBox& box);
     // A closed rectilinear ring without its closing repeat, in either
@@ -56,7 +55,7 @@ public:
     // The area of a merged polygon: its outline less its holes.
     static RectilinearMerge fromPolygon(const MergedPolygon& polygon);
 
-private:
+  private:
     typedef boost::polygon::polygon_90_set_data<int> Set;
     void addEdges(Set& set, const std::vector<oaPoint>& ring, int sign) const;
     Set set_;

@@ -14,7 +14,9 @@ uint64_t nextRecordSerial() {
 bool ShapeOrder::operator()(const myShape* a, const myShape* b) const {
     return a->serial < b->serial;
 }
-bool BoxOrder::operator()(const myBox* a, const myBox* b) const { return a->serial < b->serial; }
+bool BoxOrder::operator()(const myBox* a, const myBox* b) const {
+    return a->serial < b->serial;
+}
 }  // namespace chromasect
 
 using chromasect::fatal;
@@ -63,7 +65,9 @@ int myShape::GetAreas() const {
     return static_cast<int>(area);
 }
 
-int myShape::GetDistance(myBox*) const { return INT_MAX; }
+int myShape::GetDistance(myBox*) const {
+    return INT_MAX;
+}
 
 bool byLeftBottom(myShape* a, myShape* b) {
     if (a->bbox->getWidth() < a->bbox->getHeight()) return a->bbox->left() < b->bbox->left();
@@ -105,7 +109,9 @@ void setWorkingColor(mySuperShape& v, int c, const char* who) {
 }
 }  // namespace
 
-void mySuperShape::SetMultiColorTmp(int c) { setWorkingColor(*this, c, "SetMultiColorTmp"); }
+void mySuperShape::SetMultiColorTmp(int c) {
+    setWorkingColor(*this, c, "SetMultiColorTmp");
+}
 
 void mySuperShape::SetMultiColor(int c) {
     setWorkingColor(*this, c, "SetMultiColor");
@@ -124,6 +130,7 @@ void mySuperShape::RotateMultiColorTmp(int k) {
 double mySuperShape::getWireDensity() const {
     double d = 0.0;
     for (const myBox* b : boxes)
-        d += (double(b->box->right()) - b->box->left()) * (double(b->box->top()) - b->box->bottom());
+        d +=
+            (double(b->box->right()) - b->box->left()) * (double(b->box->top()) - b->box->bottom());
     return d;
 }

@@ -62,8 +62,10 @@ myGraph::myGraph(std::vector<mySuperShape*> dg) : myGraph(static_cast<int>(dg.si
                 int f = k->vertexIndex;
                 if (f == j) continue;
                 if (k->dgIndex != b->dgIndex) {
-                    if (k->shape != nullptr && k->shape->isVDDGND) f = railVertex;
-                    else continue;
+                    if (k->shape != nullptr && k->shape->isVDDGND)
+                        f = railVertex;
+                    else
+                        continue;
                 }
                 AddConflictEdge(j, f);
             }
@@ -106,8 +108,12 @@ bool myGraph::AddEdge(int u, int v, bool stitch) {
     return true;
 }
 
-bool myGraph::AddConflictEdge(int u, int v) { return AddEdge(u, v, false); }
-bool myGraph::AddStitchEdge(int u, int v) { return AddEdge(u, v, true); }
+bool myGraph::AddConflictEdge(int u, int v) {
+    return AddEdge(u, v, false);
+}
+bool myGraph::AddStitchEdge(int u, int v) {
+    return AddEdge(u, v, true);
+}
 
 bool myGraph::HideNode(int v, std::stack<int>& removed, std::list<int>& removedList) {
     if (v < 0 || v >= static_cast<int>(m_nodes.size())) return false;
@@ -163,8 +169,10 @@ void myGraph::RemoveByRule(std::set<int>& remaining, std::stack<int>& removed,
         auto recheck = [&](const std::set<int>& neighbours) {
             for (int k : neighbours) {
                 const myNode& nb = m_nodes[k];
-                if (!nb.visible) pending.erase(k);
-                else if (rule(nb)) pending.insert(k);
+                if (!nb.visible)
+                    pending.erase(k);
+                else if (rule(nb))
+                    pending.insert(k);
             }
         };
         recheck(m_nodes[v].conflictNeighbors);

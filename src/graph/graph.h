@@ -8,16 +8,16 @@
 #include <list>
 #include <set>
 #include <stack>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct myShape;
 struct mySuperShape;
 
 struct myNode {
-    int index;                      // vertex number
-    bool visible = true;            // cleared when the vertex is removed
+    int index;            // vertex number
+    bool visible = true;  // cleared when the vertex is removed
     std::set<int> conflictNeighbors;
     std::set<int> stitchNeighbors;
     int conflictDegree = 0;  // conflict neighbours still visible
@@ -27,7 +27,7 @@ struct myNode {
 };
 
 class myGraph {
-public:
+  public:
     // n vertices, no edges.
     explicit myGraph(int n);
     // Layout-graph form: one vertex per feature of lg with needDG true, in
@@ -90,7 +90,7 @@ public:
     std::stack<std::pair<int, int> > m_edgeStack;
     int m_counter = 0;
 
-private:
+  private:
     bool AddEdge(int u, int v, bool stitch);
     std::vector<std::string> m_vErrors;
     template <class Rule>

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "input/input.h"
 #include "base/fatal.h"
 #include "base/params.h"
+#include "geometry/polygon_to_rect.h"
+#include "input/input.h"
 #include "layout/gds_reader.h"
 #include "layout/layout_file.h"
-#include "geometry/polygon_to_rect.h"
 #include "layout/text_dump.h"
 
 namespace {
@@ -53,8 +53,12 @@ myShape* AddFeature(Design& d, const oaBox& bbox, oaPointArray& outline) {
 
 void ReadAll(Design& d) {
     switch (chromasect::layoutFormatOf(d.inputFile)) {
-        case chromasect::LayoutFormat::Gdsii: ReadGDSII(d); break;
-        case chromasect::LayoutFormat::Text: ReadASCII(d); break;
+        case chromasect::LayoutFormat::Gdsii:
+            ReadGDSII(d);
+            break;
+        case chromasect::LayoutFormat::Text:
+            ReadASCII(d);
+            break;
         case chromasect::LayoutFormat::None:
             chromasect::fatal(chromasect::kExitUsage, "ERROR| is not a ascii file");
     }

@@ -2,8 +2,8 @@
 #include <vector>
 
 #include "base/params.h"
-#include "input/input.h"
 #include "geometry/polygon_to_rect.h"
+#include "input/input.h"
 #include "layout/gds_reader.h"
 
 // Features from the merged layer, made and filed exactly as the text reader
@@ -20,7 +20,8 @@ void ReadGDSII(Design& d) {
         d.inputLibName = lib.name;
         d.inputUserUnit = lib.userUnit;
         d.inputDbUnit = lib.dbUnit;
-        d.inputStructName = report.tops.empty() ? std::string("top") : lib.structures[report.tops[0]].name;
+        d.inputStructName =
+            report.tops.empty() ? std::string("top") : lib.structures[report.tops[0]].name;
     }
 
     for (const MergedPolygon& m : polygons) {

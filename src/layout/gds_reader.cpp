@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstdint>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <utility>
@@ -55,17 +55,26 @@ const int64_t kMaxFlatShapes = 2147483647;
 const int64_t kMaxMatrixEntry = int64_t(1) << 20;
 const int64_t kMaxTranslation = int64_t(1) << 40;
 
-std::string quoted(const std::string& s) { return "\"" + s + "\""; }
+std::string quoted(const std::string& s) {
+    return "\"" + s + "\"";
+}
 
 const char* kindName(ElementKind k) {
     switch (k) {
-        case ElementKind::Boundary: return "BOUNDARY";
-        case ElementKind::Path: return "PATH";
-        case ElementKind::Box: return "BOX";
-        case ElementKind::SRef: return "SREF";
-        case ElementKind::ARef: return "AREF";
-        case ElementKind::Text: return "TEXT";
-        case ElementKind::Node: return "NODE";
+        case ElementKind::Boundary:
+            return "BOUNDARY";
+        case ElementKind::Path:
+            return "PATH";
+        case ElementKind::Box:
+            return "BOX";
+        case ElementKind::SRef:
+            return "SREF";
+        case ElementKind::ARef:
+            return "AREF";
+        case ElementKind::Text:
+            return "TEXT";
+        case ElementKind::Node:
+            return "NODE";
     }
     return "element";
 }
@@ -145,7 +154,8 @@ Use classify(const Element& e) {
             if (pts.empty() || !(pts.back() == p)) pts.push_back(p);
         if (e.width == 0 || pts.empty()) return Use::Degenerate;
         // A single point with extensions is a box along x, as KLayout makes it.
-        if (pts.size() == 1 && (e.pathType == 0 || (e.pathType == 4 && e.bgnExtn + int64_t(e.endExtn) <= 0)))
+        if (pts.size() == 1 &&
+            (e.pathType == 0 || (e.pathType == 4 && e.bgnExtn + int64_t(e.endExtn) <= 0)))
             return Use::Degenerate;
         for (size_t i = 0; i + 1 < pts.size(); ++i)
             if (pts[i].x != pts[i + 1].x && pts[i].y != pts[i + 1].y) return Use::NonManhattan;
@@ -178,14 +188,14 @@ struct StructureInfo {
 };
 
 class Flattener {
-public:
+  public:
     Flattener(const Library& lib, int layer, float factor, LayerReport& report, bool byDatatype)
         : lib_(lib), layer_(layer), factor_(factor), report_(report), byDatatype_(byDatatype) {}
 
     // Merged area per datatype (all under 0 unless split by datatype).
     std::map<int, RectilinearMerge> run();
 
-private:
+  private:
     void index();
     void orderAndCount();
     void reportSkipped();
@@ -211,7 +221,7 @@ void Flattener::index() {
         const std::string& name = lib_.structures[s].name;
         if (!byName.emplace(name, s).second) {
             warn(report_, "WARNING| structure %s defined again; the first definition is used\n",
-                        quoted(name).c_str());
+                 quoted(name).c_str());
             info_[s].ignored = true;
         }
     }
@@ -338,8 +348,8 @@ void Flattener::reportSkipped() {
             if (r.usable || (r.target >= 0 && flatCount_[r.target] == 0)) continue;
             const Element& e = st.elements[r.element];
             warn(report_, "WARNING| structure %s: %s of %s (element %zu, byte %zu) skipped: %s\n",
-                        quoted(st.name).c_str(), kindName(e.kind), quoted(e.sname).c_str(),
-                        r.element + 1, e.offset, r.why.c_str());
+                 quoted(st.name).c_str(), kindName(e.kind), quoted(e.sname).c_str(), r.element + 1,
+                 e.offset, r.why.c_str());
             ++report_.skippedReferences;
         }
         report_.nonManhattan += info_[s].nonManhattan;
@@ -347,11 +357,12 @@ void Flattener::reportSkipped() {
     }
     if (report_.nonManhattan > 0)
         warn(report_, "WARNING| %d non-Manhattan boundaries or paths on layer %d skipped\n",
-                    report_.nonManhattan, layer_);
+             report_.nonManhattan, layer_);
     if (report_.degenerate > 0)
-        warn(report_, "WARNING| %d degenerate boundaries or paths on layer %d skipped "
-                    "(fewer than four corners, or no width)\n",
-                    report_.degenerate, layer_);
+        warn(report_,
+             "WARNING| %d degenerate boundaries or paths on layer %d skipped "
+             "(fewer than four corners, or no width)\n",
+             report_.degenerate, layer_);
 }
 
 // Scaled exactly as the text reader scales a coordinate: to float,
@@ -418,8 +429,8 @@ void Flattener::emit(const Element& e, const Transform& t) {
         } else {
             b = lo, tp = hi, l = across - lowHalf, r = across + highHalf;
         }
-        merge.addBox(oaBox(scale(l, current_), scale(b, current_), scale(r, current_),
-                            scale(tp, current_)));
+        merge.addBox(
+            oaBox(scale(l, current_), scale(b, current_), scale(r, current_), scale(tp, current_)));
     }
 }
 
@@ -453,7 +464,8 @@ void Flattener::visit(size_t s, const Transform& t, int depth) {
                                 step(int64_t(e.xy[2].y) - origin.y, row, rows);
                 }
                 const Transform child = t.after(local);
-                if (child.magnification() > kMaxMatrixEntry || std::llabs(child.tx) > kMaxTranslation ||
+                if (child.magnification() > kMaxMatrixEntry ||
+                    std::llabs(child.tx) > kMaxTranslation ||
                     std::llabs(child.ty) > kMaxTranslation)
                     fatal(kExitUsage, "ERROR| GDSII coordinate out of range in structure " +
                                           quoted(lib_.structures[r.target].name));
@@ -483,7 +495,8 @@ std::vector<MergedPolygon> mergedLayer(const Library& lib, int layer, float fact
 }
 
 std::map<int, std::vector<MergedPolygon> > mergedLayerByDatatype(const Library& lib, int layer,
-                                                                float factor, LayerReport* report) {
+                                                                 float factor,
+                                                                 LayerReport* report) {
     LayerReport local;
     Flattener f(lib, layer, factor, report ? *report : local, true);
     std::map<int, std::vector<MergedPolygon> > out;

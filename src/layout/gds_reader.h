@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "layout/gdsii_stream.h"
 #include "geometry/polygon_merge.h"
+#include "layout/gdsii_stream.h"
 
 namespace chromasect {
 namespace gdsii {
@@ -57,8 +57,8 @@ std::vector<MergedPolygon> mergedLayer(const Library& lib, int layer, float fact
 // of different datatypes never join. Datatypes without shapes may be absent
 // or hold no polygon.
 std::map<int, std::vector<MergedPolygon> > mergedLayerByDatatype(const Library& lib, int layer,
-                                                                float factor,
-                                                                LayerReport* report = nullptr);
+                                                                 float factor,
+                                                                 LayerReport* report = nullptr);
 
 }  // namespace gdsii
 }  // namespace chromasect

@@ -14,10 +14,13 @@ namespace gdsii {
 namespace {
 
 [[noreturn]] void corrupt(const std::string& what, size_t offset) {
-    fatal(kExitUsage, "ERROR| corrupt GDSII stream: " + what + " at byte " + std::to_string(offset));
+    fatal(kExitUsage,
+          "ERROR| corrupt GDSII stream: " + what + " at byte " + std::to_string(offset));
 }
 
-uint16_t be16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+uint16_t be16(const uint8_t* p) {
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
 
 uint32_t be32(const uint8_t* p) {
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
@@ -33,15 +36,15 @@ void put32(std::vector<uint8_t>& out, uint32_t v) {
 }
 
 const char* kNames[] = {
-    "HEADER",   "BGNLIB",    "LIBNAME",      "UNITS",        "ENDLIB",    "BGNSTR",   "STRNAME",
-    "ENDSTR",   "BOUNDARY",  "PATH",         "SREF",         "AREF",      "TEXT",     "LAYER",
-    "DATATYPE", "WIDTH",     "XY",           "ENDEL",        "SNAME",     "COLROW",   "TEXTNODE",
-    "NODE",     "TEXTTYPE",  "PRESENTATION", "SPACING",      "STRING",    "STRANS",   "MAG",
-    "ANGLE",    "UINTEGER",  "USTRING",      "REFLIBS",      "FONTS",     "PATHTYPE", "GENERATIONS",
-    "ATTRTABLE", "STYPTABLE", "STRTYPE",     "ELFLAGS",      "ELKEY",     "LINKTYPE", "LINKKEYS",
-    "NODETYPE", "PROPATTR",  "PROPVALUE",    "BOX",          "BOXTYPE",   "PLEX",     "BGNEXTN",
-    "ENDEXTN",  "TAPENUM",   "TAPECODE",     "STRCLASS",     "RESERVED",  "FORMAT",   "MASK",
-    "ENDMASKS", "LIBDIRSIZE", "SRFNAME",     "LIBSECUR"};
+    "HEADER",    "BGNLIB",     "LIBNAME",      "UNITS",    "ENDLIB",   "BGNSTR",   "STRNAME",
+    "ENDSTR",    "BOUNDARY",   "PATH",         "SREF",     "AREF",     "TEXT",     "LAYER",
+    "DATATYPE",  "WIDTH",      "XY",           "ENDEL",    "SNAME",    "COLROW",   "TEXTNODE",
+    "NODE",      "TEXTTYPE",   "PRESENTATION", "SPACING",  "STRING",   "STRANS",   "MAG",
+    "ANGLE",     "UINTEGER",   "USTRING",      "REFLIBS",  "FONTS",    "PATHTYPE", "GENERATIONS",
+    "ATTRTABLE", "STYPTABLE",  "STRTYPE",      "ELFLAGS",  "ELKEY",    "LINKTYPE", "LINKKEYS",
+    "NODETYPE",  "PROPATTR",   "PROPVALUE",    "BOX",      "BOXTYPE",  "PLEX",     "BGNEXTN",
+    "ENDEXTN",   "TAPENUM",    "TAPECODE",     "STRCLASS", "RESERVED", "FORMAT",   "MASK",
+    "ENDMASKS",  "LIBDIRSIZE", "SRFNAME",      "LIBSECUR"};
 
 }  // namespace
 
@@ -158,7 +161,9 @@ void RecordWriter::header(uint8_t type, uint8_t dataType, size_t payload) {
     out_.push_back(dataType);
 }
 
-void RecordWriter::empty(uint8_t type) { header(type, NO_DATA, 0); }
+void RecordWriter::empty(uint8_t type) {
+    header(type, NO_DATA, 0);
+}
 
 void RecordWriter::int16s(uint8_t type, const std::vector<int16_t>& values) {
     header(type, INT2, 2 * values.size());
@@ -209,14 +214,29 @@ namespace {
 
 bool startsElement(uint8_t type, ElementKind& kind) {
     switch (type) {
-        case BOUNDARY: kind = ElementKind::Boundary; return true;
-        case PATH: kind = ElementKind::Path; return true;
-        case BOX: kind = ElementKind::Box; return true;
-        case SREF: kind = ElementKind::SRef; return true;
-        case AREF: kind = ElementKind::ARef; return true;
-        case TEXT: kind = ElementKind::Text; return true;
-        case NODE: kind = ElementKind::Node; return true;
-        default: return false;
+        case BOUNDARY:
+            kind = ElementKind::Boundary;
+            return true;
+        case PATH:
+            kind = ElementKind::Path;
+            return true;
+        case BOX:
+            kind = ElementKind::Box;
+            return true;
+        case SREF:
+            kind = ElementKind::SRef;
+            return true;
+        case AREF:
+            kind = ElementKind::ARef;
+            return true;
+        case TEXT:
+            kind = ElementKind::Text;
+            return true;
+        case NODE:
+            kind = ElementKind::Node;
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -224,13 +244,16 @@ bool startsElement(uint8_t type, ElementKind& kind) {
 // inside an element means the element was cut short.
 bool outerRecord(uint8_t type) {
     ElementKind k;
-    return type == HEADER || type == BGNLIB || type == LIBNAME || type == UNITS ||
-           type == ENDLIB || type == BGNSTR || type == STRNAME || type == ENDSTR ||
-           startsElement(type, k);
+    return type == HEADER || type == BGNLIB || type == LIBNAME || type == UNITS || type == ENDLIB ||
+           type == BGNSTR || type == STRNAME || type == ENDSTR || startsElement(type, k);
 }
 
-int16_t firstInt16(const Record& r) { return r.int16s(1)[0]; }
-int32_t firstInt32(const Record& r) { return r.int32s(1)[0]; }
+int16_t firstInt16(const Record& r) {
+    return r.int16s(1)[0];
+}
+int32_t firstInt32(const Record& r) {
+    return r.int32s(1)[0];
+}
 
 // Reads the records of one element after its first record, up to ENDEL.
 Element parseElement(RecordReader& reader, ElementKind kind, size_t offset) {
@@ -255,15 +278,27 @@ Element parseElement(RecordReader& reader, ElementKind kind, size_t offset) {
                             offset);
                 return e;
             }
-            case LAYER: e.layer = firstInt16(r); break;
+            case LAYER:
+                e.layer = firstInt16(r);
+                break;
             case DATATYPE:
             case BOXTYPE:
             case TEXTTYPE:
-            case NODETYPE: e.datatype = firstInt16(r); break;
-            case PATHTYPE: e.pathType = firstInt16(r); break;
-            case WIDTH: e.width = firstInt32(r); break;
-            case BGNEXTN: e.bgnExtn = firstInt32(r); break;
-            case ENDEXTN: e.endExtn = firstInt32(r); break;
+            case NODETYPE:
+                e.datatype = firstInt16(r);
+                break;
+            case PATHTYPE:
+                e.pathType = firstInt16(r);
+                break;
+            case WIDTH:
+                e.width = firstInt32(r);
+                break;
+            case BGNEXTN:
+                e.bgnExtn = firstInt32(r);
+                break;
+            case ENDEXTN:
+                e.endExtn = firstInt32(r);
+                break;
             case XY: {
                 std::vector<int32_t> v = r.int32s(2);
                 if (v.size() % 2 != 0)
@@ -281,8 +316,12 @@ Element parseElement(RecordReader& reader, ElementKind kind, size_t offset) {
                 if (r.data.size() != 2) corrupt("STRANS record of wrong length", r.offset);
                 e.strans = be16(r.data.data());
                 break;
-            case MAG: e.mag = r.real8s(1)[0]; break;
-            case ANGLE: e.angle = r.real8s(1)[0]; break;
+            case MAG:
+                e.mag = r.real8s(1)[0];
+                break;
+            case ANGLE:
+                e.angle = r.real8s(1)[0];
+                break;
             case COLROW: {
                 std::vector<int16_t> v = r.int16s(2);
                 e.cols = v[0];
@@ -290,7 +329,9 @@ Element parseElement(RecordReader& reader, ElementKind kind, size_t offset) {
                 haveColRow = true;
                 break;
             }
-            case STRING: e.text = r.text(); break;
+            case STRING:
+                e.text = r.text();
+                break;
             default:
                 if (outerRecord(r.type))
                     corrupt(recordName(r.type) + " inside an element (ENDEL missing)", r.offset);
@@ -328,7 +369,9 @@ Library parseLibrary(const uint8_t* data, size_t size) {
         }
         if (r.type == ENDLIB) break;
         switch (r.type) {
-            case LIBNAME: lib.name = r.text(); break;
+            case LIBNAME:
+                lib.name = r.text();
+                break;
             case UNITS: {
                 std::vector<double> u = r.real8s(2);
                 lib.userUnit = u[0];
@@ -356,7 +399,8 @@ Library parseLibrary(const uint8_t* data, size_t size) {
 Library readLibraryFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) fatal(kExitUsage, "ERROR| cannot open file: " + path);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
     return parseLibrary(bytes.data(), bytes.size());
 }
 
@@ -391,13 +435,27 @@ void writeElement(RecordWriter& w, const Element& e) {
         fatal(kExitInternal, "Error| GDSII element of " + std::to_string(e.xy.size()) +
                                  " points cannot be written");
     switch (e.kind) {
-        case ElementKind::Boundary: w.empty(BOUNDARY); break;
-        case ElementKind::Path: w.empty(PATH); break;
-        case ElementKind::Box: w.empty(BOX); break;
-        case ElementKind::SRef: w.empty(SREF); break;
-        case ElementKind::ARef: w.empty(AREF); break;
-        case ElementKind::Text: w.empty(TEXT); break;
-        case ElementKind::Node: w.empty(NODE); break;
+        case ElementKind::Boundary:
+            w.empty(BOUNDARY);
+            break;
+        case ElementKind::Path:
+            w.empty(PATH);
+            break;
+        case ElementKind::Box:
+            w.empty(BOX);
+            break;
+        case ElementKind::SRef:
+            w.empty(SREF);
+            break;
+        case ElementKind::ARef:
+            w.empty(AREF);
+            break;
+        case ElementKind::Text:
+            w.empty(TEXT);
+            break;
+        case ElementKind::Node:
+            w.empty(NODE);
+            break;
     }
     switch (e.kind) {
         case ElementKind::SRef:
@@ -442,8 +500,12 @@ void writeElement(RecordWriter& w, const Element& e) {
     w.empty(ENDEL);
 }
 
-void writeStructureEnd(RecordWriter& w) { w.empty(ENDSTR); }
-void writeLibraryEnd(RecordWriter& w) { w.empty(ENDLIB); }
+void writeStructureEnd(RecordWriter& w) {
+    w.empty(ENDSTR);
+}
+void writeLibraryEnd(RecordWriter& w) {
+    w.empty(ENDLIB);
+}
 
 std::vector<uint8_t> writeLibrary(const Library& lib) {
     RecordWriter w;
@@ -461,7 +523,8 @@ void writeLibraryFile(const std::string& path, const Library& lib) {
     std::ofstream out(path, std::ios::binary);
     if (!out) fatal(kExitUsage, "ERROR| cannot write file: " + path);
     std::vector<uint8_t> bytes = writeLibrary(lib);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) fatal(kExitUsage, "ERROR| cannot write file: " + path);
 }
 

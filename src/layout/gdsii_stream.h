@@ -104,13 +104,13 @@ std::string recordName(uint8_t type);
 // Reads records from an in-memory stream. A record whose length is below 4
 // or odd, or that runs past the end of the data, ends the run.
 class RecordReader {
-public:
+  public:
     RecordReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
     // False at the end of the data.
     bool next(Record& record);
     size_t offset() const { return pos_; }
 
-private:
+  private:
     const uint8_t* data_;
     size_t size_;
     size_t pos_ = 0;
@@ -118,7 +118,7 @@ private:
 
 // Appends records to a byte buffer. Strings are NUL-padded to even length.
 class RecordWriter {
-public:
+  public:
     void empty(uint8_t type);
     void int16s(uint8_t type, const std::vector<int16_t>& values);
     void int32s(uint8_t type, const std::vector<int32_t>& values);
@@ -129,7 +129,7 @@ public:
     // Moves the bytes written so far to the stream and empties the buffer.
     void drainTo(std::ostream& os);
 
-private:
+  private:
     void header(uint8_t type, uint8_t dataType, size_t payload);
     std::vector<uint8_t> out_;
 };
@@ -162,7 +162,7 @@ struct Element {
     double angle = 0.0;  // degrees, counter-clockwise
     int cols = 1;        // AREF
     int rows = 1;
-    std::string text;  // TEXT: the STRING record
+    std::string text;   // TEXT: the STRING record
     size_t offset = 0;  // byte offset of the element record (not compared)
 
     bool operator==(const Element& o) const;
@@ -171,9 +171,7 @@ struct Element {
 struct Structure {
     std::string name;
     std::vector<Element> elements;
-    bool operator==(const Structure& o) const {
-        return name == o.name && elements == o.elements;
-    }
+    bool operator==(const Structure& o) const { return name == o.name && elements == o.elements; }
 };
 
 struct Library {

@@ -19,7 +19,6 @@ std::string printable(const std::string& s) {
     return out;
 }
 
-
 }  // namespace
 
 LayoutFormat layoutFormatOf(const std::string& name) {
@@ -27,7 +26,6 @@ LayoutFormat layoutFormatOf(const std::string& name) {
     if (name.find(".ascii") != std::string::npos) return LayoutFormat::Text;
     return LayoutFormat::None;
 }
-
 
 void scanTextHeader(const std::string& path, LayoutHeader& h) {
     std::ifstream in(path);
@@ -54,12 +52,12 @@ void scanTextHeader(const std::string& path, LayoutHeader& h) {
                 h.dbUnit = dbu;
             }
             units = true;
-        } else if (line.find("BOUNDARY") != std::string::npos || line.find("BOX") != std::string::npos) {
+        } else if (line.find("BOUNDARY") != std::string::npos ||
+                   line.find("BOX") != std::string::npos) {
             break;
         }
     }
 }
-
 
 std::map<int, size_t> writeLayout(const std::string& path, LayoutFormat format,
                                   const LayoutHeader& header, int layer,
@@ -113,6 +111,5 @@ std::map<int, size_t> writeLayout(const std::string& path, LayoutFormat format,
     if (!out) fatal(kExitUsage, "ERROR| cannot write file: " + path);
     return counts;
 }
-
 
 }  // namespace chromasect

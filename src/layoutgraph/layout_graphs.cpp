@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "layoutgraph/layoutgraph.h"
 #include "base/fatal.h"
+#include "layoutgraph/layoutgraph.h"
 
 namespace {
 
@@ -27,7 +27,8 @@ void sortRails(std::vector<myShape*>& rails) {
             const size_t mid = std::min(lo + width, n);
             const size_t hi = std::min(lo + 2 * width, n);
             size_t i = lo, j = mid, k = lo;
-            while (i < mid && j < hi) buf[k++] = byLeftBottom(rails[j], rails[i]) ? rails[j++] : rails[i++];
+            while (i < mid && j < hi)
+                buf[k++] = byLeftBottom(rails[j], rails[i]) ? rails[j++] : rails[i++];
             while (i < mid) buf[k++] = rails[i++];
             while (j < hi) buf[k++] = rails[j++];
         }
@@ -70,10 +71,11 @@ void GenerateLGsPart(Design& d) {
             const oaBox& rb = *r->bbox;
             // Anything else crossing the rail's inner band joins both sides.
             const oaBox inner =
-                vertical ? oaBox(clampCoord(int64_t(rb.left()) + 1), clampCoord(int64_t(d.minY) + 1),
-                                 clampCoord(int64_t(rb.right()) - 1), clampCoord(int64_t(d.maxY) - 1))
-                         : oaBox(clampCoord(int64_t(d.minX) + 1), clampCoord(int64_t(rb.bottom()) + 1),
-                                 clampCoord(int64_t(d.maxX) - 1), clampCoord(int64_t(rb.top()) - 1));
+                vertical
+                    ? oaBox(clampCoord(int64_t(rb.left()) + 1), clampCoord(int64_t(d.minY) + 1),
+                            clampCoord(int64_t(rb.right()) - 1), clampCoord(int64_t(d.maxY) - 1))
+                    : oaBox(clampCoord(int64_t(d.minX) + 1), clampCoord(int64_t(rb.bottom()) + 1),
+                            clampCoord(int64_t(d.maxX) - 1), clampCoord(int64_t(rb.top()) - 1));
             if (tree.searchoaBox(&inner)->size() < 2)
                 cuts.push_back(clampCoord(int64_t(vertical ? rb.right() : rb.top()) + 1));
         }

@@ -2,6 +2,8 @@
 // splits into independent components.
 
 #include <algorithm>
+#include <boost/graph/compressed_sparse_row_graph.hpp>
+#include <boost/graph/depth_first_search.hpp>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -11,22 +13,19 @@
 #include <utility>
 #include <vector>
 
-#include <boost/graph/compressed_sparse_row_graph.hpp>
-#include <boost/graph/depth_first_search.hpp>
-
-#include "layoutgraph/layoutgraph.h"
-#include "geometry/boxdist.h"
 #include "base/fatal.h"
 #include "base/params.h"
+#include "geometry/boxdist.h"
 #include "geometry/rtree.h"
+#include "layoutgraph/layoutgraph.h"
 
 namespace {
 
 // The neighbour relation is symmetric, so its arcs (both directions of every
 // pair) give the undirected components. A compressed graph holds millions of
 // features at a fraction of the memory and time of an adjacency list.
-typedef boost::compressed_sparse_row_graph<boost::directedS, boost::no_property,
-                                           boost::no_property, boost::no_property, int, int>
+typedef boost::compressed_sparse_row_graph<boost::directedS, boost::no_property, boost::no_property,
+                                           boost::no_property, int, int>
     ComponentGraph;
 typedef std::vector<std::pair<int, int> > Arcs;
 
@@ -34,13 +33,13 @@ typedef std::vector<std::pair<int, int> > Arcs;
 // the unvisited vertices in ascending order, so a component's number follows
 // the order of its lowest vertex.
 class ComponentRecorder : public boost::default_dfs_visitor {
-public:
+  public:
     ComponentRecorder(std::vector<int>& component, int& count)
         : component_(&component), count_(&count) {}
     void start_vertex(int, const ComponentGraph&) { ++*count_; }
     void discover_vertex(int v, const ComponentGraph&) { (*component_)[v] = *count_ - 1; }
 
-private:
+  private:
     std::vector<int>* component_;
     int* count_;
 };
@@ -93,7 +92,7 @@ oaBox grown(const oaBox& b, int64_t by) {
 // rectangles and are near thousands of features; walking all their
 // rectangles for every nearby feature dominated the stage.
 class RectIndex {
-public:
+  public:
     explicit RectIndex(const std::vector<myBox*>& rects) {
         for (size_t i = 0; i < rects.size(); ++i) {
             const oaBox& r = *rects[i]->box;
@@ -109,7 +108,7 @@ public:
         std::sort(out.begin(), out.end());
     }
 
-private:
+  private:
     static bool collect(int i, void* out) {
         static_cast<std::vector<int>*>(out)->push_back(i);
         return true;
@@ -125,7 +124,7 @@ private:
 // rectangles lie inside their feature's bounding box; so the indexes and the
 // bounding-box test only skip rectangles that cannot reach.
 class ConflictLinker {
-public:
+  public:
     ConflictLinker(const std::vector<myShape*>& shapes, chromasect::Reporter& report)
         : limit_(int64_t(MINDPLDIST) * MINDPLDIST),
           reach_(MINDPLDIST),
@@ -161,7 +160,7 @@ public:
         return linked;
     }
 
-private:
+  private:
     static constexpr size_t kIndexedRects = 16;
 
     bool within(const oaBox& a, const oaBox& b) const {
@@ -213,8 +212,7 @@ void RelationshipLGs(Design& d) {
         if (s->id < 0 || size_t(s->id) >= n)
             chromasect::fatal(chromasect::kExitInternal,
                               "Error| In Design::RelationshipLGs(), feature id " +
-                                  std::to_string(s->id) + " outside 0.." +
-                                  std::to_string(n - 1));
+                                  std::to_string(s->id) + " outside 0.." + std::to_string(n - 1));
 
     Arcs arcs;
     for (myShape* s : d.shapes)

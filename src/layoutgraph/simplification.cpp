@@ -7,8 +7,8 @@
 #include <stack>
 #include <vector>
 
-#include "layoutgraph/layoutgraph.h"
 #include "base/params.h"
+#include "layoutgraph/layoutgraph.h"
 
 namespace {
 
@@ -22,11 +22,11 @@ void setNeedDG(myShape* s, bool need) {
 void LayoutGraphSimplification(Design& d) {
     IterativeVertexRemoval(d, d.lgs);
     d.report.print("STAT | after 1st LG simplification, simplified wire# = %zu\n",
-                d.simplifiedShapes.size());
+                   d.simplifiedShapes.size());
     GenerateLGsPart(d);
     IterativeVertexRemoval(d, d.lgParts);
     d.report.print("STAT | after 2nd LG simplification, simplified wire# = %zu\n",
-                d.simplifiedShapes.size());
+                   d.simplifiedShapes.size());
     d.lgs = d.lgParts;
 }
 
@@ -48,7 +48,8 @@ void IterativeVertexRemoval(Design& d, std::vector<std::vector<myShape*> >& list
         myGraph g(lists[j]);
         ReportGraphErrors(d, g);
         std::set<int> remaining;
-        g.IterativeVertexRemoval(remaining, d.simplifyStacks[j], d.simplifyLists[j], NUM_COLORS - 1);
+        g.IterativeVertexRemoval(remaining, d.simplifyStacks[j], d.simplifyLists[j],
+                                 NUM_COLORS - 1);
 
         for (int v : d.simplifyLists[j]) {
             myShape* f = vertexFeature[v];

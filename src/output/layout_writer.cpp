@@ -5,25 +5,24 @@
 #include <fstream>
 #include <sstream>
 
-#include "design/design.h"
 #include "base/fatal.h"
 #include "base/params.h"
+#include "design/design.h"
 #include "geometry/polygon_merge.h"
 #include "layout/gds_reader.h"
 
 namespace chromasect {
 
-
 namespace {
-
-
 
 std::vector<oaPoint> boxRing(const oaBox& b) {
     return {oaPoint(b.left(), b.bottom()), oaPoint(b.left(), b.top()), oaPoint(b.right(), b.top()),
             oaPoint(b.right(), b.bottom())};
 }
 
-int datatypeOf(int color) { return chromasect::isMask(color) ? color + 1 : kUncolouredDatatype; }
+int datatypeOf(int color) {
+    return chromasect::isMask(color) ? color + 1 : kUncolouredDatatype;
+}
 
 // True when the real boxes cover exactly the outline's area: then the
 // outline is the feature. Otherwise the polygon had holes, or its boxes are
@@ -107,7 +106,8 @@ void forEachDecomposedShape(const Design& d, const RingSink& sink) {
         std::map<int, std::vector<myBox*> > byDatatype;
         for (myBox* p : s->myBoxes) byDatatype[datatypeOf(p->color)].push_back(p);
         for (const auto& entry : byDatatype)
-            for (const std::vector<oaPoint>& ring : ringsWithin(s, entry.second)) sink(entry.first, ring);
+            for (const std::vector<oaPoint>& ring : ringsWithin(s, entry.second))
+                sink(entry.first, ring);
     }
     for (const auto& c : d.conflicts)
         sink(kConflictDatatype, boxRing(markerBetween(*c.first->box, *c.second->box)));
@@ -119,7 +119,6 @@ void forEachFeature(const Design& d, const RingSink& sink) {
     for (const myShape* s : d.shapes)
         for (const std::vector<oaPoint>& ring : featureRings(s)) sink(0, ring);
 }
-
 
 void writeDecomposedLayout(const Design& d) {
     const std::map<int, size_t> counts =
@@ -143,7 +142,7 @@ void writeLayerDump(const Design& d) {
                     [&](const RingSink& sink) { forEachFeature(d, sink); });
     auto it = counts.find(0);
     d.report.print("STAT | Layer %d written to %s: %zu shapes\n", d.layer, d.dumpFile.c_str(),
-                it == counts.end() ? size_t(0) : it->second);
+                   it == counts.end() ? size_t(0) : it->second);
 }
 
 }  // namespace chromasect

@@ -7,8 +7,8 @@
 #include <sstream>
 #include <vector>
 
-#include "design/design.h"
 #include "base/fatal.h"
+#include "design/design.h"
 #include "geometry/polygon_merge.h"
 
 namespace chromasect {

@@ -3,9 +3,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "projection/projection.h"
-#include "geometry/boxdist.h"
 #include "base/params.h"
+#include "geometry/boxdist.h"
+#include "projection/projection.h"
 
 void ConnectTouchBoxes(std::vector<myShape*>& shapes) {
     // Sweep along the feature's longer axis instead of testing every pair:

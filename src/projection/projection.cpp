@@ -1,8 +1,9 @@
+#include "projection/projection.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <limits>
 
-#include "projection/projection.h"
 #include "base/params.h"
 #include "projection/stitch_candidates.h"
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "projection/projection.h"
 #include "base/params.h"
+#include "projection/projection.h"
 
 namespace {
 

@@ -40,7 +40,6 @@ const char* const kScriptText =
     "  }\n"
     "}\n";
 
-
 // Searches the PATH the way the shell that runs the command will.
 bool onPath(const std::string& name) {
     std::string path;

@@ -36,8 +36,8 @@ struct ILPVariable {
 
 // The two-bit 0-1 program of p in LP text format; vars gets one record per
 // variable group. relax leaves out the Binaries section.
-void writeIlpProblem(const ColoringProblem& p, const char* fileName,
-                     std::vector<ILPVariable>* vars, bool relax);
+void writeIlpProblem(const ColoringProblem& p, const char* fileName, std::vector<ILPVariable>* vars,
+                     bool relax);
 
 // The two colour bits of each vertex from "problem.sol"; -1 where the
 // answer names no value for that bit. A missing file ends the run.

@@ -235,8 +235,8 @@ ExactResult solveExact(const ExactProblem& p, const std::vector<int>& start, dou
     Cbc_solve(m);
 
     result.proven = Cbc_isProvenOptimal(m) != 0;
-    const double* sol = Cbc_numberSavedSolutions(m) > 0 || result.proven ? Cbc_getColSolution(m)
-                                                                           : nullptr;
+    const double* sol =
+        Cbc_numberSavedSolutions(m) > 0 || result.proven ? Cbc_getColSolution(m) : nullptr;
     if (sol) {
         std::vector<int> colors(n, 0);
         bool complete = true;

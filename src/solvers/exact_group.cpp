@@ -3,10 +3,10 @@
 
 #include <cstdio>
 
-#include "solvers/solvers.h"
 #include "base/params.h"
 #include "solvers/engines.h"
 #include "solvers/exact.h"
+#include "solvers/solvers.h"
 
 namespace {
 chromasect::ExactProblem problemOf(const MPLDesign& d, int n) {
@@ -46,9 +46,10 @@ void GroupExact(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
 
 void PrintEngineQuality(const MPLDesign& d) {
     if (d.algo == Engine::Exact)
-        d.report.print("STAT | Exact engine: %d of %d graphs proven optimal, engine cost %g (start "
-                    "cost %g)\n",
-                    d.exactProven, d.engineGraphs, d.engineCost, d.engineStartCost);
+        d.report.print(
+            "STAT | Exact engine: %d of %d graphs proven optimal, engine cost %g (start "
+            "cost %g)\n",
+            d.exactProven, d.engineGraphs, d.engineCost, d.engineStartCost);
     else
         d.report.print("STAT | Engine cost: %g over %d graphs\n", d.engineCost, d.engineGraphs);
 }

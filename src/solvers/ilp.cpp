@@ -16,18 +16,17 @@
 #include <string>
 #include <vector>
 
-#include "solvers/engines.h"
-#include "solvers/solvers.h"
 #include "base/fatal.h"
 #include "base/files.h"
 #include "base/params.h"
+#include "solvers/engines.h"
+#include "solvers/solvers.h"
 
 namespace chromasect {
 
 namespace {
 
 const char kScriptName[] = "rungrb.csh";
-
 
 }  // namespace
 
@@ -66,9 +65,8 @@ std::string shellQuote(const std::string& s) {
 
 namespace chromasect {
 
-void writeIlpProblem(const ColoringProblem& p, const char* fileName,
-                     std::vector<ILPVariable>* vars, bool relax) {
-
+void writeIlpProblem(const ColoringProblem& p, const char* fileName, std::vector<ILPVariable>* vars,
+                     bool relax) {
     vars->clear();
     const int n = p.n;
     auto num = [](int i) { return std::to_string(i); };
@@ -247,7 +245,8 @@ void GroupILP(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
     // its first solve with a clear message instead of a missing answer.
     std::string script = chromasect::findIlpSolverScript(chromasect::selfExecutablePath());
     if (script.empty())
-        chromasect::fatal(chromasect::kExitUsage, "ERROR| cannot find the ILP solver script rungrb.csh");
+        chromasect::fatal(chromasect::kExitUsage,
+                          "ERROR| cannot find the ILP solver script rungrb.csh");
 
     warnUnsupportedMasks(d);
     const chromasect::IlpResult r = chromasect::solveIlp(problemOf(d, dg), script, d.quiet);

@@ -1,17 +1,17 @@
 // Colouring of every decomposition graph: a random mask for a lone vertex,
 // the fast simplify-and-select trial where it succeeds, an engine otherwise.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <list>
 #include <set>
 #include <stack>
-#include <algorithm>
 #include <vector>
 
+#include "base/params.h"
 #include "dgraph/dgraph.h"
 #include "solvers/solvers.h"
-#include "base/params.h"
 
 bool ResolveDGs(MPLDesign& d) {
     int calls = 0;
@@ -21,7 +21,7 @@ bool ResolveDGs(MPLDesign& d) {
             // Single precision on purpose: the printed digits are fixed by it.
             const float percent = static_cast<float>(i) / static_cast<float>(n) * 100.0f;
             d.report.print("STAT | Color Assignment Process: %.2f%%\t\r",
-                        static_cast<double>(percent));
+                           static_cast<double>(percent));
         }
         const std::vector<mySuperShape*>& dg = d.dgs[i];
         initConflictSet(d, dg);
@@ -30,10 +30,17 @@ bool ResolveDGs(MPLDesign& d) {
             if (d.simdg > 1 && FastColorAssignmentTrial(d, dg)) continue;
             ++calls;
             switch (d.algo) {
-                case Engine::Ilp: GroupILP(d, dg); break;
-                case Engine::Sdp: GroupSDP(d, dg); break;
-                case Engine::Exact: GroupExact(d, dg); break;
-                case Engine::None: break;
+                case Engine::Ilp:
+                    GroupILP(d, dg);
+                    break;
+                case Engine::Sdp:
+                    GroupSDP(d, dg);
+                    break;
+                case Engine::Exact:
+                    GroupExact(d, dg);
+                    break;
+                case Engine::None:
+                    break;
             }
             if (d.algo != Engine::None) {
                 ++d.engineGraphs;
@@ -126,7 +133,8 @@ int AssignLegalColor(const MPLDesign& d, const std::vector<bool>& conflictColors
     std::vector<std::pair<double, int> > order;
     for (int c = 0; c < NUM_COLORS; ++c) {
         // colorDensity has three entries whatever NUM_COLORS is.
-        const double density = c < static_cast<int>(d.colorDensity.size()) ? d.colorDensity[c] : 0.0;
+        const double density =
+            c < static_cast<int>(d.colorDensity.size()) ? d.colorDensity[c] : 0.0;
         order.emplace_back(d.densityBalance != Balance::None ? density : 0.0, c);
     }
     std::stable_sort(order.begin(), order.end(),

@@ -1,8 +1,8 @@
 #include "solvers/rounding.h"
 
 #include <algorithm>
-#include <sstream>
 #include <iterator>
+#include <sstream>
 
 #include "base/params.h"
 

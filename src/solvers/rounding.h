@@ -14,8 +14,8 @@
 
 #include <list>
 #include <set>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 // One class of the first stage, as a node of the second stage.

@@ -10,8 +10,8 @@
 #include <sstream>
 #include <tuple>
 
-#include "geometry/boxdist.h"
 #include "base/params.h"
+#include "geometry/boxdist.h"
 #include "layout/layout_file.h"
 #include "support/test_support.h"
 

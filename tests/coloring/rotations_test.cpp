@@ -2,11 +2,11 @@
 
 #include <vector>
 
-#include "support/record_builder.h"
-#include "design/design.h"
 #include "base/params.h"
-#include "support/test_support.h"
 #include "coloring/coloring.h"
+#include "design/design.h"
+#include "support/record_builder.h"
+#include "support/test_support.h"
 
 namespace {
 

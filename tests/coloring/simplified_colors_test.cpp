@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "support/record_builder.h"
-#include "design/design.h"
 #include "base/params.h"
-#include "support/test_support.h"
 #include "coloring/coloring.h"
+#include "design/design.h"
 #include "solvers/solvers.h"
+#include "support/record_builder.h"
+#include "support/test_support.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <random>
 #include <sstream>
 
-#include "support/dg_fixture.h"
 #include "base/fatal.h"
 #include "base/params.h"
 #include "dgraph/dgraph.h"
+#include "support/dg_fixture.h"
 
 namespace {
 
@@ -14,7 +14,7 @@ using dgtest::bothOrders;
 typedef std::set<std::pair<int, int> > PairSet;
 
 class DGConstruction : public dgtest::LayoutTest {
-protected:
+  protected:
     // Feature A: two touching pieces a0 | a1; a0 is 20 x 20 and a1 is
     // w x h. B and C lie above and below A and each conflict with one piece.
     myShape *A, *B, *C;
@@ -286,9 +286,9 @@ TEST_F(DGConstruction, GraphRedirectsOutsideRailConflicts) {
     // Without a rail vertex the redirected edge fails with its message.
     dg[2]->isVDDGND = false;
     myGraph h(dg);
-    EXPECT_EQ(h.TakeErrors(), (std::vector<std::string>{
-                                  "Error in AddConflictEdge(0, -1), m_nodes.size() = 3\n",
-                                  "Error in AddConflictEdge(2, -1), m_nodes.size() = 3\n"}));
+    EXPECT_EQ(h.TakeErrors(),
+              (std::vector<std::string>{"Error in AddConflictEdge(0, -1), m_nodes.size() = 3\n",
+                                        "Error in AddConflictEdge(2, -1), m_nodes.size() = 3\n"}));
     EXPECT_EQ(h.m_nodes[0].conflictNeighbors, (std::set<int>{1}));
 }
 

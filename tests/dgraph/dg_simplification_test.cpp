@@ -2,13 +2,13 @@
 
 #include <list>
 
-#include "support/dg_fixture.h"
 #include "dgraph/dgraph.h"
+#include "support/dg_fixture.h"
 
 namespace {
 
 class DGSimplification : public dgtest::LayoutTest {
-protected:
+  protected:
     // globalIDs of a piece's vertices, which name their sources.
     std::vector<int> ids(int piece) {
         std::vector<int> out;

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "design/design.h"
 #include "base/fatal.h"
 #include "base/params.h"
-#include "support/test_support.h"
+#include "design/design.h"
 #include "driver/app.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -18,11 +18,13 @@ const char* kUsage =
     "***********        Chromasect 2.0 Usage        **********\n"
     "\"-help\"          : showing the command help. \n"
     "\"-inlib\"         : followed by input ascii layout name (default: \"c1sim_merged.ascii\"). \n"
-    "\"-layer\"         : followed by an integer [0, 59], indicate read which layer (default: 1). \n"
+    "\"-layer\"         : followed by an integer [0, 59], indicate read which layer (default: 1). "
+    "\n"
     "\"-mindp\"         : followed by an integer, indicate the number of coloring space. \n"
     "\"-alpha\"         : followed by a float\n"
     "\"-beta\"          : followed by a float\n"
-    "\"-out\"           : followed by an output layout name, \".gds\" (GDSII) or \".ascii\" (text): "
+    "\"-out\"           : followed by an output layout name, \".gds\" (GDSII) or \".ascii\" "
+    "(text): "
     "masks on datatypes 1-3, uncoloured 9, conflicts 10, stitches 11. \n"
     "\"-dump\"          : followed by a text layout name (\".ascii\"): the layer as read, merged; "
     "no decomposition. \n"
@@ -47,7 +49,7 @@ const char* kUsage =
     "\n";
 
 class CommandLine : public testsupport::GlobalsTest {
-protected:
+  protected:
     // Parses args on a fresh run object, capturing the parameter line.
     bool parse(std::vector<std::string> args, std::string* out = nullptr) {
         std::vector<std::string> storage{"chromasect"};
@@ -151,7 +153,8 @@ TEST_F(CommandLine, LayoutOutputNamesMustNameAFormat) {
     for (const char* bad : {"masks.txt", "masks.gds.bak", ""}) {
         auto r = testsupport::runMain({"-inlib", "missing.gds", "-out", bad});
         EXPECT_EQ(r.status, 1) << bad;
-        EXPECT_NE(r.out.find("ERROR| can NOT parse: -out\n" + std::string(kUsage)), std::string::npos);
+        EXPECT_NE(r.out.find("ERROR| can NOT parse: -out\n" + std::string(kUsage)),
+                  std::string::npos);
     }
     auto r = testsupport::runMain({"-dump", "layer.gds"});
     EXPECT_EQ(r.status, 1);
@@ -159,9 +162,10 @@ TEST_F(CommandLine, LayoutOutputNamesMustNameAFormat) {
 }
 
 TEST_F(CommandLine, RunOptionsSetTheirParameters) {
-    EXPECT_TRUE(parse({"-algo", "ilp", "-simlg", "0", "-simdg", "-1", "-stitch", "0", "-tplstitch",
-                       "1", "-balance", "2", "-round2", "1", "-progress", "1", "-svg", "pic.svg",
-                       "-window", "-10,+5,300,2147483647"}));
+    EXPECT_TRUE(parse({"-algo",    "ilp",     "-simlg",  "0",          "-simdg",
+                       "-1",       "-stitch", "0",       "-tplstitch", "1",
+                       "-balance", "2",       "-round2", "1",          "-progress",
+                       "1",        "-svg",    "pic.svg", "-window",    "-10,+5,300,2147483647"}));
     EXPECT_EQ(design.algo, Engine::Ilp);
     EXPECT_EQ(design.simlg, 0);
     EXPECT_EQ(design.simdg, -1);

@@ -9,9 +9,9 @@
 #include <sstream>
 
 #include "design/design.h"
+#include "input/input.h"
 #include "layout/gdsii_stream.h"
 #include "support/test_support.h"
-#include "input/input.h"
 
 using namespace chromasect;
 using testsupport::runCommand;
@@ -59,7 +59,8 @@ std::map<int, int> reportedCounts(const std::string& out) {
     if (at == std::string::npos) return counts;
     const std::string line = out.substr(at, out.find('\n', at) - at);
     const std::regex item("(\\d+) on datatype (\\d+)");
-    for (auto it = std::sregex_iterator(line.begin(), line.end(), item); it != std::sregex_iterator(); ++it)
+    for (auto it = std::sregex_iterator(line.begin(), line.end(), item);
+         it != std::sregex_iterator(); ++it)
         counts[std::stoi((*it)[2])] = std::stoi((*it)[1]);
     return counts;
 }
@@ -87,7 +88,9 @@ void readInto(MPLDesign& d, const std::string& path, int layer) {
     d.report.takeCaptured();
 }
 
-bool haveKLayout() { return runCommand("command -v klayout >/dev/null 2>&1").status == 0; }
+bool haveKLayout() {
+    return runCommand("command -v klayout >/dev/null 2>&1").status == 0;
+}
 
 std::string klayoutScript(const std::string& name) {
     return testsupport::sourceDir() + "/klayout/" + name;
@@ -158,8 +161,7 @@ TEST(GdsRun, DecomposedLayoutComesAfterAnUnchangedReport) {
         EXPECT_EQ(e.layer, 1);
         ++inFile[e.datatype];
     }
-    for (const auto& c : counts)
-        EXPECT_EQ(inFile[c.first], c.second) << "datatype " << c.first;
+    for (const auto& c : counts) EXPECT_EQ(inFile[c.first], c.second) << "datatype " << c.first;
     int features = 0;
     for (int dt : {1, 2, 3, 9}) features += counts.at(dt);
     EXPECT_EQ(features, 4);  // no square is cut: each is written whole
@@ -201,7 +203,8 @@ TEST(RealLayouts, GdsiiReadsLikeItsTextDumpAndHierarchiesMerge) {
     readInto(fromText, sharedLayout("c1908_m1_s20.ascii"), 1);
     EXPECT_EQ(fromGds.shapes.size(), 1833u);
     expectSameFeatures(fromGds, fromText);
-    for (const auto& c : {std::make_pair("c432_osu018.gds", 522u), std::make_pair("c880_osu018.gds", 1140u)}) {
+    for (const auto& c :
+         {std::make_pair("c432_osu018.gds", 522u), std::make_pair("c880_osu018.gds", 1140u)}) {
         MPLDesign d;
         readInto(d, sharedLayout(c.first), 6);
         EXPECT_EQ(d.shapes.size(), c.second) << c.first;
@@ -214,13 +217,14 @@ TEST(KLayout, ReadsTheDecomposedLayoutWithTheReportedCounts) {
     writeFourSquares("k4.gds");
     const auto r = runMain({"-inlib", "k4.gds", "-out", "masks.gds"});
     ASSERT_EQ(r.status, 0);
-    const auto k = runCommand("klayout -b -rd input=masks.gds -r " + klayoutScript("count_shapes.rb") +
-                              " 2>&1");
+    const auto k = runCommand("klayout -b -rd input=masks.gds -r " +
+                              klayoutScript("count_shapes.rb") + " 2>&1");
     ASSERT_EQ(k.status, 0) << k.out;
     std::map<int, int> seen;
     std::smatch m;
     for (const std::string& l : lines(k.out))
-        if (std::regex_match(l, m, std::regex("1/(\\d+) (\\d+)"))) seen[std::stoi(m[1])] = std::stoi(m[2]);
+        if (std::regex_match(l, m, std::regex("1/(\\d+) (\\d+)")))
+            seen[std::stoi(m[1])] = std::stoi(m[2]);
     std::map<int, int> expected;
     for (const auto& c : reportedCounts(r.out))
         if (c.second > 0) expected[c.first] = c.second;

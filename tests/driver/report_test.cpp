@@ -1,15 +1,15 @@
 #include <gtest/gtest.h>
 
-#include "design/design.h"
 #include "base/params.h"
-#include "support/test_support.h"
 #include "coloring/coloring.h"
+#include "design/design.h"
+#include "support/test_support.h"
 
 namespace {
 
 // Builds features with pieces by hand; colours and links are set per test.
 class Report : public testsupport::GlobalsTest {
-protected:
+  protected:
     myShape* feature(int l, int b, int r, int t) {
         myShape* s = design.shapePool.make(l, b, r, t);
         s->id = static_cast<int>(design.shapes.size());

@@ -15,13 +15,13 @@
 #include <set>
 #include <utility>
 
-#include "design/design.h"
 #include "base/params.h"
 #include "check/layout_check.h"
-#include "output/layout_writer.h"
-#include "support/test_support.h"
+#include "design/design.h"
 #include "driver/pipeline.h"
 #include "input/input.h"
+#include "output/layout_writer.h"
+#include "support/test_support.h"
 
 using namespace chromasect;
 

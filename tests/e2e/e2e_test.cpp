@@ -14,7 +14,9 @@ using testsupport::binaryPath;
 using testsupport::runCommand;
 using testsupport::sourceDir;
 
-std::string dataPath(const std::string& name) { return sourceDir() + "/tests/e2e/data/" + name; }
+std::string dataPath(const std::string& name) {
+    return sourceDir() + "/tests/e2e/data/" + name;
+}
 
 std::string lastLine(const std::string& text) {
     std::string t = text;

@@ -1,8 +1,8 @@
+#include "geometry/oa.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
-
-#include "geometry/oa.h"
 
 namespace {
 

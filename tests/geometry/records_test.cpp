@@ -1,10 +1,11 @@
+#include "geometry/records.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "base/fatal.h"
 #include "base/params.h"
-#include "geometry/records.h"
 #include "support/test_support.h"
 
 namespace {
@@ -70,13 +71,14 @@ TEST_F(Records, SuperShapeSettersAndRotation) {
     v.boxes = {&a, &b};
 
     expectFatal([&] { v.SetMultiColorTmp(-1); },
-                "Error| In mySuperShape::SetMultiColorTmp(), color = -1", chromasect::kExitInternal);
+                "Error| In mySuperShape::SetMultiColorTmp(), color = -1",
+                chromasect::kExitInternal);
     v.SetMultiColorTmp(NUM_COLORS);
     EXPECT_EQ(v.colorTmp, 3);
     EXPECT_EQ(a.color, -1);  // working colour only
 
-    expectFatal([&] { v.SetMultiColor(4); },
-                "Error| In mySuperShape::SetMultiColor(), color = 4", chromasect::kExitInternal);
+    expectFatal([&] { v.SetMultiColor(4); }, "Error| In mySuperShape::SetMultiColor(), color = 4",
+                chromasect::kExitInternal);
     v.SetMultiColor(2);
     EXPECT_EQ(a.color, 2);
     EXPECT_EQ(b.color, 2);
@@ -113,7 +115,8 @@ TEST_F(Records, SuperShapeSettersAndRotation) {
 }
 
 TEST_F(Records, BoxOverlapIgnoresDegenerateRectangles) {
-    oaBox big(0, 0, 100, 100), line(10, 10, 10, 50), flat(10, 10, 50, 10), touching(100, 0, 150, 100);
+    oaBox big(0, 0, 100, 100), line(10, 10, 10, 50), flat(10, 10, 50, 10),
+        touching(100, 0, 150, 100);
     myBox a(&big), l(&line), f(&flat), t(&touching);
     EXPECT_FALSE(a.overlaps(&l, true));
     EXPECT_FALSE(l.overlaps(&a, true));

@@ -1,7 +1,9 @@
-#include <deque>
+#include "graph/graph.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <deque>
 #include <list>
 #include <set>
 #include <stack>
@@ -9,9 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "graph/graph.h"
-#include "geometry/records.h"
 #include "base/params.h"
+#include "geometry/records.h"
 #include "support/test_support.h"
 
 namespace {
@@ -27,7 +28,9 @@ std::vector<int> stackBottomToTop(std::stack<int> s) {
     return out;
 }
 
-std::vector<int> listed(const std::list<int>& l) { return std::vector<int>(l.begin(), l.end()); }
+std::vector<int> listed(const std::list<int>& l) {
+    return std::vector<int>(l.begin(), l.end());
+}
 
 myGraph conflictGraph(int n, const Edges& edges) {
     myGraph g(n);
@@ -112,10 +115,10 @@ TEST_F(GraphTest, EdgeAddersCountOnceAndReportBadEnds) {
     EXPECT_FALSE(g.AddConflictEdge(2, 5));
     EXPECT_FALSE(g.AddStitchEdge(-1, 4));
     EXPECT_FALSE(g.AddConflictEdge(4, -1));
-    EXPECT_EQ(g.TakeErrors(), (std::vector<std::string>{
-                                  "Error in AddConflictEdge(2, 5), m_nodes.size() = 5\n",
-                                  "Error in AddStitchEdge(-1, 4), m_nodes.size() = 5\n",
-                                  "Error in AddConflictEdge(4, -1), m_nodes.size() = 5\n"}));
+    EXPECT_EQ(g.TakeErrors(),
+              (std::vector<std::string>{"Error in AddConflictEdge(2, 5), m_nodes.size() = 5\n",
+                                        "Error in AddStitchEdge(-1, 4), m_nodes.size() = 5\n",
+                                        "Error in AddConflictEdge(4, -1), m_nodes.size() = 5\n"}));
     EXPECT_TRUE(g.TakeErrors().empty());
     EXPECT_TRUE(g.m_nodes[2].conflictNeighbors.empty());
     EXPECT_EQ(g.m_nodes[2].conflictDegree, 0);
@@ -210,8 +213,10 @@ TEST_F(GraphTest, RemovalMatchesPlainSweepsOnRandomGraphs) {
         myGraph g(n);
         for (int e = 0; e < m; ++e) {
             const int u = std::rand() % n, v = std::rand() % n;
-            if (std::rand() % 4 == 0) g.AddStitchEdge(u, v);
-            else g.AddConflictEdge(u, v);
+            if (std::rand() % 4 == 0)
+                g.AddStitchEdge(u, v);
+            else
+                g.AddConflictEdge(u, v);
         }
         for (int threshold = 1; threshold <= 3; ++threshold) {
             Removal got = removeGeneric(g, threshold);
@@ -302,9 +307,9 @@ TEST_F(GraphTest, LayoutGraphFormSendsRailEdgesToTheFirstRail) {
     // Without a rail of its own the list cannot place rail edges.
     std::vector<myShape*> noRail = {a, b};
     myGraph h(noRail);
-    EXPECT_EQ(h.TakeErrors(), (std::vector<std::string>{
-                                  "Error in AddConflictEdge(0, -1), m_nodes.size() = 2\n",
-                                  "Error in AddConflictEdge(1, -1), m_nodes.size() = 2\n"}));
+    EXPECT_EQ(h.TakeErrors(),
+              (std::vector<std::string>{"Error in AddConflictEdge(0, -1), m_nodes.size() = 2\n",
+                                        "Error in AddConflictEdge(1, -1), m_nodes.size() = 2\n"}));
     EXPECT_EQ(h.m_nodes[0].conflictNeighbors, std::set<int>({1}));
 }
 

@@ -11,12 +11,12 @@
 #include <utility>
 #include <vector>
 
-#include "design/design.h"
-#include "geometry/boxdist.h"
 #include "base/fatal.h"
 #include "base/params.h"
-#include "support/test_support.h"
+#include "design/design.h"
+#include "geometry/boxdist.h"
 #include "input/input.h"
+#include "support/test_support.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include "design/design.h"
 #include "base/fatal.h"
 #include "base/params.h"
+#include "design/design.h"
+#include "input/input.h"
 #include "layout/gds_reader.h"
 #include "support/test_support.h"
-#include "input/input.h"
 
 using namespace chromasect;
 using namespace chromasect::gdsii;
@@ -159,8 +159,8 @@ TEST(GdsFlatten, PathEndTypesWidthsAndCorners) {
     // A width given as negative is absolute: magnification leaves it alone.
     const Structure child{"P", {path({{0, 0}, {10, 0}}, -4, 0)}};
     const Structure child2{"Q", {path({{0, 100}, {10, 100}}, 4, 0)}};
-    const auto polys = merged(library({child, child2, Structure{"TOP", {ref("P", 0, 0, 0, 0, 3),
-                                                                      ref("Q", 0, 0, 0, 0, 3)}}}));
+    const auto polys = merged(library(
+        {child, child2, Structure{"TOP", {ref("P", 0, 0, 0, 0, 3), ref("Q", 0, 0, 0, 0, 3)}}}));
     EXPECT_EQ(boxes(polys), (std::vector<oaBox>{oaBox(0, -2, 30, 2), oaBox(0, 294, 30, 306)}));
 }
 
@@ -168,18 +168,29 @@ TEST(GdsFlatten, OverlapsAndAbutmentsMergeCornerTouchesDoNot) {
     Element clockwiseWithExtras;  // clockwise, with a repeated and a collinear vertex
     clockwiseWithExtras.kind = ElementKind::Boundary;
     clockwiseWithExtras.layer = 1;
-    clockwiseWithExtras.xy = {{200, 0}, {200, 50}, {200, 50}, {250, 50}, {300, 50}, {300, 0}, {200, 0}};
+    clockwiseWithExtras.xy = {{200, 0},  {200, 50}, {200, 50}, {250, 50},
+                              {300, 50}, {300, 0},  {200, 0}};
     Element other = rect(0, 0, 1000, 1000, 2);  // another layer: never read
-    Element pin = rect(40, 0, 60, 20, 1, 7);   // any datatype is read
+    Element pin = rect(40, 0, 60, 20, 1, 7);    // any datatype is read
     const Structure top{"TOP",
                         {rect(0, 0, 50, 50), rect(50, 0, 100, 20), pin, clockwiseWithExtras,
                          path({{100, 10}, {200, 10}}, 10, 0), rect(300, 50, 320, 70), other}};
     const auto polys = merged(library({top}));
     ASSERT_EQ(polys.size(), 2u);
-    EXPECT_EQ(polys[0].outline,
-              (std::vector<oaPoint>{{0, 0}, {0, 50}, {50, 50}, {50, 20}, {100, 20}, {100, 15},
-                                    {200, 15}, {200, 50}, {300, 50}, {300, 0}, {200, 0}, {200, 5},
-                                    {100, 5}, {100, 0}}));
+    EXPECT_EQ(polys[0].outline, (std::vector<oaPoint>{{0, 0},
+                                                      {0, 50},
+                                                      {50, 50},
+                                                      {50, 20},
+                                                      {100, 20},
+                                                      {100, 15},
+                                                      {200, 15},
+                                                      {200, 50},
+                                                      {300, 50},
+                                                      {300, 0},
+                                                      {200, 0},
+                                                      {200, 5},
+                                                      {100, 5},
+                                                      {100, 0}}));
     EXPECT_EQ(polys[1].bbox, oaBox(300, 50, 320, 70));  // touches only at (300, 50)
 }
 
@@ -221,10 +232,10 @@ TEST(GdsFlatten, SkippedElementsAreReportedOnce) {
     Element round = path({{0, 0}, {10, 0}}, 4, 1);
     const Structure child{"C", {rect(0, 0, 10, 10), diagonal, round}};
     const Structure empty{"E", {rect(0, 0, 10, 10, 5)}};  // nothing on layer 1
-    const Structure top{"TOP",
-                        {ref("C", 0, 0), ref("C", 100, 0), ref("C", 0, 0, 0, 45),
-                         ref("C", 0, 0, 0, 0, 1.5), ref("C", 0, 0, kStransAbsAngle),
-                         ref("E", 0, 0, 0, 30), ref("MISSING", 0, 0)}};
+    const Structure top{
+        "TOP",
+        {ref("C", 0, 0), ref("C", 100, 0), ref("C", 0, 0, 0, 45), ref("C", 0, 0, 0, 0, 1.5),
+         ref("C", 0, 0, kStransAbsAngle), ref("E", 0, 0, 0, 30), ref("MISSING", 0, 0)}};
     std::string out;
     LayerReport report;
     const auto polys = merged(library({child, empty, top}), &out, &report);
@@ -247,8 +258,8 @@ TEST(GdsFlatten, EveryTopStructureIsFlattened) {
     const Structure b{"B", {rect(100, 0, 110, 10)}};
     const Structure c{"C", {ref("A", 0, 500)}};
     LayerReport report;
-    const auto polys = merged(library({a, b, c, Structure{"B", {rect(0, 0, 5000, 5000)}}}), nullptr,
-                              &report);
+    const auto polys =
+        merged(library({a, b, c, Structure{"B", {rect(0, 0, 5000, 5000)}}}), nullptr, &report);
     EXPECT_EQ(boxes(polys), (std::vector<oaBox>{oaBox(100, 0, 110, 10), oaBox(0, 500, 10, 510)}));
     EXPECT_EQ(report.tops, (std::vector<size_t>{1, 2}));  // the second "B" is ignored
 }
@@ -275,7 +286,8 @@ TEST(GdsFlatten, ReferenceLoopsEndTheRun) {
     // A chain of placements deeper than any real hierarchy.
     std::vector<Structure> chain{Structure{"S0", {rect(0, 0, 1, 1)}}};
     for (int i = 1; i <= 1001; ++i)
-        chain.push_back(Structure{"S" + std::to_string(i), {ref("S" + std::to_string(i - 1), 0, 0)}});
+        chain.push_back(
+            Structure{"S" + std::to_string(i), {ref("S" + std::to_string(i - 1), 0, 0)}});
     EXPECT_EQ(fatalMessage(library(chain)),
               "ERROR| GDSII hierarchy deeper than 1000 levels at structure \"S0\"");
     chain.pop_back();
@@ -286,8 +298,8 @@ TEST(GdsFlatten, ScalesToNanometresLikeTheTextReader) {
     EXPECT_EQ(nanometreFactor(1e-9), 1.0f);
     EXPECT_EQ(nanometreFactor(1e-10), static_cast<float>(static_cast<double>(1e-10f) / 1e-9));
     // Factor 0.1: 15 becomes 1 (truncated), -15 becomes -1.
-    const auto polys =
-        merged(library({Structure{"T", {rect(-15, 15, 25, 39)}}}), nullptr, nullptr, nanometreFactor(1e-10));
+    const auto polys = merged(library({Structure{"T", {rect(-15, 15, 25, 39)}}}), nullptr, nullptr,
+                              nanometreFactor(1e-10));
     ASSERT_EQ(polys.size(), 1u);
     EXPECT_EQ(polys[0].bbox, oaBox(-1, 1, 2, 3));
     EXPECT_TRUE(isGdsiiName("a.GDS") && isGdsiiName("x.ascii.gds2") && isGdsiiName("b.GdsII"));
@@ -303,8 +315,9 @@ TEST_F(GdsFeatures, AreMadeAndFiledLikeTheTextReadersFeatures) {
     box.kind = ElementKind::Box;
     box.layer = 1;
     box.xy = {{0, 50}, {0, 200}, {40, 200}, {40, 50}, {0, 50}};
-    writeLibraryFile("l.gds", library({Structure{"T", {path({{0, 25}, {100, 25}}, 50, 0), box,
-                                                       rect(500, -10, 520, 10)}}}));
+    writeLibraryFile("l.gds",
+                     library({Structure{
+                         "T", {path({{0, 25}, {100, 25}}, 50, 0), box, rect(500, -10, 520, 10)}}}));
     MPLDesign d;
     d.inputFile = "l.gds";
     d.layer = 1;

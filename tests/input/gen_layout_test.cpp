@@ -2,11 +2,11 @@
 
 #include <string>
 
+#include "base/params.h"
 #include "design/design.h"
 #include "geometry/boxdist.h"
-#include "base/params.h"
-#include "support/test_support.h"
 #include "input/input.h"
+#include "support/test_support.h"
 
 namespace {
 

@@ -1,13 +1,14 @@
 // GDSII stream records and the library model: exact round trips, and damaged
 // streams ending the run with one error instead of a crash or a hang.
 
+#include "layout/gdsii_stream.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 
 #include "base/fatal.h"
-#include "layout/gdsii_stream.h"
 
 using namespace chromasect;
 using namespace chromasect::gdsii;

@@ -3,8 +3,8 @@
 #include <set>
 #include <vector>
 
-#include "support/layout_builder.h"
 #include "layoutgraph/layoutgraph.h"
+#include "support/layout_builder.h"
 
 namespace {
 
@@ -12,7 +12,7 @@ using layouttest::LayoutTest;
 
 // Bands are compared as sets: their order inside a band is the index's.
 class Bands : public LayoutTest {
-protected:
+  protected:
     void layout1000() {
         d.minX = d.minY = 0;
         d.maxX = d.maxY = 1000;

@@ -6,17 +6,17 @@
 #include <utility>
 #include <vector>
 
-#include "geometry/boxdist.h"
 #include "base/params.h"
-#include "support/layout_builder.h"
+#include "geometry/boxdist.h"
 #include "layoutgraph/layoutgraph.h"
+#include "support/layout_builder.h"
 
 namespace {
 
 using layouttest::LayoutTest;
 
 class Relationships : public LayoutTest {
-protected:
+  protected:
     std::string run() {
         d.report.capture();
         RelationshipLGs(d);
@@ -129,7 +129,8 @@ TEST_F(Relationships, LinksMatchThePlainRuleOnRandomLayouts) {
                 for (myBox* a : sh->realBoxes) {
                     if (a->box->getWidth() == 0) continue;
                     for (myBox* b : f->realBoxes) {
-                        if (b->box->getWidth() == 0 || Box2BoxDist(a->box, b->box, 1) > limit) continue;
+                        if (b->box->getWidth() == 0 || Box2BoxDist(a->box, b->box, 1) > limit)
+                            continue;
                         a->conflictNeighbors.insert(b);
                         b->conflictNeighbors.insert(a);
                         linked = true;
@@ -143,7 +144,9 @@ TEST_F(Relationships, LinksMatchThePlainRuleOnRandomLayouts) {
             }
         }
         // Compare by position: feature i, rectangle k.
-        auto key = [](const myBox* b) { return std::make_pair(b->shape->id, b->box->left() * 7919 + b->box->bottom()); };
+        auto key = [](const myBox* b) {
+            return std::make_pair(b->shape->id, b->box->left() * 7919 + b->box->bottom());
+        };
         for (size_t i = 0; i < layout.size(); ++i) {
             std::set<int> want, got;
             for (myShape* x : made[1][i]->neighbors) want.insert(x->id);
@@ -151,8 +154,10 @@ TEST_F(Relationships, LinksMatchThePlainRuleOnRandomLayouts) {
             ASSERT_EQ(got, want) << "spacing " << spacing << " feature " << i;
             for (size_t k = 0; k < layout[i].size(); ++k) {
                 std::set<std::pair<int, int> > wantBoxes, gotBoxes;
-                for (myBox* b : made[1][i]->realBoxes[k]->conflictNeighbors) wantBoxes.insert(key(b));
-                for (myBox* b : made[0][i]->realBoxes[k]->conflictNeighbors) gotBoxes.insert(key(b));
+                for (myBox* b : made[1][i]->realBoxes[k]->conflictNeighbors)
+                    wantBoxes.insert(key(b));
+                for (myBox* b : made[0][i]->realBoxes[k]->conflictNeighbors)
+                    gotBoxes.insert(key(b));
                 ASSERT_EQ(gotBoxes, wantBoxes) << "spacing " << spacing << " feature " << i;
             }
         }
@@ -237,7 +242,7 @@ TEST_F(Relationships, EmptyLayoutAndNoSimplification) {
 
 TEST_F(Relationships, RailsSpanHalfTheLayout) {
     // Layout 0..1000 by 0..2000.
-    myShape* wide = add(0, 0, 500, 10);     // exactly half the width
+    myShape* wide = add(0, 0, 500, 10);  // exactly half the width
     myShape* narrow = add(0, 100, 499, 110);
     myShape* tall = add(990, 1000, 1000, 2000);  // exactly half the height
     myShape* shortish = add(900, 1001, 910, 2000);

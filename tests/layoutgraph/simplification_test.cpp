@@ -6,15 +6,15 @@
 #include <vector>
 
 #include "base/params.h"
-#include "support/layout_builder.h"
 #include "layoutgraph/layoutgraph.h"
+#include "support/layout_builder.h"
 
 namespace {
 
 using layouttest::LayoutTest;
 
 class Simplification : public LayoutTest {
-protected:
+  protected:
     // Relationships, layout graphs and simplification, as the pipeline runs
     // them; returns what simplification printed.
     std::string simplify() {
@@ -57,8 +57,7 @@ TEST_F(Simplification, FirstPassPeelsIsolatedFeaturesTreesNotK4) {
     d.report.capture();
     RelationshipLGs(d);
     GenerateLGs(d);
-    EXPECT_EQ(d.report.takeCaptured(),
-              "STAT | number of Independent Components: 3\n");
+    EXPECT_EQ(d.report.takeCaptured(), "STAT | number of Independent Components: 3\n");
 
     IterativeVertexRemoval(d, d.lgs);
     ASSERT_EQ(d.simplifyLists.size(), 3u);

@@ -1,14 +1,15 @@
 // The decomposed layout written from a hand-coloured run, and the cutting of
 // polygons too large for one GDSII record. Expected shapes worked out by hand.
 
+#include "output/layout_writer.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
 
 #include "design/design.h"
-#include "layout/gdsii_stream.h"
-#include "output/layout_writer.h"
 #include "geometry/polygon_merge.h"
+#include "layout/gdsii_stream.h"
 #include "support/test_support.h"
 
 using namespace chromasect;
@@ -18,18 +19,19 @@ namespace {
 typedef std::vector<oaPoint> Ring;
 
 Ring ringOf(const oaBox& b) {
-    return {{b.left(), b.bottom()}, {b.left(), b.top()}, {b.right(), b.top()}, {b.right(), b.bottom()}};
+    return {
+        {b.left(), b.bottom()}, {b.left(), b.top()}, {b.right(), b.top()}, {b.right(), b.bottom()}};
 }
 
 class DecomposedLayout : public testsupport::GlobalsTest {
-protected:
+  protected:
     myShape* feature(const Ring& outline, const std::vector<oaBox>& realBoxes, int color = -1) {
         oaBox b(outline[0].x(), outline[0].y(), outline[0].x(), outline[0].y());
         oaPointArray pts;
         for (const oaPoint& p : outline) {
             pts.append(p);
-            b.set(std::min(b.left(), p.x()), std::min(b.bottom(), p.y()), std::max(b.right(), p.x()),
-                  std::max(b.top(), p.y()));
+            b.set(std::min(b.left(), p.x()), std::min(b.bottom(), p.y()),
+                  std::max(b.right(), p.x()), std::max(b.top(), p.y()));
         }
         myShape* s = d.shapePool.make(b.left(), b.bottom(), b.right(), b.top());
         s->SetPoints(pts);
@@ -67,7 +69,7 @@ TEST_F(DecomposedLayout, MasksUncolouredFeaturesAndMarkersGoToTheirDatatypes) {
     myBox* b1 = piece(b, oaBox(0, 100, 100, 120), 0);
     myBox* b2 = piece(b, oaBox(100, 100, 200, 120), 2);
     piece(b, oaBox(180, 120, 200, 300), 2);
-    feature(ringOf(oaBox(300, 0, 320, 20)), {oaBox(300, 0, 320, 20)}, 2);  // removed, coloured
+    feature(ringOf(oaBox(300, 0, 320, 20)), {oaBox(300, 0, 320, 20)}, 2);   // removed, coloured
     feature(ringOf(oaBox(400, 0, 420, 20)), {oaBox(400, 0, 420, 20)}, -1);  // removed, uncoloured
     myShape* e = feature(ringOf(oaBox(500, 0, 520, 40)), {oaBox(500, 0, 520, 40)});
     piece(e, oaBox(500, 0, 520, 20), 0);
@@ -84,9 +86,9 @@ TEST_F(DecomposedLayout, MasksUncolouredFeaturesAndMarkersGoToTheirDatatypes) {
         {9, ringOf(oaBox(400, 0, 420, 20))},
         {1, ringOf(oaBox(500, 0, 520, 20))},
         {9, ringOf(oaBox(500, 20, 520, 40))},
-        {10, ringOf(oaBox(0, 20, 50, 100))},    // the gap between two stacked pieces
-        {10, ringOf(oaBox(100, 20, 130, 40))},  // the gap between diagonal neighbours
-        {11, ringOf(oaBox(99, 100, 101, 120))}, // the shared edge, one unit wider each side
+        {10, ringOf(oaBox(0, 20, 50, 100))},     // the gap between two stacked pieces
+        {10, ringOf(oaBox(100, 20, 130, 40))},   // the gap between diagonal neighbours
+        {11, ringOf(oaBox(99, 100, 101, 120))},  // the shared edge, one unit wider each side
     };
     EXPECT_EQ(shapes(), expected);
 
@@ -137,8 +139,9 @@ TEST_F(DecomposedLayout, TextDumpIsWrittenInTheReadersFormat) {
               "ENDSTR\nENDLIB\n");
     // Without names and units of its own (a text input), its header lines are taken.
     MPLDesign t;
-    testsupport::writeFile("in.ascii", "HEADER: 600\nBGNLIB: \nLIBNAME: design.DB\n"
-                                       "UNITS: 0.001, 1e-09\nBGNSTR: \nSTRNAME: cellA\nBOUNDARY\n");
+    testsupport::writeFile("in.ascii",
+                           "HEADER: 600\nBGNLIB: \nLIBNAME: design.DB\n"
+                           "UNITS: 0.001, 1e-09\nBGNSTR: \nSTRNAME: cellA\nBOUNDARY\n");
     t.inputFile = "in.ascii";
     const LayoutHeader h = outputHeader(t);
     EXPECT_EQ(h.library, "design.DB");
@@ -148,19 +151,21 @@ TEST_F(DecomposedLayout, TextDumpIsWrittenInTheReadersFormat) {
 
 TEST_F(DecomposedLayout, FeaturesAreWrittenAsTheirMetalNeverBeyondIt) {
     // A square ring: the outline alone would cover the hole.
-    feature({{0, 0}, {0, 30}, {30, 30}, {30, 0}},
-            {oaBox(0, 0, 30, 10), oaBox(0, 20, 30, 30), oaBox(0, 10, 10, 20), oaBox(20, 10, 30, 20)},
-            0);
+    feature(
+        {{0, 0}, {0, 30}, {30, 30}, {30, 0}},
+        {oaBox(0, 0, 30, 10), oaBox(0, 20, 30, 30), oaBox(0, 10, 10, 20), oaBox(20, 10, 30, 20)},
+        0);
     // A polygon of a real layout (c1908) with rectangles that overlap and
     // reach beyond it, as a corner-set cut once made of it: the masks must
     // still show the polygon itself.
-    const Ring outline = {{27800, 2220}, {27800, 2620}, {27820, 2620}, {27820, 2980}, {27720, 2980},
-                          {27720, 2960}, {27640, 2960}, {27640, 3040}, {27660, 3040}, {27660, 3180},
-                          {27640, 3180}, {27640, 3980}, {27720, 3980}, {27720, 3040}, {27880, 3040},
-                          {27880, 2220}};
-    const std::vector<oaBox> rects = {oaBox(27800, 2220, 27880, 2620), oaBox(27820, 2620, 27880, 2980),
-                                      oaBox(27640, 2960, 27720, 3040), oaBox(27720, 2980, 27880, 3980),
-                                      oaBox(27660, 3040, 27880, 3180), oaBox(27640, 3180, 27880, 3980)};
+    const Ring outline = {{27800, 2220}, {27800, 2620}, {27820, 2620}, {27820, 2980},
+                          {27720, 2980}, {27720, 2960}, {27640, 2960}, {27640, 3040},
+                          {27660, 3040}, {27660, 3180}, {27640, 3180}, {27640, 3980},
+                          {27720, 3980}, {27720, 3040}, {27880, 3040}, {27880, 2220}};
+    const std::vector<oaBox> rects = {
+        oaBox(27800, 2220, 27880, 2620), oaBox(27820, 2620, 27880, 2980),
+        oaBox(27640, 2960, 27720, 3040), oaBox(27720, 2980, 27880, 3980),
+        oaBox(27660, 3040, 27880, 3180), oaBox(27640, 3180, 27880, 3980)};
     myShape* s = feature(outline, rects, 1);
     for (size_t i = 0; i < rects.size(); ++i) piece(s, rects[i], i == 0 ? 1 : 0);
     const auto out = shapes();
@@ -206,7 +211,8 @@ TEST(StreamRings, LargePolygonsAreCutIntoPartsThatFit) {
     EXPECT_EQ(rejoined.polygons()[0].outline, comb.outline);
 
     // A hole is joined to its outline by a cut.
-    MergedPolygon ring{{{0, 0}, {0, 30}, {30, 30}, {30, 0}}, {{{10, 10}, {20, 10}, {20, 20}, {10, 20}}},
+    MergedPolygon ring{{{0, 0}, {0, 30}, {30, 30}, {30, 0}},
+                       {{{10, 10}, {20, 10}, {20, 20}, {10, 20}}},
                        oaBox(0, 0, 30, 30)};
     const auto cut = ringsForStream(ring, 100);
     ASSERT_EQ(cut.size(), 1u);

@@ -1,3 +1,5 @@
+#include "projection/projection.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,11 +8,10 @@
 #include <set>
 #include <vector>
 
+#include "base/params.h"
 #include "design/design.h"
 #include "geometry/boxdist.h"
-#include "base/params.h"
 #include "support/test_support.h"
-#include "projection/projection.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "design/design.h"
 #include "base/params.h"
-#include "support/test_support.h"
+#include "design/design.h"
 #include "projection/projection.h"
+#include "support/test_support.h"
 
 namespace {
 

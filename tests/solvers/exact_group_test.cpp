@@ -8,13 +8,13 @@
 #include "design/design.h"
 #include "solvers/csdp.h"
 #include "solvers/exact.h"
-#include "support/test_support.h"
 #include "solvers/solvers.h"
+#include "support/test_support.h"
 
 namespace {
 
 class ExactGroup : public testsupport::GlobalsTest {
-protected:
+  protected:
     std::vector<mySuperShape*> graph(int n) {
         std::vector<mySuperShape*> dg;
         for (int i = 0; i < n; ++i) dg.push_back(design.superShapePool.make());

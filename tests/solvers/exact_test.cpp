@@ -1,15 +1,15 @@
+#include "solvers/exact.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
 
-#include "solvers/exact.h"
-
 namespace {
 
+using chromasect::colouringCost;
 using chromasect::ExactProblem;
 using chromasect::ExactResult;
-using chromasect::colouringCost;
 using chromasect::solveExact;
 
 // Minimum cost over every colouring (k^n of them).
@@ -98,8 +98,10 @@ TEST(ExactEngine, SymmetryBreakingKeepsEveryOptimum) {
         for (int a = 0; a < p.n; ++a)
             for (int b = a + 1; b < p.n; ++b) {
                 unsigned r = rng() % 10;
-                if (r < 5) both(p, a, b);
-                else if (r == 5) both(p, a, b, true);
+                if (r < 5)
+                    both(p, a, b);
+                else if (r == 5)
+                    both(p, a, b, true);
             }
         std::vector<int> start(p.n);
         for (int& c : start) c = static_cast<int>(rng() % 3);

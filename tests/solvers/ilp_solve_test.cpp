@@ -2,7 +2,6 @@
 // whose optimum a brute force over every colouring confirms.
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -14,10 +13,10 @@
 #include <utility>
 #include <vector>
 
-#include "design/design.h"
 #include "base/params.h"
-#include "support/test_support.h"
+#include "design/design.h"
 #include "solvers/solvers.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -44,7 +43,7 @@ double bruteForceMinimum(int n, const Edges& conflicts, const Edges& stitches, d
 }
 
 class IlpSolve : public testsupport::GlobalsTest {
-protected:
+  protected:
     testsupport::ScopedWorkDir dir;
     MPLDesign d;
 
@@ -99,14 +98,23 @@ TEST_F(IlpSolve, SmallGraphsColouredOptimally) {
     // halves each conflict with three of the K4 vertices: one conflict is
     // unavoidable; the stitch costs less than a second one.
     solveAndCheck("K4 plus a stitch pair", 6,
-                  {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}, {4, 0}, {4, 1}, {4, 2},
-                   {5, 1}, {5, 2}, {5, 3}},
+                  {{0, 1},
+                   {0, 2},
+                   {0, 3},
+                   {1, 2},
+                   {1, 3},
+                   {2, 3},
+                   {4, 0},
+                   {4, 1},
+                   {4, 2},
+                   {5, 1},
+                   {5, 2},
+                   {5, 3}},
                   {{4, 5}});
     // Hub 0 and a rim of five: an odd wheel needs four masks, so one
     // conflict; rim vertex 1 is cut, its other half 6 free of conflicts.
     solveAndCheck("odd wheel", 7,
-                  {{0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 5}, {1, 2}, {2, 3}, {3, 4}, {4, 5},
-                   {5, 1}},
+                  {{0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 5}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 1}},
                   {{1, 6}});
     // K3,3 with stitches inside one side: no conflict and no stitch.
     solveAndCheck("bipartite", 6,

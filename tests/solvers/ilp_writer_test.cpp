@@ -2,7 +2,6 @@
 // No real solver runs here (see ilp_solve_test.cpp for that).
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -10,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "design/design.h"
 #include "base/fatal.h"
 #include "base/params.h"
+#include "design/design.h"
 #include "solvers/ilp.h"
-#include "support/test_support.h"
 #include "solvers/solvers.h"
+#include "support/test_support.h"
 
 using chromasect::ILPVariable;
 
@@ -43,7 +42,7 @@ std::string writeLP(MPLDesign& d, const std::vector<mySuperShape*>& dg, bool rel
 }
 
 class IlpWriter : public testsupport::GlobalsTest {
-protected:
+  protected:
     testsupport::ScopedWorkDir dir;
     MPLDesign d;
 };
@@ -119,8 +118,7 @@ TEST_F(IlpWriter, MaskCountsAndWarning) {
         NUM_COLORS = masks;
         d.report.capture();
         std::string lp = writeLP(d, dg, false);
-        EXPECT_EQ(d.report.takeCaptured(),
-                  "WARNING| ILP ONLY support TPL or QPL currently\n");
+        EXPECT_EQ(d.report.takeCaptured(), "WARNING| ILP ONLY support TPL or QPL currently\n");
         EXPECT_EQ(lp, four) << masks << " masks";
     }
 }
@@ -160,7 +158,7 @@ TEST_F(IlpWriter, ObjectiveWeightAndEmptyObjective) {
 }
 
 class IlpSolutionReader : public testsupport::GlobalsTest {
-protected:
+  protected:
     testsupport::ScopedWorkDir dir;
     MPLDesign d;
 };
@@ -232,7 +230,7 @@ TEST(IlpSolverScript, WorkingDirectoryFirstThenNextToExecutable) {
 }
 
 class IlpEngineFaults : public testsupport::GlobalsTest {
-protected:
+  protected:
     testsupport::ScopedWorkDir dir;
     MPLDesign d;
 };

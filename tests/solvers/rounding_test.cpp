@@ -86,8 +86,9 @@ TEST_F(RoundingTest, RoundsMergeWhileEightClassesRemain) {
     std::vector<std::pair<std::pair<int, int>, double> > chain;
     for (int i = 0; i + 1 < 10; ++i) chain.push_back({{i, i + 1}, 0.97});
     Solved s = solve(matrix(10, chain), {{0, 1}}, {}, true);
-    EXPECT_EQ(s.r.m_vWarnings, (std::vector<std::string>{"WARNING| source = 0  sink = 1\n",
-                                                          "WARNING| m_vResults[source][sink] = 0.97\n"}));
+    EXPECT_EQ(s.r.m_vWarnings,
+              (std::vector<std::string>{"WARNING| source = 0  sink = 1\n",
+                                        "WARNING| m_vResults[source][sink] = 0.97\n"}));
     ASSERT_EQ(s.r.m_vTriParNodes.size(), 7u);
     EXPECT_EQ(s.r.m_vTriParNodes[0].vids, (std::vector<int>{0, 1, 2, 3}));
 }

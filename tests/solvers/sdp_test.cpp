@@ -6,11 +6,11 @@
 #include <utility>
 #include <vector>
 
-#include "design/design.h"
 #include "base/params.h"
+#include "design/design.h"
 #include "solvers/csdp.h"
-#include "support/test_support.h"
 #include "solvers/solvers.h"
+#include "support/test_support.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 namespace dgtest {
 
 class LayoutTest : public testsupport::GlobalsTest {
-protected:
+  protected:
     MPLDesign d;
 
     void SetUp() override {
@@ -49,7 +49,7 @@ protected:
     // A graph of n one-piece vertices numbered as graph dgIndex, with the
     // given conflict and stitch edges between them; appended to d.dgs.
     std::vector<mySuperShape*> graph(int n, const std::vector<std::pair<int, int> >& conflicts,
-                                      const std::vector<std::pair<int, int> >& stitches = {}) {
+                                     const std::vector<std::pair<int, int> >& stitches = {}) {
         const int dgIndex = static_cast<int>(d.dgs.size());
         d.dgs.emplace_back();
         std::vector<mySuperShape*> dg;

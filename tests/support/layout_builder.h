@@ -7,14 +7,14 @@
 #include <stack>
 #include <vector>
 
-#include "support/record_builder.h"
 #include "design/design.h"
+#include "support/record_builder.h"
 #include "support/test_support.h"
 
 namespace layouttest {
 
 class LayoutTest : public testsupport::GlobalsTest {
-protected:
+  protected:
     MPLDesign d;
 
     // A feature made of the given rectangles; its bounding box covers them.

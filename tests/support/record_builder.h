@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "design/design.h"
 #include "base/params.h"
+#include "design/design.h"
 
 namespace testrecords {
 

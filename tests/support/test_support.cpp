@@ -13,9 +13,12 @@
 
 namespace testsupport {
 
-std::string sourceDir() { return CHROMASECT_SOURCE_DIR; }
-std::string binaryPath() { return CHROMASECT_BINARY; }
-
+std::string sourceDir() {
+    return CHROMASECT_SOURCE_DIR;
+}
+std::string binaryPath() {
+    return CHROMASECT_BINARY;
+}
 
 RunResult runCommand(const std::string& command) {
     std::fflush(stdout);
@@ -60,9 +63,15 @@ std::string readFile(const std::string& path) {
     return ss.str();
 }
 
-bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
+bool fileExists(const std::string& path) {
+    return std::filesystem::exists(path);
+}
 
-void GlobalsTest::SetUp() { chromasect::resetGlobalParameters(); }
-void GlobalsTest::TearDown() { chromasect::resetGlobalParameters(); }
+void GlobalsTest::SetUp() {
+    chromasect::resetGlobalParameters();
+}
+void GlobalsTest::TearDown() {
+    chromasect::resetGlobalParameters();
+}
 
 }  // namespace testsupport

@@ -28,12 +28,12 @@ RunResult runCommand(const std::string& command);
 // lifetime of the object; the previous one is restored and the directory
 // removed afterwards.
 class ScopedWorkDir {
-public:
+  public:
     ScopedWorkDir();
     ~ScopedWorkDir();
     const std::string& path() const { return path_; }
 
-private:
+  private:
     std::string path_;
     std::string previous_;
 };
@@ -45,7 +45,7 @@ bool fileExists(const std::string& path);
 
 // Resets the global parameters before and after each test.
 class GlobalsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 };
