@@ -53,6 +53,14 @@ class Design {
 
     WireRTree wireRTree;
 
+    // The text reader's work buffers, reused so that reading a line or an
+    // element allocates nothing once the largest one has been seen.
+    struct ReadBuffers {
+        std::string line;
+        oaPointArray points;
+        std::vector<oaBox> rects;
+    } readBuffers;
+
     // Every report line of the run goes through here.
     mutable chromasect::Reporter report;
 

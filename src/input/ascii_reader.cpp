@@ -18,25 +18,6 @@
 #include "layout/layout_file.h"
 #include "layout/text_dump.h"
 
-namespace {
-
-// Work buffers of the reader, reused so that reading a line or an element
-// allocates nothing once the largest one has been seen. One thread reads.
-std::string& lineBuffer() {
-    static std::string line;
-    return line;
-}
-oaPointArray& pointBuffer() {
-    static oaPointArray points;
-    return points;
-}
-std::vector<oaBox>& rectBuffer() {
-    static std::vector<oaBox> rects;
-    return rects;
-}
-
-}  // namespace
-
 myShape* AddFeature(Design& d, const oaBox& bbox, oaPointArray& outline) {
     d.minX = std::min(d.minX, bbox.left());
     d.maxX = std::max(d.maxX, bbox.right());
@@ -70,7 +51,7 @@ void ReadASCII(Design& d) {
     std::ifstream in;
     chromasect::textdump::open(d.inputFile, in, streamBuffer);
 
-    const float factor = ReadAsciiHeader(in);
+    const float factor = ReadAsciiHeader(d, in);
     while (ReadBlock(d, in, factor)) {
     }
     layout_left = d.minX;
@@ -80,28 +61,28 @@ void ReadASCII(Design& d) {
     in.close();
 }
 
-float ReadAsciiHeader(std::ifstream& in) {
-    return chromasect::textdump::readHeader(in, lineBuffer());
+float ReadAsciiHeader(Design& d, std::ifstream& in) {
+    return chromasect::textdump::readHeader(in, d.readBuffers.line);
 }
 
-bool ReadSearchUntil(std::ifstream& in, std::string key, std::string alt) {
-    return chromasect::textdump::searchUntil(in, key, alt, lineBuffer());
+bool ReadSearchUntil(Design& d, std::ifstream& in, std::string key, std::string alt) {
+    return chromasect::textdump::searchUntil(in, key, alt, d.readBuffers.line);
 }
 
-int ReadLayerNum(std::ifstream& in, std::string key) {
-    if (!ReadSearchUntil(in, key, "")) return -1;
+int ReadLayerNum(Design& d, std::ifstream& in, std::string key) {
+    if (!ReadSearchUntil(d, in, key, "")) return -1;
     int value = 0;
-    if (!chromasect::textdump::secondField(lineBuffer(), value))
+    if (!chromasect::textdump::secondField(d.readBuffers.line, value))
         chromasect::fatal(chromasect::kExitInternal, "ERROR| in reading");
     return value;
 }
 
 bool ReadBlock(Design& d, std::ifstream& in, float factor) {
     using chromasect::textdump::Step;
-    oaPointArray& points = pointBuffer();
+    oaPointArray& points = d.readBuffers.points;
     int datatype = 0;  // every datatype of the layer is read
-    const Step step =
-        chromasect::textdump::nextElement(in, d.layer, factor, lineBuffer(), points, datatype);
+    const Step step = chromasect::textdump::nextElement(in, d.layer, factor, d.readBuffers.line,
+                                                        points, datatype);
     if (step == Step::End) return false;
     if (step == Step::Skipped) return true;
 
@@ -115,9 +96,9 @@ bool ReadBlock(Design& d, std::ifstream& in, float factor) {
     // The closing vertex repeats the first; the bounding box still covers it.
     points.setNumElements(points.getNumElements() - 1);
     myShape* shape = AddFeature(d, oaBox(left, bottom, right, top), points);
-    std::vector<oaBox>& rects = rectBuffer();
+    std::vector<oaBox>& rects = d.readBuffers.rects;
     rects.clear();
     if (PTR::Polygon2Rectangle(points, rects)) shape->SetRealBoxes(rects);
 
-    return ReadSearchUntil(in, "ENDEL", "");
+    return ReadSearchUntil(d, in, "ENDEL", "");
 }

@@ -23,8 +23,8 @@ void ReadGDSII(Design& d);
 myShape* AddFeature(Design& d, const oaBox& bbox, oaPointArray& outline);
 
 // The text reader's steps, on the open file.
-float ReadAsciiHeader(std::ifstream& in);
-bool ReadSearchUntil(std::ifstream& in, std::string key, std::string alt);
-int ReadLayerNum(std::ifstream& in, std::string key);
+float ReadAsciiHeader(Design& d, std::ifstream& in);
+bool ReadSearchUntil(Design& d, std::ifstream& in, std::string key, std::string alt);
+int ReadLayerNum(Design& d, std::ifstream& in, std::string key);
 // One element of the layer: false at the end of the input.
 bool ReadBlock(Design& d, std::ifstream& in, float factor);
