@@ -89,6 +89,9 @@ class Design {
     std::string svgFile;   // "-svg": a picture of the decomposed layer, written after the report
     oaBox svgWindow;       // "-window": the part of the layout drawn, when hasSvgWindow
     bool hasSvgWindow = false;
+    // Where the solvers' working files go: the run's private directory once
+    // the driver has made it ("." for a stage run on its own, as in tests).
+    std::string solverDir = ".";
     double exactSeconds = 10.0;  // "-exact_sec": the exact engine's limit per graph
     bool reportQuality = false;  // "-quality": print the engines' summed cost
     // Names and units of the layout read (units 0 until known); the layouts

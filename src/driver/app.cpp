@@ -8,6 +8,7 @@
 #include "base/fatal.h"
 #include "coloring/coloring.h"
 #include "driver/pipeline.h"
+#include "driver/run_directory.h"
 #include "input/input.h"
 #include "output/layout_writer.h"
 #include "output/svg_writer.h"
@@ -32,7 +33,12 @@ int chromasectMain(int argc, char** argv) {
             if (!design->dumpFile.empty()) {
                 writeLayerDump(*design);
             } else {
-                Decomposition(*design);
+                {
+                    RunDirectory solverFiles;
+                    design->solverDir = solverFiles.path();
+                    Decomposition(*design);
+                    design->solverDir = ".";
+                }
                 ResultStat(*design);
                 // After the report, so that the specified output stays as it is.
                 if (!design->outFile.empty()) writeDecomposedLayout(*design);

@@ -80,8 +80,7 @@ std::string requireTools() {
 }
 
 int run(const std::string& command) {
-    std::fflush(stdout);
-    return std::system(command.c_str());
+    return chromasect::runShell(command);
 }
 
 }  // namespace
@@ -92,25 +91,32 @@ std::string Csdp::solverCommand() {
     return "";
 }
 
-void Csdp::csdpPrepare() {
+void Csdp::csdpPrepare(const std::string& dir) {
     requireTools();
+    const std::string script = chromasect::inDir(dir, kScriptFile);
     {
-        std::ifstream existing(kScriptFile);
+        std::ifstream existing(script);
         if (existing.is_open()) return;
     }
-    std::ofstream out(kScriptFile, std::ios::binary);
-    out << kScriptText;
+    // A user's own script in the working directory still wins.
+    std::ifstream own(kScriptFile, std::ios::binary);
+    std::ofstream out(script, std::ios::binary);
+    if (own.is_open() && dir != ".")
+        out << own.rdbuf();
+    else
+        out << kScriptText;
 }
 
-void Csdp::ReadFileAndSolve(const char* problemFile, const char* solutionFile, bool toLog) {
-    std::string solver = requireTools();
-    std::remove(solutionFile);
-    std::remove("Output.csdp");
-    std::remove("Output.perl");
+void Csdp::ReadFileAndSolve(const char* problemFile, const char* solutionFile, bool toLog,
+                            const std::string& dir) {
+    const std::string solver = chromasect::fromAnyDirectory(requireTools());
+    std::remove(chromasect::inDir(dir, solutionFile).c_str());
+    std::remove(chromasect::inDir(dir, "Output.csdp").c_str());
+    std::remove(chromasect::inDir(dir, "Output.perl").c_str());
     std::string command = solver + " " + problemFile + " " + solutionFile;
     if (toLog) command += " > csdp.log";
-    run(command);
-    run(std::string("perl ") + kScriptFile);
+    run(chromasect::commandIn(dir, command));
+    run(chromasect::commandIn(dir, std::string("perl ") + kScriptFile));
 }
 
 bool Csdp::ReadVectors(const char* fileName, std::vector<std::vector<double> >& matrix, int n) {
@@ -132,10 +138,10 @@ bool Csdp::ReadVectors(const char* fileName, std::vector<std::vector<double> >& 
     return true;
 }
 
-int Csdp::csdpClean() {
+int Csdp::csdpClean(const std::string& dir) {
     int status = 0;
     for (const char* command : {"rm -rf checkintodigital.pl", "rm -rf Input.csdp",
                                 "rm -rf Output.csdp", "rm -rf Output.perl", "rm -rf csdp.log"})
-        status = run(command);
+        status = run(chromasect::commandIn(dir, command));
     return status;
 }

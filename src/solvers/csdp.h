@@ -14,14 +14,16 @@ class Csdp {
     // opened (an existing one is used as it is). Ends the run with status 1
     // when the solver or perl cannot be found, so a run never starts a long
     // decomposition that could only be coloured from empty answers.
-    static void csdpPrepare();
+    static void csdpPrepare(const std::string& dir = ".");
 
     // Runs the solver on problemFile writing solutionFile (its console output
     // to "csdp.log" when toLog is set), then the extraction script. Earlier
     // answers are removed first, so a failed solve can never hand back the
     // previous graph's matrix. Ends the run with status 1 when the solver or
     // perl cannot be found.
-    static void ReadFileAndSolve(const char* problemFile, const char* solutionFile, bool toLog);
+    // dir is the directory of the working files (the solver runs there).
+    static void ReadFileAndSolve(const char* problemFile, const char* solutionFile, bool toLog,
+                                 const std::string& dir = ".");
 
     // Fills matrix with the n x n primal matrix read from the extraction file:
     // a count N, then N lines "matrix block row column value". Block-1 entries
@@ -31,7 +33,7 @@ class Csdp {
     static bool ReadVectors(const char* fileName, std::vector<std::vector<double> >& matrix, int n);
 
     // Removes every working file; the result is the status of the last removal.
-    static int csdpClean();
+    static int csdpClean(const std::string& dir = ".");
 
     // The command that starts the solver: "./csdp" when the working directory
     // holds an executable of that name, else "csdp" when one is on the PATH;

@@ -24,7 +24,8 @@ struct SdpResult {
 // and rounds it into one mask per vertex (with the second-stage rounding when
 // secondStage is set). A solver that gave no answer rounds an all-zero
 // matrix, with a warning.
-SdpResult solveSdp(const ColoringProblem& p, bool secondStage);
+// The working files go to dir.
+SdpResult solveSdp(const ColoringProblem& p, bool secondStage, const std::string& dir = ".");
 
 // One variable group of the ILP, in writing order (kind 1..8, see the writer).
 struct ILPVariable {
@@ -44,7 +45,7 @@ void writeIlpProblem(const ColoringProblem& p, const char* fileName, std::vector
 struct IlpBits {
     std::vector<int> high, low;
 };
-IlpBits readIlpSolution(int n);
+IlpBits readIlpSolution(int n, const std::string& dir = ".");
 
 struct IlpResult {
     IlpBits bits;
@@ -54,6 +55,7 @@ struct IlpResult {
 // The ILP engine: writes "ILP.lp", runs the solver script (the shell word
 // `script`, see findIlpSolverScript; its output filtered to the summary line
 // when quiet) and reads the answer back.
-IlpResult solveIlp(const ColoringProblem& p, const std::string& script, bool quiet);
+IlpResult solveIlp(const ColoringProblem& p, const std::string& script, bool quiet,
+                   const std::string& dir = ".");
 
 }  // namespace chromasect

@@ -35,7 +35,7 @@ void GroupExact(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
     chromasect::ColoringProblem sdp = p;
     if (d.densityBalance != Balance::None)
         for (const mySuperShape* v : dg) sdp.densities.push_back(v->getWireDensity());
-    const chromasect::SdpResult start = chromasect::solveSdp(sdp, true);
+    const chromasect::SdpResult start = chromasect::solveSdp(sdp, true, d.solverDir);
     for (const std::string& line : start.warnings) d.report.print("%s", line.c_str());
     chromasect::ExactResult r = chromasect::solveExact(p, start.colors, d.exactSeconds);
     for (int i = 0; i < n; ++i) dg[i]->SetMultiColorTmp(r.colors[i]);

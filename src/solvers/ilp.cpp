@@ -49,18 +49,6 @@ std::string selfExecutablePath() {
     }
 }
 
-std::string shellQuote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
-    }
-    out += "'";
-    return out;
-}
-
 }  // namespace chromasect
 
 namespace chromasect {
@@ -167,8 +155,8 @@ void writeIlpProblem(const ColoringProblem& p, const char* fileName, std::vector
     out << t;
 }
 
-IlpBits readIlpSolution(int n) {
-    std::ifstream in("problem.sol");
+IlpBits readIlpSolution(int n, const std::string& dir) {
+    std::ifstream in(inDir(dir, "problem.sol"));
     if (!in) fatal(kExitInternal, "ERROR| can NOT open \"problem.sol\"");
 
     std::string header;
@@ -192,22 +180,22 @@ IlpBits readIlpSolution(int n) {
     return bits;
 }
 
-IlpResult solveIlp(const ColoringProblem& p, const std::string& script, bool quiet) {
+IlpResult solveIlp(const ColoringProblem& p, const std::string& script, bool quiet,
+                   const std::string& dir) {
     IlpResult r;
     std::vector<ILPVariable> vars;
-    writeIlpProblem(p, "ILP.lp", &vars, false);
+    writeIlpProblem(p, inDir(dir, "ILP.lp").c_str(), &vars, false);
     r.variables = static_cast<int>(vars.size());
 
-    std::string command = script + " ILP.lp";
+    std::string command = fromAnyDirectory(script) + " ILP.lp";
     if (quiet) command += " | grep ^yb ";
     // A failed solve must not leave the previous graph's answer to be read.
-    std::remove("problem.sol");
-    // The solver writes to the same standard output.
-    std::fflush(stdout);
-    int ignored = std::system(command.c_str());
+    std::remove(inDir(dir, "problem.sol").c_str());
+    // The solver writes to the same standard output (flushed first).
+    int ignored = runShell(commandIn(dir, command));
     (void)ignored;  // failure shows as a missing "problem.sol"
 
-    r.bits = readIlpSolution(p.n);
+    r.bits = readIlpSolution(p.n, dir);
     return r;
 }
 
@@ -249,7 +237,8 @@ void GroupILP(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
                           "ERROR| cannot find the ILP solver script rungrb.csh");
 
     warnUnsupportedMasks(d);
-    const chromasect::IlpResult r = chromasect::solveIlp(problemOf(d, dg), script, d.quiet);
+    const chromasect::IlpResult r =
+        chromasect::solveIlp(problemOf(d, dg), script, d.quiet, d.solverDir);
     if (r.variables > d.maxILPVarNum) d.maxILPVarNum = r.variables;
     applyBits(r.bits, dg);
     for (mySuperShape* v : dg) v->SetMultiColorTmp(2 * v->colorHigh + v->colorLow);
@@ -262,5 +251,5 @@ void WriteGroupILP(MPLDesign& d, const char* fileName, const std::vector<mySuper
 }
 
 void parseFileSolutionGurobi(const std::vector<mySuperShape*>& dg) {
-    applyBits(chromasect::readIlpSolution(static_cast<int>(dg.size())), dg);
+    applyBits(chromasect::readIlpSolution(static_cast<int>(dg.size()), "."), dg);
 }

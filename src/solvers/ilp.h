@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "base/files.h"
+
 namespace chromasect {
 
 // The shell word that runs the ILP solver script: "./rungrb.csh" when the
@@ -15,8 +17,5 @@ std::string findIlpSolverScript(const std::string& exePath);
 // The path of the running executable (from /proc/self/exe); empty when the
 // system does not tell.
 std::string selfExecutablePath();
-
-// s as one word of a POSIX shell command, whatever characters it holds.
-std::string shellQuote(const std::string& s);
 
 }  // namespace chromasect

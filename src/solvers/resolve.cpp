@@ -9,6 +9,7 @@
 #include <stack>
 #include <vector>
 
+#include "base/files.h"
 #include "base/params.h"
 #include "dgraph/dgraph.h"
 #include "solvers/solvers.h"
@@ -57,8 +58,7 @@ bool ResolveDGs(MPLDesign& d) {
     if (d.algo == Engine::Ilp) {
         d.report.flush();
         // The ILP engine leaves its problem file between graphs.
-        int rc = std::system("rm -rf ILP.lp");
-        (void)rc;
+        std::remove(chromasect::inDir(d.solverDir, "ILP.lp").c_str());
     }
     return true;
 }

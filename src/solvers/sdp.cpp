@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/files.h"
 #include "base/params.h"
 #include "solvers/csdp.h"
 #include "solvers/engines.h"
@@ -105,12 +106,12 @@ void writeSdpProblem(const ColoringProblem& p, const char* fileName) {
     writeConstraints(out, n, conflicts);
 }
 
-SdpResult solveSdp(const ColoringProblem& p, bool secondStage) {
+SdpResult solveSdp(const ColoringProblem& p, bool secondStage, const std::string& dir) {
     SdpResult r;
-    writeSdpProblem(p, "Input.csdp");
-    Csdp::ReadFileAndSolve("Input.csdp", "Output.csdp", true);
+    writeSdpProblem(p, inDir(dir, "Input.csdp").c_str());
+    Csdp::ReadFileAndSolve("Input.csdp", "Output.csdp", true, dir);
     std::vector<std::vector<double> > matrix;
-    if (!Csdp::ReadVectors("Output.perl", matrix, p.n))
+    if (!Csdp::ReadVectors(inDir(dir, "Output.perl").c_str(), matrix, p.n))
         r.warnings.push_back("WARNING| the SDP solver gave no answer for a graph of " +
                              std::to_string(p.n) + " vertices\n");
     Rounding rounding(matrix, p.conflicts, p.stitches);
@@ -122,8 +123,8 @@ SdpResult solveSdp(const ColoringProblem& p, bool secondStage) {
 }  // namespace chromasect
 
 void GroupSDP(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
-    const chromasect::SdpResult r =
-        chromasect::solveSdp(problemOf(d, dg, d.densityBalance != Balance::None), d.sdpRoundFlag);
+    const chromasect::SdpResult r = chromasect::solveSdp(
+        problemOf(d, dg, d.densityBalance != Balance::None), d.sdpRoundFlag, d.solverDir);
     for (const std::string& line : r.warnings) d.report.print("%s", line.c_str());
     for (size_t i = 0; i < dg.size(); ++i) dg[i]->SetMultiColorTmp(r.colors[i]);
 }

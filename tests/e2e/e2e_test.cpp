@@ -69,3 +69,46 @@ TEST(EndToEnd, InputErrorsEndWithStatusOne) {
 }
 
 }  // namespace
+
+namespace {
+
+// Runs started together in one directory each give the result they give
+// alone, and leave nothing behind: every solver file goes to the run's own
+// directory. Without it they overwrite each other's problem and answer files.
+TEST(EndToEnd, RunsInOneDirectoryKeepTheirOwnSolverFiles) {
+    testsupport::ScopedWorkDir dir;
+    const std::string example = sourceDir() + "/examples/example.ascii";
+    const std::string a = binaryPath() + " -inlib " + example;
+    const std::string b = binaryPath() + " -inlib " + example + " -round2 1 -balance 1";
+    const std::string aloneA = runCommand(a).out, aloneB = runCommand(b).out;
+    ASSERT_NE(aloneA, aloneB);
+    for (int i = 0; i < 3; ++i) {
+        auto r = runCommand("(" + a + " > a.txt) & (" + b + " > b.txt) & wait");
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(testsupport::readFile("a.txt"), aloneA);
+        EXPECT_EQ(testsupport::readFile("b.txt"), aloneB);
+        fs::remove("a.txt");
+        fs::remove("b.txt");
+        EXPECT_TRUE(leftovers(dir.path()).empty()) << leftovers(dir.path()).front();
+    }
+}
+
+// A run stopped while a solver works still removes its solver directory.
+TEST(EndToEnd, TerminatedRunRemovesItsSolverFiles) {
+    testsupport::ScopedWorkDir dir;
+    testsupport::writeFile("csdp", "#!/bin/sh\nsleep 3\n");
+    fs::permissions("csdp", fs::perms::owner_all);
+    auto r = runCommand(binaryPath() + " -inlib " + sourceDir() +
+                        "/examples/example.ascii > out.txt & pid=$!; sleep 1; "
+                        "ls -d chromasect-run.* 2>/dev/null; kill -TERM $pid; wait $pid; "
+                        "echo status $?");
+    // The directory existed while the solver ran, and the run ended by the
+    // signal (128 + 15).
+    EXPECT_EQ(r.out.rfind("chromasect-run.", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("status 143"), std::string::npos) << r.out;
+    fs::remove("out.txt");
+    fs::remove("csdp");
+    EXPECT_TRUE(leftovers(dir.path()).empty()) << leftovers(dir.path()).front();
+}
+
+}  // namespace

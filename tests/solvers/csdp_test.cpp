@@ -121,7 +121,7 @@ TEST(Csdp, FindsTheSolverOrEndsTheRunBeforeAnySolve) {
     auto solve = [] { Csdp::ReadFileAndSolve("Input.csdp", "Output.csdp", true); };
     const std::string noSolver =
         "1 ERROR| cannot find the SDP solver: no executable ./csdp and no csdp on the PATH";
-    EXPECT_EQ(failure(Csdp::csdpPrepare), noSolver);
+    EXPECT_EQ(failure([] { Csdp::csdpPrepare(); }), noSolver);
     EXPECT_FALSE(fileExists("checkintodigital.pl"));
     EXPECT_EQ(failure(solve), noSolver);
 
@@ -129,7 +129,7 @@ TEST(Csdp, FindsTheSolverOrEndsTheRunBeforeAnySolve) {
     EXPECT_EQ(Csdp::solverCommand(), "csdp");
     const std::string noPerl =
         "1 ERROR| cannot find perl to read the SDP solver's answer: no perl on the PATH";
-    EXPECT_EQ(failure(Csdp::csdpPrepare), noPerl);
+    EXPECT_EQ(failure([] { Csdp::csdpPrepare(); }), noPerl);
     EXPECT_EQ(failure(solve), noPerl);
     EXPECT_FALSE(fileExists("ran"));
 
