@@ -37,6 +37,21 @@ int runShell(const std::string& command) {
     return status;
 }
 
+int runShellCapture(const std::string& command, std::string& out) {
+    out.clear();
+    std::fflush(stdout);
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return -1;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+    const int status = pclose(pipe);
+    if (status != -1 && WIFSIGNALED(status) &&
+        (WTERMSIG(status) == SIGINT || WTERMSIG(status) == SIGQUIT))
+        std::raise(WTERMSIG(status));
+    return status;
+}
+
 std::string inDir(const std::string& dir, const std::string& name) {
     return dir == "." ? name : dir + "/" + name;
 }

@@ -1,6 +1,7 @@
 #include "base/report.h"
 
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace chromasect {
@@ -41,6 +42,19 @@ std::string Reporter::takeCaptured() {
     std::string out;
     out.swap(captured_);
     return out;
+}
+
+Reporter::Held Reporter::hold() {
+    Held before{capturing_, takeCaptured()};
+    capturing_ = true;
+    return before;
+}
+
+std::string Reporter::release(Held before) {
+    std::string held = takeCaptured();
+    capturing_ = before.capturing;
+    captured_ = std::move(before.captured);
+    return held;
 }
 
 void Reporter::write(const char* data, size_t size) {

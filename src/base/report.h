@@ -29,6 +29,16 @@ class Reporter {
     // What was kept since capture(), emptied by the call.
     std::string takeCaptured();
 
+    // Sets aside what is written from here on, for output that must come
+    // out later in a fixed order; release() returns it and restores the
+    // mode (and anything kept) from before hold().
+    struct Held {
+        bool capturing;
+        std::string captured;
+    };
+    Held hold();
+    std::string release(Held before);
+
   private:
     void write(const char* data, size_t size);
     bool capturing_ = false;

@@ -49,12 +49,13 @@ IlpBits readIlpSolution(int n, const std::string& dir = ".");
 
 struct IlpResult {
     IlpBits bits;
-    int variables = 0;  // variable groups of the program
+    int variables = 0;   // variable groups of the program
+    std::string output;  // what the solver script printed, for the caller to report
 };
 
 // The ILP engine: writes "ILP.lp", runs the solver script (the shell word
 // `script`, see findIlpSolverScript; its output filtered to the summary line
-// when quiet) and reads the answer back.
+// when quiet; kept in the result) and reads the answer back.
 IlpResult solveIlp(const ColoringProblem& p, const std::string& script, bool quiet,
                    const std::string& dir = ".");
 

@@ -191,8 +191,7 @@ IlpResult solveIlp(const ColoringProblem& p, const std::string& script, bool qui
     if (quiet) command += " | grep ^yb ";
     // A failed solve must not leave the previous graph's answer to be read.
     std::remove(inDir(dir, "problem.sol").c_str());
-    // The solver writes to the same standard output (flushed first).
-    int ignored = runShell(commandIn(dir, command));
+    int ignored = runShellCapture(commandIn(dir, command), r.output);
     (void)ignored;  // failure shows as a missing "problem.sol"
 
     r.bits = readIlpSolution(p.n, dir);
@@ -201,55 +200,20 @@ IlpResult solveIlp(const ColoringProblem& p, const std::string& script, bool qui
 
 }  // namespace chromasect
 
-namespace {
-
-chromasect::ColoringProblem problemOf(const MPLDesign& d, const std::vector<mySuperShape*>& dg) {
-    chromasect::ColoringProblem p;
-    p.n = static_cast<int>(dg.size());
-    p.masks = NUM_COLORS;
-    p.conflicts = d.conflictSet;
-    p.stitches = d.stitchSet;
-    p.alpha = d.alpha;
-    return p;
-}
-
-void warnUnsupportedMasks(const MPLDesign& d) {
-    if (NUM_COLORS != 3 && NUM_COLORS != 4)
-        d.report.print("WARNING| ILP ONLY support TPL or QPL currently\n");
-}
-
-// A bit the answer does not name keeps the vertex's present one.
-void applyBits(const chromasect::IlpBits& bits, const std::vector<mySuperShape*>& dg) {
-    for (size_t v = 0; v < dg.size(); ++v) {
-        if (bits.high[v] != -1) dg[v]->colorHigh = bits.high[v];
-        if (bits.low[v] != -1) dg[v]->colorLow = bits.low[v];
-    }
-}
-
-}  // namespace
+namespace {}  // namespace
 
 void GroupILP(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
-    // Found before anything is written, so a run without the script ends at
-    // its first solve with a clear message instead of a missing answer.
-    std::string script = chromasect::findIlpSolverScript(chromasect::selfExecutablePath());
-    if (script.empty())
-        chromasect::fatal(chromasect::kExitUsage,
-                          "ERROR| cannot find the ILP solver script rungrb.csh");
-
-    warnUnsupportedMasks(d);
-    const chromasect::IlpResult r =
-        chromasect::solveIlp(problemOf(d, dg), script, d.quiet, d.solverDir);
-    if (r.variables > d.maxILPVarNum) d.maxILPVarNum = r.variables;
-    applyBits(r.bits, dg);
-    for (mySuperShape* v : dg) v->SetMultiColorTmp(2 * v->colorHigh + v->colorLow);
+    EngineJob job = PrepareEngineJob(d, dg, Engine::Ilp);
+    SolveEngineJob(job);
+    ApplyEngineJob(d, dg, job);
 }
 
 void WriteGroupILP(MPLDesign& d, const char* fileName, const std::vector<mySuperShape*>& dg,
                    std::vector<chromasect::ILPVariable>* vars, bool relax) {
-    warnUnsupportedMasks(d);
-    chromasect::writeIlpProblem(problemOf(d, dg), fileName, vars, relax);
+    WarnUnsupportedIlpMasks(d);
+    chromasect::writeIlpProblem(ProblemOf(d, dg, false), fileName, vars, relax);
 }
 
 void parseFileSolutionGurobi(const std::vector<mySuperShape*>& dg) {
-    applyBits(chromasect::readIlpSolution(static_cast<int>(dg.size()), "."), dg);
+    ApplyIlpBits(chromasect::readIlpSolution(static_cast<int>(dg.size()), "."), dg);
 }

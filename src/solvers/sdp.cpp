@@ -58,21 +58,6 @@ void writeConstraints(std::ostream& out, int n, const PairSet& conflicts) {
     for (int i = 1; i <= n; ++i) out << c + i << " 1 " << i << " " << i << " 1\n";
 }
 
-// The adapters' view of one graph: the run's pairs and weights.
-chromasect::ColoringProblem problemOf(const MPLDesign& d, const std::vector<mySuperShape*>& dg,
-                                      bool withDensities) {
-    chromasect::ColoringProblem p;
-    p.n = static_cast<int>(dg.size());
-    p.masks = NUM_COLORS;
-    p.conflicts = d.conflictSet;
-    p.stitches = d.stitchSet;
-    p.alpha = d.alpha;
-    p.beta = d.beta;
-    if (withDensities)
-        for (const mySuperShape* v : dg) p.densities.push_back(v->getWireDensity());
-    return p;
-}
-
 }  // namespace
 
 namespace chromasect {
@@ -123,17 +108,16 @@ SdpResult solveSdp(const ColoringProblem& p, bool secondStage, const std::string
 }  // namespace chromasect
 
 void GroupSDP(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
-    const chromasect::SdpResult r = chromasect::solveSdp(
-        problemOf(d, dg, d.densityBalance != Balance::None), d.sdpRoundFlag, d.solverDir);
-    for (const std::string& line : r.warnings) d.report.print("%s", line.c_str());
-    for (size_t i = 0; i < dg.size(); ++i) dg[i]->SetMultiColorTmp(r.colors[i]);
+    EngineJob job = PrepareEngineJob(d, dg, Engine::Sdp);
+    SolveEngineJob(job);
+    ApplyEngineJob(d, dg, job);
 }
 
 void WriteGroupSDP(MPLDesign& d, const char* fileName, const std::vector<mySuperShape*>& dg) {
-    chromasect::writeSdpProblem(problemOf(d, dg, false), fileName);
+    chromasect::writeSdpProblem(ProblemOf(d, dg, false), fileName);
 }
 
 void WriteGroupSDP_DensityBalance(MPLDesign& d, const char* fileName,
                                   const std::vector<mySuperShape*>& dg) {
-    chromasect::writeSdpProblem(problemOf(d, dg, true), fileName);
+    chromasect::writeSdpProblem(ProblemOf(d, dg, true), fileName);
 }

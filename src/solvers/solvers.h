@@ -4,14 +4,51 @@
 // engines' adapters build a graph's problem from the run and write the
 // working colours back; the engines themselves are functions of the problem.
 
+#include <string>
 #include <vector>
 
 #include "design/design.h"
 #include "solvers/engines.h"
+#include "solvers/exact.h"
 
 // Colours every graph of d.dgs into the vertices' working colours.
 bool ResolveDGs(MPLDesign& d);
 bool FastColorAssignmentTrial(MPLDesign& d, const std::vector<mySuperShape*>& dg);
+
+// One graph's problem as the run holds it now (the pair sets of the graph
+// last collected); with densities for the density-balanced SDP.
+chromasect::ColoringProblem ProblemOf(const MPLDesign& d, const std::vector<mySuperShape*>& dg,
+                                      bool withDensities);
+
+// One graph's engine work, in three steps: made from the run in graph order,
+// solved on any thread (touching nothing of the run, its solver files in
+// `dir`), applied to the run in graph order. Output is kept in the job and
+// reported when it is applied, so the run prints the same bytes however many
+// graphs are solved at once.
+struct EngineJob {
+    Engine engine = Engine::None;
+    chromasect::ColoringProblem problem;
+    std::vector<double> startDensities;  // exact engine: its SDP start is balanced
+    bool secondStage = false;            // SDP engine: second-stage rounding
+    std::string script;                  // ILP engine: the solver script
+    bool quiet = true;                   // ILP engine: keep only the summary line
+    double seconds = 0.0;                // exact engine: limit per graph
+    std::string dir = ".";
+
+    std::string output;  // report text, in the order it arose
+    std::vector<int> colors;
+    chromasect::IlpResult ilp;
+    chromasect::ExactResult exact;
+};
+EngineJob PrepareEngineJob(const MPLDesign& d, const std::vector<mySuperShape*>& dg, Engine engine);
+void SolveEngineJob(EngineJob& job);
+void ApplyEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, EngineJob& job);
+
+// The ILP engine's helpers: its note on mask counts it does not support, and
+// the answer's bits written to the vertices (a bit the answer does not name
+// keeps the vertex's present one).
+void WarnUnsupportedIlpMasks(const MPLDesign& d);
+void ApplyIlpBits(const chromasect::IlpBits& bits, const std::vector<mySuperShape*>& dg);
 
 void GroupSDP(MPLDesign& d, const std::vector<mySuperShape*>& dg);
 void WriteGroupSDP(MPLDesign& d, const char* fileName, const std::vector<mySuperShape*>& dg);

@@ -1,0 +1,139 @@
+// One graph's engine work split so that graphs can be solved at once while
+// the run's state and output change only in graph order.
+
+#include <mutex>
+
+#include "base/fatal.h"
+#include "base/params.h"
+#include "solvers/ilp.h"
+#include "solvers/solvers.h"
+
+chromasect::ColoringProblem ProblemOf(const MPLDesign& d, const std::vector<mySuperShape*>& dg,
+                                      bool withDensities) {
+    chromasect::ColoringProblem p;
+    p.n = static_cast<int>(dg.size());
+    p.masks = NUM_COLORS;
+    p.conflicts = d.conflictSet;
+    p.stitches = d.stitchSet;
+    p.alpha = d.alpha;
+    p.beta = d.beta;
+    if (withDensities)
+        for (const mySuperShape* v : dg) p.densities.push_back(v->getWireDensity());
+    return p;
+}
+
+void WarnUnsupportedIlpMasks(const MPLDesign& d) {
+    if (NUM_COLORS != 3 && NUM_COLORS != 4)
+        d.report.print("WARNING| ILP ONLY support TPL or QPL currently\n");
+}
+
+void ApplyIlpBits(const chromasect::IlpBits& bits, const std::vector<mySuperShape*>& dg) {
+    for (size_t v = 0; v < dg.size(); ++v) {
+        if (bits.high[v] != -1) dg[v]->colorHigh = bits.high[v];
+        if (bits.low[v] != -1) dg[v]->colorLow = bits.low[v];
+    }
+}
+
+EngineJob PrepareEngineJob(const MPLDesign& d, const std::vector<mySuperShape*>& dg,
+                           Engine engine) {
+    EngineJob job;
+    job.engine = engine;
+    job.dir = d.solverDir;
+    const bool balanced = d.densityBalance != Balance::None;
+    switch (engine) {
+        case Engine::Sdp:
+            job.problem = ProblemOf(d, dg, balanced);
+            job.secondStage = d.sdpRoundFlag;
+            break;
+        case Engine::Ilp: {
+            // Found before anything is written, so a run without the script
+            // ends at its first solve with a clear message.
+            job.script = chromasect::findIlpSolverScript(chromasect::selfExecutablePath());
+            if (job.script.empty())
+                chromasect::fatal(chromasect::kExitUsage,
+                                  "ERROR| cannot find the ILP solver script rungrb.csh");
+            chromasect::Reporter::Held before = d.report.hold();
+            WarnUnsupportedIlpMasks(d);
+            job.output = d.report.release(std::move(before));
+            job.problem = ProblemOf(d, dg, false);
+            job.quiet = d.quiet;
+            break;
+        }
+        case Engine::Exact:
+            job.problem = ProblemOf(d, dg, false);
+            if (balanced)
+                for (const mySuperShape* v : dg) job.startDensities.push_back(v->getWireDensity());
+            job.seconds = d.exactSeconds;
+            break;
+        case Engine::None:
+            break;
+    }
+    return job;
+}
+
+namespace {
+
+void keepWarnings(EngineJob& job, const std::vector<std::string>& warnings) {
+    for (const std::string& line : warnings) job.output += line;
+}
+
+// CBC's library is used from one thread at a time: separate models in
+// separate threads have not been shown safe, and the SDP starts, where the
+// time goes, still run at once.
+std::mutex& cbcLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+}  // namespace
+
+void SolveEngineJob(EngineJob& job) {
+    switch (job.engine) {
+        case Engine::Sdp: {
+            chromasect::SdpResult r = chromasect::solveSdp(job.problem, job.secondStage, job.dir);
+            keepWarnings(job, r.warnings);
+            job.colors = std::move(r.colors);
+            break;
+        }
+        case Engine::Ilp:
+            job.ilp = chromasect::solveIlp(job.problem, job.script, job.quiet, job.dir);
+            job.output += job.ilp.output;
+            break;
+        case Engine::Exact: {
+            // The start: the SDP engine with the second-stage rounding,
+            // density balanced when the run asks for balance.
+            chromasect::ColoringProblem sdp = job.problem;
+            sdp.densities = job.startDensities;
+            const chromasect::SdpResult start = chromasect::solveSdp(sdp, true, job.dir);
+            keepWarnings(job, start.warnings);
+            std::lock_guard<std::mutex> hold(cbcLock());
+            job.exact = chromasect::solveExact(job.problem, start.colors, job.seconds);
+            job.colors = job.exact.colors;
+            break;
+        }
+        case Engine::None:
+            break;
+    }
+}
+
+void ApplyEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, EngineJob& job) {
+    d.report.print("%s", job.output.c_str());
+    switch (job.engine) {
+        case Engine::Sdp:
+            for (size_t i = 0; i < dg.size(); ++i) dg[i]->SetMultiColorTmp(job.colors[i]);
+            break;
+        case Engine::Ilp:
+            if (job.ilp.variables > d.maxILPVarNum) d.maxILPVarNum = job.ilp.variables;
+            ApplyIlpBits(job.ilp.bits, dg);
+            for (mySuperShape* v : dg) v->SetMultiColorTmp(2 * v->colorHigh + v->colorLow);
+            break;
+        case Engine::Exact:
+            for (size_t i = 0; i < dg.size(); ++i) dg[i]->SetMultiColorTmp(job.colors[i]);
+            if (job.exact.proven) ++d.exactProven;
+            d.engineCost += job.exact.cost;
+            d.engineStartCost += job.exact.startCost;
+            break;
+        case Engine::None:
+            break;
+    }
+}
