@@ -52,6 +52,10 @@ int runShellCapture(const std::string& command, std::string& out) {
     return status;
 }
 
+void makeDirectory(const std::string& path) {
+    mkdir(path.c_str(), 0700);
+}
+
 std::string inDir(const std::string& dir, const std::string& name) {
     return dir == "." ? name : dir + "/" + name;
 }

@@ -11,6 +11,9 @@ bool isExecutableFile(const std::string& path);
 // s as one word of a POSIX shell command, whatever characters it holds.
 std::string shellQuote(const std::string& s);
 
+// Makes a directory owned by this user alone; an existing one is kept.
+void makeDirectory(const std::string& path);
+
 // name inside dir ("." leaves name as it is).
 std::string inDir(const std::string& dir, const std::string& name);
 

@@ -92,6 +92,8 @@ class Design {
     // Where the solvers' working files go: the run's private directory once
     // the driver has made it ("." for a stage run on its own, as in tests).
     std::string solverDir = ".";
+    // "-threads": graphs solved at once (1: one after another).
+    int threads = 1;
     double exactSeconds = 10.0;  // "-exact_sec": the exact engine's limit per graph
     bool reportQuality = false;  // "-quality": print the engines' summed cost
     // Names and units of the layout read (units 0 until known); the layouts

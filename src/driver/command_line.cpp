@@ -1,5 +1,6 @@
 // Command line, banner and usage text.
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -7,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "base/fatal.h"
 #include "base/params.h"
@@ -99,6 +101,8 @@ bool parseParameters(Design& d, int argc, char** argv) {
 }
 
 bool parseParametersV2(Design& d, int argc, char** argv) {
+    // Every hardware thread unless told otherwise; the output is the same.
+    d.threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
     using chromasect::LayoutFormat;
     using chromasect::layoutFormatOf;
     d.report.print("STAT | Parameters: ");
@@ -147,6 +151,7 @@ bool parseParametersV2(Design& d, int argc, char** argv) {
         } else if (is("-progress") && readChoice(value, 1, choice)) {
             d.quiet = choice == 0;
         } else if (is("-exact_sec") && readSeconds(value, d.exactSeconds)) {
+        } else if (is("-threads") && readWholeInt(value, d.threads) && d.threads >= 1) {
         } else if (is("-quality") && readChoice(value, 1, choice)) {
             d.reportQuality = choice == 1;
         } else if (is("-svg") && *value != '\0') {
@@ -234,5 +239,8 @@ void printUsageV2(chromasect::Reporter& report) {
     report.print(
         "\"-quality\"       : followed by 0 or 1, report the engines' summed cost "
         "(default: 0). \n");
+    report.print(
+        "\"-threads\"       : followed by an integer of at least 1, the graphs solved at "
+        "once (default: the number of hardware threads). \n");
     report.print("\n");
 }

@@ -87,7 +87,47 @@ std::mutex& cbcLock() {
 
 }  // namespace
 
+namespace {
+void solveJob(EngineJob& job);
+}  // namespace
+
 void SolveEngineJob(EngineJob& job) {
+    try {
+        solveJob(job);
+    } catch (...) {
+        // Raised when the job is applied, after the output before it.
+        job.failure = std::current_exception();
+    }
+}
+
+void ApplyEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, EngineJob& job) {
+    d.report.print("%s", job.output.c_str());
+    if (job.failure) std::rethrow_exception(job.failure);
+    switch (job.engine) {
+        case Engine::Sdp:
+            for (size_t i = 0; i < dg.size(); ++i) dg[i]->SetMultiColorTmp(job.colors[i]);
+            break;
+        case Engine::Ilp:
+            if (!job.ilp.answered)
+                chromasect::fatal(chromasect::kExitInternal, "ERROR| can NOT open \"problem.sol\"");
+            if (job.ilp.variables > d.maxILPVarNum) d.maxILPVarNum = job.ilp.variables;
+            ApplyIlpBits(job.ilp.bits, dg);
+            for (mySuperShape* v : dg) v->SetMultiColorTmp(2 * v->colorHigh + v->colorLow);
+            break;
+        case Engine::Exact:
+            for (size_t i = 0; i < dg.size(); ++i) dg[i]->SetMultiColorTmp(job.colors[i]);
+            if (job.exact.proven) ++d.exactProven;
+            d.engineCost += job.exact.cost;
+            d.engineStartCost += job.exact.startCost;
+            break;
+        case Engine::None:
+            break;
+    }
+}
+
+namespace {
+
+void solveJob(EngineJob& job) {
     switch (job.engine) {
         case Engine::Sdp: {
             chromasect::SdpResult r = chromasect::solveSdp(job.problem, job.secondStage, job.dir);
@@ -116,24 +156,4 @@ void SolveEngineJob(EngineJob& job) {
     }
 }
 
-void ApplyEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, EngineJob& job) {
-    d.report.print("%s", job.output.c_str());
-    switch (job.engine) {
-        case Engine::Sdp:
-            for (size_t i = 0; i < dg.size(); ++i) dg[i]->SetMultiColorTmp(job.colors[i]);
-            break;
-        case Engine::Ilp:
-            if (job.ilp.variables > d.maxILPVarNum) d.maxILPVarNum = job.ilp.variables;
-            ApplyIlpBits(job.ilp.bits, dg);
-            for (mySuperShape* v : dg) v->SetMultiColorTmp(2 * v->colorHigh + v->colorLow);
-            break;
-        case Engine::Exact:
-            for (size_t i = 0; i < dg.size(); ++i) dg[i]->SetMultiColorTmp(job.colors[i]);
-            if (job.exact.proven) ++d.exactProven;
-            d.engineCost += job.exact.cost;
-            d.engineStartCost += job.exact.startCost;
-            break;
-        case Engine::None:
-            break;
-    }
-}
+}  // namespace

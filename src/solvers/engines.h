@@ -49,13 +49,15 @@ IlpBits readIlpSolution(int n, const std::string& dir = ".");
 
 struct IlpResult {
     IlpBits bits;
-    int variables = 0;   // variable groups of the program
-    std::string output;  // what the solver script printed, for the caller to report
+    int variables = 0;      // variable groups of the program
+    std::string output;     // what the solver script printed, for the caller to report
+    bool answered = false;  // false: the script left no "problem.sol"
 };
 
 // The ILP engine: writes "ILP.lp", runs the solver script (the shell word
 // `script`, see findIlpSolverScript; its output filtered to the summary line
-// when quiet; kept in the result) and reads the answer back.
+// when quiet; kept in the result) and reads the answer back. Without an
+// answer file the result says so; the caller decides.
 IlpResult solveIlp(const ColoringProblem& p, const std::string& script, bool quiet,
                    const std::string& dir = ".");
 

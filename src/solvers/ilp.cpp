@@ -194,7 +194,8 @@ IlpResult solveIlp(const ColoringProblem& p, const std::string& script, bool qui
     int ignored = runShellCapture(commandIn(dir, command), r.output);
     (void)ignored;  // failure shows as a missing "problem.sol"
 
-    r.bits = readIlpSolution(p.n, dir);
+    r.answered = std::ifstream(inDir(dir, "problem.sol")).is_open();
+    if (r.answered) r.bits = readIlpSolution(p.n, dir);
     return r;
 }
 

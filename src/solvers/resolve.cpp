@@ -2,55 +2,122 @@
 // the fast simplify-and-select trial where it succeeds, an engine otherwise.
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <list>
 #include <set>
 #include <stack>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "base/files.h"
 #include "base/params.h"
 #include "dgraph/dgraph.h"
+#include "solvers/csdp.h"
 #include "solvers/solvers.h"
+
+namespace {
+
+// What one graph adds to the run's output and, when it needs an engine, its
+// job.
+struct GraphWork {
+    std::string before;  // progress line and notes of the fast trial
+    bool engine = false;
+    EngineJob job;
+};
+
+// Solves the jobs with `threads` workers, each in a solver directory of its
+// own (one per worker, prepared once), taking graphs in order.
+void solveAll(MPLDesign& d, std::vector<GraphWork>& work, size_t end) {
+    std::vector<size_t> jobs;
+    for (size_t i = 0; i < end; ++i)
+        if (work[i].engine) jobs.push_back(i);
+    const size_t workers =
+        std::min<size_t>(jobs.size(), static_cast<size_t>(std::max(1, d.threads)));
+    if (workers <= 1) {
+        for (size_t i : jobs) SolveEngineJob(work[i].job);
+        return;
+    }
+    std::vector<std::string> dirs;
+    for (size_t w = 0; w < workers; ++w) {
+        dirs.push_back(chromasect::inDir(d.solverDir, "worker" + std::to_string(w + 1)));
+        chromasect::makeDirectory(dirs.back());
+        if (d.algo == Engine::Sdp || d.algo == Engine::Exact) Csdp::csdpPrepare(dirs.back());
+    }
+    std::atomic<size_t> next(0);
+    auto run = [&](size_t w) {
+        for (size_t k = next++; k < jobs.size(); k = next++) {
+            EngineJob& job = work[jobs[k]].job;
+            job.dir = dirs[w];
+            SolveEngineJob(job);
+        }
+    };
+    std::vector<std::thread> pool;
+    for (size_t w = 1; w < workers; ++w) pool.emplace_back(run, w);
+    run(0);
+    for (std::thread& t : pool) t.join();
+}
+
+}  // namespace
 
 bool ResolveDGs(MPLDesign& d) {
     int calls = 0;
     const int n = static_cast<int>(d.dgs.size());
-    for (int i = 0; i < n; ++i) {
-        if (!d.quiet && i % 10 == 0) {
-            // Single precision on purpose: the printed digits are fixed by it.
-            const float percent = static_cast<float>(i) / static_cast<float>(n) * 100.0f;
-            d.report.print("STAT | Color Assignment Process: %.2f%%\t\r",
-                           static_cast<double>(percent));
+    std::vector<GraphWork> work(n);
+    // In graph order: everything that reads or changes the run (pair sets,
+    // lone-vertex colours drawn from rand(), the fast trial), with the output
+    // held back so that it comes out in order with the engines' output.
+    int end = n;
+    std::exception_ptr failure;
+    for (int i = 0; i < n && !failure; ++i) {
+        chromasect::Reporter::Held outside = d.report.hold();
+        try {
+            if (!d.quiet && i % 10 == 0) {
+                // Single precision on purpose: the printed digits are fixed by it.
+                const float percent = static_cast<float>(i) / static_cast<float>(n) * 100.0f;
+                d.report.print("STAT | Color Assignment Process: %.2f%%\t\r",
+                               static_cast<double>(percent));
+            }
+            const std::vector<mySuperShape*>& dg = d.dgs[i];
+            initConflictSet(d, dg);
+            initStitchSet(d, dg);
+            if (dg.size() >= 2) {
+                if (!(d.simdg > 1 && FastColorAssignmentTrial(d, dg))) {
+                    ++calls;
+                    if (d.algo != Engine::None) {
+                        work[i].job = PrepareEngineJob(d, dg, d.algo);
+                        work[i].engine = true;
+                    }
+                }
+            } else if (dg.size() == 1) {
+                // rand() is never seeded, so runs repeat exactly.
+                dg[0]->SetMultiColorTmp(std::rand() % NUM_COLORS);
+            }
+        } catch (...) {
+            failure = std::current_exception();
+            end = i;
         }
+        work[i].before = d.report.release(std::move(outside));
+    }
+
+    solveAll(d, work, static_cast<size_t>(end));
+
+    // In graph order again: output, colours and tallies.
+    for (int i = 0; i < n; ++i) {
+        d.report.print("%s", work[i].before.c_str());
+        if (i == end) std::rethrow_exception(failure);
+        if (!work[i].engine) continue;
         const std::vector<mySuperShape*>& dg = d.dgs[i];
-        initConflictSet(d, dg);
-        initStitchSet(d, dg);
-        if (dg.size() >= 2) {
-            if (d.simdg > 1 && FastColorAssignmentTrial(d, dg)) continue;
-            ++calls;
-            switch (d.algo) {
-                case Engine::Ilp:
-                    GroupILP(d, dg);
-                    break;
-                case Engine::Sdp:
-                    GroupSDP(d, dg);
-                    break;
-                case Engine::Exact:
-                    GroupExact(d, dg);
-                    break;
-                case Engine::None:
-                    break;
-            }
-            if (d.algo != Engine::None) {
-                ++d.engineGraphs;
-                // The exact engine keeps its own tally of start and result.
-                if (d.algo != Engine::Exact) d.engineCost += GraphCost(d, dg);
-            }
-        } else if (dg.size() == 1) {
-            // rand() is never seeded, so runs repeat exactly.
-            dg[0]->SetMultiColorTmp(std::rand() % NUM_COLORS);
+        ApplyEngineJob(d, dg, work[i].job);
+        ++d.engineGraphs;
+        // The exact engine keeps its own tally of start and result.
+        if (d.algo != Engine::Exact) {
+            std::vector<int> colors;
+            for (const mySuperShape* v : dg) colors.push_back(v->colorTmp);
+            d.engineCost += chromasect::colouringCost(work[i].job.problem, colors);
         }
     }
     d.report.print("STAT | Color Assignment Process: 100.0%%\t\n");

@@ -4,6 +4,7 @@
 // engines' adapters build a graph's problem from the run and write the
 // working colours back; the engines themselves are functions of the problem.
 
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,8 @@ struct EngineJob {
     double seconds = 0.0;                // exact engine: limit per graph
     std::string dir = ".";
 
-    std::string output;  // report text, in the order it arose
+    std::string output;          // report text, in the order it arose
+    std::exception_ptr failure;  // a fatal condition met while solving
     std::vector<int> colors;
     chromasect::IlpResult ilp;
     chromasect::ExactResult exact;

@@ -46,6 +46,8 @@ const char* kUsage =
     "\"-exact_sec\"     : followed by a number, the exact engine's time limit per graph in seconds "
     "(default: 10). \n"
     "\"-quality\"       : followed by 0 or 1, report the engines' summed cost (default: 0). \n"
+    "\"-threads\"       : followed by an integer of at least 1, the graphs solved at once "
+    "(default: the number of hardware threads). \n"
     "\n";
 
 class CommandLine : public testsupport::GlobalsTest {
@@ -205,6 +207,7 @@ TEST_F(CommandLine, RunOptionsRefuseValuesOutsideTheirSet) {
         {"-progress", {"true"}},
         {"-exact_sec", {"0", "-1", "10s", "", "nan"}},
         {"-quality", {"2"}},
+        {"-threads", {"0", "-2", "1.5", "x", ""}},
         {"-svg", {""}},
         {"-window",
          {"0,0,10", "0,0,10,10,", "0,0,10,10,20", "0,0,0,10", "0,10,10,0", "10,0,0,10", "a,b,c,d",
