@@ -28,30 +28,6 @@ std::string shellQuote(const std::string& s) {
     return out;
 }
 
-int runShell(const std::string& command) {
-    std::fflush(stdout);
-    const int status = std::system(command.c_str());
-    if (status != -1 && WIFSIGNALED(status) &&
-        (WTERMSIG(status) == SIGINT || WTERMSIG(status) == SIGQUIT))
-        std::raise(WTERMSIG(status));
-    return status;
-}
-
-int runShellCapture(const std::string& command, std::string& out) {
-    out.clear();
-    std::fflush(stdout);
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return -1;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-    const int status = pclose(pipe);
-    if (status != -1 && WIFSIGNALED(status) &&
-        (WTERMSIG(status) == SIGINT || WTERMSIG(status) == SIGQUIT))
-        std::raise(WTERMSIG(status));
-    return status;
-}
-
 void makeDirectory(const std::string& path) {
     mkdir(path.c_str(), 0700);
 }

@@ -92,6 +92,8 @@ class Design {
     // Where the solvers' working files go: the run's private directory once
     // the driver has made it ("." for a stage run on its own, as in tests).
     std::string solverDir = ".";
+    // "-solver_sec": an outside solve running longer is stopped (0: no limit).
+    double solverSeconds = 0.0;
     // "-threads": graphs solved at once (1: one after another).
     int threads = 1;
     double exactSeconds = 10.0;  // "-exact_sec": the exact engine's limit per graph

@@ -152,6 +152,9 @@ bool parseParametersV2(Design& d, int argc, char** argv) {
             d.quiet = choice == 0;
         } else if (is("-exact_sec") && readSeconds(value, d.exactSeconds)) {
         } else if (is("-threads") && readWholeInt(value, d.threads) && d.threads >= 1) {
+        } else if (is("-solver_sec") &&
+                   (std::strcmp(value, "0") == 0 ? (d.solverSeconds = 0.0, true)
+                                                 : readSeconds(value, d.solverSeconds))) {
         } else if (is("-quality") && readChoice(value, 1, choice)) {
             d.reportQuality = choice == 1;
         } else if (is("-svg") && *value != '\0') {
@@ -242,5 +245,8 @@ void printUsageV2(chromasect::Reporter& report) {
     report.print(
         "\"-threads\"       : followed by an integer of at least 1, the graphs solved at "
         "once (default: the number of hardware threads). \n");
+    report.print(
+        "\"-solver_sec\"    : followed by a number, the time limit of each outside solve in "
+        "seconds, 0 for none (default: 0). \n");
     report.print("\n");
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/fatal.h"
+#include "base/supervise.h"
 
 namespace chromasect {
 
@@ -21,6 +22,7 @@ namespace {
 char g_signalPath[4096];
 
 extern "C" void removeAndDie(int sig) {
+    killSupervised();  // solvers run in process groups of their own
     if (g_signalPath[0] != '\0') {
         // Only async-signal-safe calls: rm in a child process.
         pid_t child = fork();

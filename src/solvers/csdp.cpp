@@ -10,6 +10,7 @@
 
 #include "base/fatal.h"
 #include "base/files.h"
+#include "base/supervise.h"
 
 namespace {
 
@@ -80,7 +81,7 @@ std::string requireTools() {
 }
 
 int run(const std::string& command) {
-    return chromasect::runShell(command);
+    return chromasect::runSupervised(command, 0.0, nullptr).status;
 }
 
 }  // namespace
@@ -107,19 +108,23 @@ void Csdp::csdpPrepare(const std::string& dir) {
         out << kScriptText;
 }
 
-void Csdp::ReadFileAndSolve(const char* problemFile, const char* solutionFile, bool toLog,
-                            const std::string& dir) {
+bool Csdp::ReadFileAndSolve(const char* problemFile, const char* solutionFile, bool toLog,
+                            const std::string& dir, double seconds) {
     const std::string solver = chromasect::fromAnyDirectory(requireTools());
     std::remove(chromasect::inDir(dir, solutionFile).c_str());
     std::remove(chromasect::inDir(dir, "Output.csdp").c_str());
     std::remove(chromasect::inDir(dir, "Output.perl").c_str());
     std::string command = solver + " " + problemFile + " " + solutionFile;
     if (toLog) command += " > csdp.log";
-    run(chromasect::commandIn(dir, command));
+    if (chromasect::runSupervised(chromasect::commandIn(dir, command), seconds, nullptr).timedOut)
+        return false;
     run(chromasect::commandIn(dir, std::string("perl ") + kScriptFile));
+    return true;
 }
 
-bool Csdp::ReadVectors(const char* fileName, std::vector<std::vector<double> >& matrix, int n) {
+bool Csdp::ReadVectors(const char* fileName, std::vector<std::vector<double> >& matrix, int n,
+                       bool* damaged) {
+    if (damaged) *damaged = false;
     std::ifstream in(fileName);
     int size = n > 0 ? n : 0;
     matrix.assign(size, std::vector<double>(size, 0.0));
@@ -130,7 +135,10 @@ bool Csdp::ReadVectors(const char* fileName, std::vector<std::vector<double> >& 
         int m = -1, block = -1, i = -1, j = -1;
         double value = 0.0;
         // Once the stream fails no later entry can be read either.
-        if (!(in >> m >> block >> i >> j >> value)) break;
+        if (!(in >> m >> block >> i >> j >> value)) {
+            if (damaged) *damaged = true;
+            break;
+        }
         if (block != 1 || i < 1 || i > n || j < 1 || j > n) continue;
         matrix[i - 1][j - 1] = value;
         matrix[j - 1][i - 1] = value;

@@ -22,15 +22,19 @@ class Csdp {
     // previous graph's matrix. Ends the run with status 1 when the solver or
     // perl cannot be found.
     // dir is the directory of the working files (the solver runs there).
-    static void ReadFileAndSolve(const char* problemFile, const char* solutionFile, bool toLog,
-                                 const std::string& dir = ".");
+    // With seconds above 0 a solver still running then is stopped, the
+    // extraction skipped, and the result is false.
+    static bool ReadFileAndSolve(const char* problemFile, const char* solutionFile, bool toLog,
+                                 const std::string& dir = ".", double seconds = 0.0);
 
     // Fills matrix with the n x n primal matrix read from the extraction file:
     // a count N, then N lines "matrix block row column value". Block-1 entries
     // with row and column in 1..n are stored in both mirror cells; everything
     // else stays 0. False when the solver gave no answer (a missing file or
     // a count of 0); the caller reports it.
-    static bool ReadVectors(const char* fileName, std::vector<std::vector<double> >& matrix, int n);
+    // *damaged (when given) tells whether a line could not be read.
+    static bool ReadVectors(const char* fileName, std::vector<std::vector<double> >& matrix, int n,
+                            bool* damaged = nullptr);
 
     // Removes every working file; the result is the status of the last removal.
     static int csdpClean(const std::string& dir = ".");

@@ -1,6 +1,7 @@
 // One graph's engine work split so that graphs can be solved at once while
 // the run's state and output change only in graph order.
 
+#include <cstdio>
 #include <mutex>
 
 #include "base/fatal.h"
@@ -39,6 +40,7 @@ EngineJob PrepareEngineJob(const MPLDesign& d, const std::vector<mySuperShape*>&
     EngineJob job;
     job.engine = engine;
     job.dir = d.solverDir;
+    job.solverSeconds = d.solverSeconds;
     const bool balanced = d.densityBalance != Balance::None;
     switch (engine) {
         case Engine::Sdp:
@@ -108,6 +110,10 @@ void ApplyEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, EngineJo
             for (size_t i = 0; i < dg.size(); ++i) dg[i]->SetMultiColorTmp(job.colors[i]);
             break;
         case Engine::Ilp:
+            if (job.ilp.stopped) {
+                for (size_t i = 0; i < dg.size(); ++i) dg[i]->SetMultiColorTmp(job.colors[i]);
+                break;
+            }
             if (!job.ilp.answered)
                 chromasect::fatal(chromasect::kExitInternal, "ERROR| can NOT open \"problem.sol\"");
             if (job.ilp.variables > d.maxILPVarNum) d.maxILPVarNum = job.ilp.variables;
@@ -130,21 +136,33 @@ namespace {
 void solveJob(EngineJob& job) {
     switch (job.engine) {
         case Engine::Sdp: {
-            chromasect::SdpResult r = chromasect::solveSdp(job.problem, job.secondStage, job.dir);
+            chromasect::SdpResult r =
+                chromasect::solveSdp(job.problem, job.secondStage, job.dir, job.solverSeconds);
             keepWarnings(job, r.warnings);
             job.colors = std::move(r.colors);
             break;
         }
         case Engine::Ilp:
-            job.ilp = chromasect::solveIlp(job.problem, job.script, job.quiet, job.dir);
+            job.ilp = chromasect::solveIlp(job.problem, job.script, job.quiet, job.dir,
+                                           job.solverSeconds);
             job.output += job.ilp.output;
+            if (job.ilp.stopped) {
+                char line[160];
+                std::snprintf(line, sizeof line,
+                              "WARNING| the ILP solver was stopped after %g seconds on a graph of "
+                              "%d vertices\n",
+                              job.solverSeconds, job.problem.n);
+                job.output += line;
+                job.colors = chromasect::colorsWithoutAnswer(job.problem, false);
+            }
             break;
         case Engine::Exact: {
             // The start: the SDP engine with the second-stage rounding,
             // density balanced when the run asks for balance.
             chromasect::ColoringProblem sdp = job.problem;
             sdp.densities = job.startDensities;
-            const chromasect::SdpResult start = chromasect::solveSdp(sdp, true, job.dir);
+            const chromasect::SdpResult start =
+                chromasect::solveSdp(sdp, true, job.dir, job.solverSeconds);
             keepWarnings(job, start.warnings);
             std::lock_guard<std::mutex> hold(cbcLock());
             job.exact = chromasect::solveExact(job.problem, start.colors, job.seconds);

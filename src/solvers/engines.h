@@ -25,7 +25,14 @@ struct SdpResult {
 // secondStage is set). A solver that gave no answer rounds an all-zero
 // matrix, with a warning.
 // The working files go to dir.
-SdpResult solveSdp(const ColoringProblem& p, bool secondStage, const std::string& dir = ".");
+// A solve that passes `seconds` (when above 0) is stopped and the graph
+// rounded as one without an answer, with a warning.
+SdpResult solveSdp(const ColoringProblem& p, bool secondStage, const std::string& dir = ".",
+                   double seconds = 0.0);
+
+// The colouring of a graph the solver gave no answer for: an all-zero
+// matrix rounded (first stage only when secondStage is not set).
+std::vector<int> colorsWithoutAnswer(const ColoringProblem& p, bool secondStage);
 
 // One variable group of the ILP, in writing order (kind 1..8, see the writer).
 struct ILPVariable {
@@ -52,6 +59,7 @@ struct IlpResult {
     int variables = 0;      // variable groups of the program
     std::string output;     // what the solver script printed, for the caller to report
     bool answered = false;  // false: the script left no "problem.sol"
+    bool stopped = false;   // the script passed its time limit and was stopped
 };
 
 // The ILP engine: writes "ILP.lp", runs the solver script (the shell word
@@ -59,6 +67,6 @@ struct IlpResult {
 // when quiet; kept in the result) and reads the answer back. Without an
 // answer file the result says so; the caller decides.
 IlpResult solveIlp(const ColoringProblem& p, const std::string& script, bool quiet,
-                   const std::string& dir = ".");
+                   const std::string& dir = ".", double seconds = 0.0);
 
 }  // namespace chromasect

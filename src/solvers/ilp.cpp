@@ -19,6 +19,7 @@
 #include "base/fatal.h"
 #include "base/files.h"
 #include "base/params.h"
+#include "base/supervise.h"
 #include "solvers/engines.h"
 #include "solvers/solvers.h"
 
@@ -181,7 +182,7 @@ IlpBits readIlpSolution(int n, const std::string& dir) {
 }
 
 IlpResult solveIlp(const ColoringProblem& p, const std::string& script, bool quiet,
-                   const std::string& dir) {
+                   const std::string& dir, double seconds) {
     IlpResult r;
     std::vector<ILPVariable> vars;
     writeIlpProblem(p, inDir(dir, "ILP.lp").c_str(), &vars, false);
@@ -191,8 +192,9 @@ IlpResult solveIlp(const ColoringProblem& p, const std::string& script, bool qui
     if (quiet) command += " | grep ^yb ";
     // A failed solve must not leave the previous graph's answer to be read.
     std::remove(inDir(dir, "problem.sol").c_str());
-    int ignored = runShellCapture(commandIn(dir, command), r.output);
-    (void)ignored;  // failure shows as a missing "problem.sol"
+    // Failure shows as a missing "problem.sol".
+    r.stopped = runSupervised(commandIn(dir, command), seconds, &r.output).timedOut;
+    if (r.stopped) return r;
 
     r.answered = std::ifstream(inDir(dir, "problem.sol")).is_open();
     if (r.answered) r.bits = readIlpSolution(p.n, dir);
@@ -200,8 +202,6 @@ IlpResult solveIlp(const ColoringProblem& p, const std::string& script, bool qui
 }
 
 }  // namespace chromasect
-
-namespace {}  // namespace
 
 void GroupILP(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
     EngineJob job = PrepareEngineJob(d, dg, Engine::Ilp);

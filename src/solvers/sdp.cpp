@@ -3,6 +3,7 @@
 // solution matrix into working colours.
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <locale>
 #include <set>
@@ -91,12 +92,40 @@ void writeSdpProblem(const ColoringProblem& p, const char* fileName) {
     writeConstraints(out, n, conflicts);
 }
 
-SdpResult solveSdp(const ColoringProblem& p, bool secondStage, const std::string& dir) {
+std::vector<int> colorsWithoutAnswer(const ColoringProblem& p, bool secondStage) {
+    const std::vector<std::vector<double> > zero(p.n, std::vector<double>(p.n, 0.0));
+    Rounding rounding(zero, p.conflicts, p.stitches);
+    std::vector<int> colors;
+    rounding.Solve(colors, secondStage, false);
+    return colors;
+}
+
+SdpResult solveSdp(const ColoringProblem& p, bool secondStage, const std::string& dir,
+                   double seconds) {
     SdpResult r;
     writeSdpProblem(p, inDir(dir, "Input.csdp").c_str());
-    Csdp::ReadFileAndSolve("Input.csdp", "Output.csdp", true, dir);
+    if (!Csdp::ReadFileAndSolve("Input.csdp", "Output.csdp", true, dir, seconds)) {
+        char line[160];
+        std::snprintf(line, sizeof line,
+                      "WARNING| the SDP solver was stopped after %g seconds on a graph of %d "
+                      "vertices\n",
+                      seconds, p.n);
+        r.warnings.push_back(line);
+        r.colors = colorsWithoutAnswer(p, secondStage);
+        return r;
+    }
     std::vector<std::vector<double> > matrix;
-    if (!Csdp::ReadVectors(inDir(dir, "Output.perl").c_str(), matrix, p.n))
+    bool damaged = false;
+    const bool answered =
+        Csdp::ReadVectors(inDir(dir, "Output.perl").c_str(), matrix, p.n, &damaged);
+    if (answered && damaged) {
+        // Garbage is no answer: the graph is coloured as one without.
+        r.warnings.push_back("WARNING| the SDP solver's answer for a graph of " +
+                             std::to_string(p.n) + " vertices is damaged; taken as no answer\n");
+        r.colors = colorsWithoutAnswer(p, secondStage);
+        return r;
+    }
+    if (!answered)
         r.warnings.push_back("WARNING| the SDP solver gave no answer for a graph of " +
                              std::to_string(p.n) + " vertices\n");
     Rounding rounding(matrix, p.conflicts, p.stitches);

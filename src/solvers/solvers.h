@@ -34,6 +34,7 @@ struct EngineJob {
     std::string script;                  // ILP engine: the solver script
     bool quiet = true;                   // ILP engine: keep only the summary line
     double seconds = 0.0;                // exact engine: limit per graph
+    double solverSeconds = 0.0;          // limit of each outside solve (0: none)
     std::string dir = ".";
 
     std::string output;          // report text, in the order it arose

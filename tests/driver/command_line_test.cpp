@@ -48,6 +48,8 @@ const char* kUsage =
     "\"-quality\"       : followed by 0 or 1, report the engines' summed cost (default: 0). \n"
     "\"-threads\"       : followed by an integer of at least 1, the graphs solved at once "
     "(default: the number of hardware threads). \n"
+    "\"-solver_sec\"    : followed by a number, the time limit of each outside solve in seconds, 0 "
+    "for none (default: 0). \n"
     "\n";
 
 class CommandLine : public testsupport::GlobalsTest {
@@ -208,6 +210,7 @@ TEST_F(CommandLine, RunOptionsRefuseValuesOutsideTheirSet) {
         {"-exact_sec", {"0", "-1", "10s", "", "nan"}},
         {"-quality", {"2"}},
         {"-threads", {"0", "-2", "1.5", "x", ""}},
+        {"-solver_sec", {"-1", "x", "", "0.0.1"}},
         {"-svg", {""}},
         {"-window",
          {"0,0,10", "0,0,10,10,", "0,0,10,10,20", "0,0,0,10", "0,10,10,0", "10,0,0,10", "a,b,c,d",

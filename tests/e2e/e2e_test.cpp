@@ -112,3 +112,32 @@ TEST(EndToEnd, TerminatedRunRemovesItsSolverFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+// A solver that hangs is stopped at -solver_sec, and one that answers
+// garbage is taken as no answer: either way the run goes on to its result,
+// with one warning per graph.
+TEST(EndToEnd, HangingOrGarbageSolverNeverStopsTheRun) {
+    testsupport::ScopedWorkDir dir;
+    const std::string run = binaryPath() + " -inlib " + sourceDir() + "/examples/example.ascii";
+    testsupport::writeFile("csdp", "#!/bin/sh\nsleep 60\n");
+    fs::permissions("csdp", fs::perms::owner_all);
+    auto r = runCommand(run + " -solver_sec 0.5 -threads 2");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("WARNING| the SDP solver was stopped after 0.5 seconds on a graph of "),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("STAT | Final Stitch Num: "), std::string::npos);
+
+    testsupport::writeFile("csdp", "#!/bin/sh\nprintf '2 1 x y\\n%s\\n' garbage > \"$2\"\n");
+    r = runCommand(run);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("WARNING| the SDP solver's answer for a graph of "), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("STAT | Final Stitch Num: "), std::string::npos);
+    fs::remove("csdp");
+    EXPECT_TRUE(leftovers(dir.path()).empty()) << leftovers(dir.path()).front();
+}
+
+}  // namespace

@@ -1,0 +1,108 @@
+#include "base/supervise.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+
+namespace chromasect {
+
+namespace {
+
+// Process groups running now, for killSupervised. A signal handler can
+// reach nothing else, so they are kept in a fixed table of atomics.
+constexpr int kSlots = 256;
+std::atomic<pid_t> g_groups[kSlots];
+
+int enter(pid_t group) {
+    for (int i = 0; i < kSlots; ++i) {
+        pid_t empty = 0;
+        if (g_groups[i].compare_exchange_strong(empty, group)) return i;
+    }
+    return -1;
+}
+
+void leave(int slot) {
+    if (slot >= 0) g_groups[slot].store(0);
+}
+
+}  // namespace
+
+void killSupervised() {
+    for (int i = 0; i < kSlots; ++i) {
+        const pid_t group = g_groups[i].load();
+        if (group > 0) kill(-group, SIGKILL);
+    }
+}
+
+ShellResult runSupervised(const std::string& command, double seconds, std::string* out) {
+    ShellResult result;
+    std::fflush(stdout);
+    int fds[2] = {-1, -1};
+    if (out && pipe(fds) != 0) return result;
+    const char* text = command.c_str();
+    const pid_t child = fork();
+    if (child < 0) {
+        if (out) {
+            close(fds[0]);
+            close(fds[1]);
+        }
+        return result;
+    }
+    if (child == 0) {
+        // Only async-signal-safe calls between fork and exec.
+        setpgid(0, 0);
+        if (out) {
+            dup2(fds[1], STDOUT_FILENO);
+            close(fds[0]);
+            close(fds[1]);
+        }
+        execl("/bin/sh", "sh", "-c", text, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    setpgid(child, child);  // as the child does: whichever comes first
+    const int slot = enter(child);
+    if (out) {
+        close(fds[1]);
+        fcntl(fds[0], F_SETFL, O_NONBLOCK);
+        out->clear();
+    }
+
+    const auto start = std::chrono::steady_clock::now();
+    bool reading = out != nullptr;
+    bool exited = false;
+    int status = 0;
+    while (!exited || reading) {
+        if (reading) {
+            pollfd p{fds[0], POLLIN, 0};
+            poll(&p, 1, 20);
+            char buf[4096];
+            ssize_t n;
+            while ((n = read(fds[0], buf, sizeof buf)) > 0) out->append(buf, static_cast<size_t>(n));
+            if (n == 0) reading = false;
+        } else {
+            usleep(5000);
+        }
+        if (!exited && waitpid(child, &status, WNOHANG) == child) exited = true;
+        const double elapsed =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (seconds > 0 && elapsed > seconds && (!exited || reading)) {
+            kill(-child, SIGKILL);
+            if (!exited) waitpid(child, &status, 0);
+            exited = true;
+            reading = false;
+            result.timedOut = true;
+        }
+    }
+    leave(slot);
+    if (out) close(fds[0]);
+    result.status = status;
+    return result;
+}
+
+}  // namespace chromasect

@@ -1,0 +1,24 @@
+#pragma once
+// Outside programs run under supervision: in a process group of their own,
+// stopped (the whole group killed) when they pass a time limit, so that a
+// solver that hangs can never hang the run.
+
+#include <string>
+
+namespace chromasect {
+
+struct ShellResult {
+    int status = -1;         // as waitpid gives it; -1 when it could not start
+    bool timedOut = false;   // stopped at the limit
+};
+
+// Runs `sh -c command` and waits for it, at most `seconds` when that is
+// above 0. With `out` the command's standard output is kept there instead
+// of written. Safe to call from several threads at once.
+ShellResult runSupervised(const std::string& command, double seconds, std::string* out);
+
+// Kills every supervised process group still running. Async-signal-safe: for
+// a signal handler that ends the run.
+void killSupervised();
+
+}  // namespace chromasect
