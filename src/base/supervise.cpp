@@ -83,7 +83,8 @@ ShellResult runSupervised(const std::string& command, double seconds, std::strin
             poll(&p, 1, 20);
             char buf[4096];
             ssize_t n;
-            while ((n = read(fds[0], buf, sizeof buf)) > 0) out->append(buf, static_cast<size_t>(n));
+            while ((n = read(fds[0], buf, sizeof buf)) > 0)
+                out->append(buf, static_cast<size_t>(n));
             if (n == 0) reading = false;
         } else {
             usleep(5000);

@@ -8,8 +8,8 @@
 namespace chromasect {
 
 struct ShellResult {
-    int status = -1;         // as waitpid gives it; -1 when it could not start
-    bool timedOut = false;   // stopped at the limit
+    int status = -1;        // as waitpid gives it; -1 when it could not start
+    bool timedOut = false;  // stopped at the limit
 };
 
 // Runs `sh -c command` and waits for it, at most `seconds` when that is

@@ -1,12 +1,16 @@
 // Colouring of every decomposition graph: a random mask for a lone vertex,
 // the fast simplify-and-select trial where it succeeds, an engine otherwise.
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <list>
+#include <mutex>
 #include <set>
 #include <stack>
 #include <string>
@@ -29,16 +33,59 @@ struct GraphWork {
     EngineJob job;
 };
 
+// A live count of the graphs the engine has finished, on standard error so
+// that standard output (logs, stored results) never changes: always with
+// "-progress 1", and for a run whose engine work passes a few seconds when
+// standard error is a terminal.
+class LiveProgress {
+  public:
+    LiveProgress(bool asked, size_t total)
+        : asked_(asked),
+          terminal_(isatty(STDERR_FILENO) == 1),
+          total_(total),
+          start_(std::chrono::steady_clock::now()) {}
+    ~LiveProgress() {
+        if (shown_) std::fprintf(stderr, "\n");
+    }
+    void finished() {
+        std::lock_guard<std::mutex> hold(lock_);
+        ++done_;
+        const auto now = std::chrono::steady_clock::now();
+        const double since = std::chrono::duration<double>(now - start_).count();
+        if (!asked_ && !(terminal_ && since > kQuietSeconds)) return;
+        if (shown_ && done_ < total_ && now - last_ < std::chrono::milliseconds(200)) return;
+        last_ = now;
+        shown_ = true;
+        std::fprintf(stderr, "\rColouring: %zu of %zu graphs solved (%.0f s)", done_, total_,
+                     since);
+        std::fflush(stderr);
+    }
+
+  private:
+    static constexpr double kQuietSeconds = 3.0;
+    const bool asked_, terminal_;
+    const size_t total_;
+    const std::chrono::steady_clock::time_point start_;
+    std::chrono::steady_clock::time_point last_;
+    std::mutex lock_;
+    size_t done_ = 0;
+    bool shown_ = false;
+};
+
 // Solves the jobs with `threads` workers, each in a solver directory of its
 // own (one per worker, prepared once), taking graphs in order.
 void solveAll(MPLDesign& d, std::vector<GraphWork>& work, size_t end) {
     std::vector<size_t> jobs;
     for (size_t i = 0; i < end; ++i)
         if (work[i].engine) jobs.push_back(i);
+    LiveProgress progress(!d.quiet, jobs.size());
     const size_t workers =
         std::min<size_t>(jobs.size(), static_cast<size_t>(std::max(1, d.threads)));
     if (workers <= 1) {
-        for (size_t i : jobs) SolveEngineJob(work[i].job);
+        for (size_t i : jobs) {
+            SolveEngineJob(work[i].job);
+            progress.finished();
+        }
         return;
     }
     std::vector<std::string> dirs;
@@ -53,6 +100,7 @@ void solveAll(MPLDesign& d, std::vector<GraphWork>& work, size_t end) {
             EngineJob& job = work[jobs[k]].job;
             job.dir = dirs[w];
             SolveEngineJob(job);
+            progress.finished();
         }
     };
     std::vector<std::thread> pool;
