@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <fstream>
 #include <list>
 #include <mutex>
 #include <set>
@@ -93,6 +94,11 @@ void solveAll(MPLDesign& d, std::vector<GraphWork>& work, size_t end) {
         dirs.push_back(chromasect::inDir(d.solverDir, "worker" + std::to_string(w + 1)));
         chromasect::makeDirectory(dirs.back());
         if (d.algo == Engine::Sdp || d.algo == Engine::Exact) Csdp::csdpPrepare(dirs.back());
+        // CSDP reads its settings from the directory it runs in.
+        std::ifstream params(chromasect::inDir(d.solverDir, "param.csdp"), std::ios::binary);
+        if (params.is_open())
+            std::ofstream(chromasect::inDir(dirs.back(), "param.csdp"), std::ios::binary)
+                << params.rdbuf();
     }
     std::atomic<size_t> next(0);
     auto run = [&](size_t w) {
