@@ -21,7 +21,7 @@
 
 // The colouring engine ("-algo"); None leaves the graphs the fast colouring
 // cannot settle uncoloured.
-enum class Engine { Ilp, Sdp, Exact, None };
+enum class Engine { Ilp, Sdp, Exact, Tabu, None };
 
 // Density balance of the features set aside by simplification ("-balance").
 enum class Balance { None, Local, Global };
@@ -96,7 +96,9 @@ class Design {
     double solverSeconds = 0.0;
     // "-threads": graphs solved at once (1: one after another).
     int threads = 1;
-    double exactSeconds = 10.0;  // "-exact_sec": the exact engine's limit per graph
+    double exactSeconds = 10.0;
+    double tabuSeconds = 0.0;    // "-tabu_sec": the tabu engine's limit per graph (0: none)  //
+                                 // "-exact_sec": the exact engine's limit per graph
     bool reportQuality = false;  // "-quality": print the engines' summed cost
     // Names and units of the layout read (units 0 until known); the layouts
     // written take them.

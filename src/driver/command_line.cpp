@@ -56,6 +56,7 @@ const EngineName kEngines[] = {
     {"sdp", Engine::Sdp},
     {"ilp", Engine::Ilp},
     {"exact", Engine::Exact},
+    {"tabu", Engine::Tabu},
 };
 
 bool readEngine(const char* s, Engine& algo) {
@@ -152,6 +153,7 @@ bool parseParametersV2(Design& d, int argc, char** argv) {
             d.quiet = choice == 0;
         } else if (is("-exact_sec") && readSeconds(value, d.exactSeconds)) {
         } else if (is("-threads") && readWholeInt(value, d.threads) && d.threads >= 1) {
+        } else if (is("-tabu_sec") && readSeconds(value, d.tabuSeconds)) {
         } else if (is("-solver_sec") &&
                    (std::strcmp(value, "0") == 0 ? (d.solverSeconds = 0.0, true)
                                                  : readSeconds(value, d.solverSeconds))) {
@@ -209,7 +211,7 @@ void printUsageV2(chromasect::Reporter& report) {
         "\"-dump\"          : followed by a text layout name (\".ascii\"): the layer "
         "as read, merged; no decomposition. \n");
     report.print(
-        "\"-algo\"          : followed by sdp, ilp or exact, the colouring engine "
+        "\"-algo\"          : followed by sdp, ilp, exact or tabu, the colouring engine "
         "(default: sdp). \n");
     report.print(
         "\"-simlg\"         : followed by an integer, layout graph simplification level "
@@ -248,5 +250,8 @@ void printUsageV2(chromasect::Reporter& report) {
     report.print(
         "\"-solver_sec\"    : followed by a number, the time limit of each outside solve in "
         "seconds, 0 for none (default: 0). \n");
+    report.print(
+        "\"-tabu_sec\"      : followed by a number, the tabu engine's time limit per graph in "
+        "seconds (default: none). \n");
     report.print("\n");
 }

@@ -61,6 +61,10 @@ EngineJob PrepareEngineJob(const MPLDesign& d, const std::vector<mySuperShape*>&
             job.quiet = d.quiet;
             break;
         }
+        case Engine::Tabu:
+            job.problem = ProblemOf(d, dg, false);
+            job.tabuSeconds = d.tabuSeconds;
+            break;
         case Engine::Exact:
             job.problem = ProblemOf(d, dg, false);
             if (balanced)
@@ -120,6 +124,9 @@ void ApplyEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, EngineJo
             ApplyIlpBits(job.ilp.bits, dg);
             for (mySuperShape* v : dg) v->SetMultiColorTmp(2 * v->colorHigh + v->colorLow);
             break;
+        case Engine::Tabu:
+            for (size_t i = 0; i < dg.size(); ++i) dg[i]->SetMultiColorTmp(job.colors[i]);
+            break;
         case Engine::Exact:
             for (size_t i = 0; i < dg.size(); ++i) dg[i]->SetMultiColorTmp(job.colors[i]);
             if (job.exact.proven) ++d.exactProven;
@@ -156,6 +163,12 @@ void solveJob(EngineJob& job) {
                 job.colors = chromasect::colorsWithoutAnswer(job.problem, false);
             }
             break;
+        case Engine::Tabu: {
+            chromasect::TabuOptions options;
+            options.seconds = job.tabuSeconds;
+            job.colors = chromasect::solveTabu(job.problem, options).colors;
+            break;
+        }
         case Engine::Exact: {
             // The start: the SDP engine with the second-stage rounding,
             // density balanced when the run asks for balance.

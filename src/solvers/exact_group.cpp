@@ -21,6 +21,12 @@ void GroupExact(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
     ApplyEngineJob(d, dg, job);
 }
 
+void GroupTabu(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
+    EngineJob job = PrepareEngineJob(d, dg, Engine::Tabu);
+    SolveEngineJob(job);
+    ApplyEngineJob(d, dg, job);
+}
+
 void PrintEngineQuality(const MPLDesign& d) {
     if (d.algo == Engine::Exact)
         d.report.print(

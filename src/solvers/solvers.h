@@ -11,6 +11,7 @@
 #include "design/design.h"
 #include "solvers/engines.h"
 #include "solvers/exact.h"
+#include "solvers/tabu.h"
 
 // Colours every graph of d.dgs into the vertices' working colours.
 bool ResolveDGs(MPLDesign& d);
@@ -35,6 +36,7 @@ struct EngineJob {
     bool quiet = true;                   // ILP engine: keep only the summary line
     double seconds = 0.0;                // exact engine: limit per graph
     double solverSeconds = 0.0;          // limit of each outside solve (0: none)
+    double tabuSeconds = 0.0;            // tabu engine: limit per graph (0: none)
     std::string dir = ".";
 
     std::string output;          // report text, in the order it arose
@@ -62,6 +64,8 @@ void WriteGroupILP(MPLDesign& d, const char* fileName, const std::vector<mySuper
                    std::vector<chromasect::ILPVariable>* vars, bool relax);
 void parseFileSolutionGurobi(const std::vector<mySuperShape*>& dg);
 void GroupExact(MPLDesign& d, const std::vector<mySuperShape*>& dg);
+// The tabu engine on one graph (see solveTabu).
+void GroupTabu(MPLDesign& d, const std::vector<mySuperShape*>& dg);
 
 // Cost of dg's working colours under the current pair sets.
 double GraphCost(const MPLDesign& d, const std::vector<mySuperShape*>& dg);

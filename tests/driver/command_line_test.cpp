@@ -28,7 +28,8 @@ const char* kUsage =
     "masks on datatypes 1-3, uncoloured 9, conflicts 10, stitches 11. \n"
     "\"-dump\"          : followed by a text layout name (\".ascii\"): the layer as read, merged; "
     "no decomposition. \n"
-    "\"-algo\"          : followed by sdp, ilp or exact, the colouring engine (default: sdp). \n"
+    "\"-algo\"          : followed by sdp, ilp, exact or tabu, the colouring engine (default: "
+    "sdp). \n"
     "\"-simlg\"         : followed by an integer, layout graph simplification level "
     "(default: 2). \n"
     "\"-simdg\"         : followed by an integer, decomposition graph simplification level "
@@ -50,6 +51,8 @@ const char* kUsage =
     "(default: the number of hardware threads). \n"
     "\"-solver_sec\"    : followed by a number, the time limit of each outside solve in seconds, 0 "
     "for none (default: 0). \n"
+    "\"-tabu_sec\"      : followed by a number, the tabu engine's time limit per graph in seconds "
+    "(default: none). \n"
     "\n";
 
 class CommandLine : public testsupport::GlobalsTest {
@@ -211,6 +214,7 @@ TEST_F(CommandLine, RunOptionsRefuseValuesOutsideTheirSet) {
         {"-quality", {"2"}},
         {"-threads", {"0", "-2", "1.5", "x", ""}},
         {"-solver_sec", {"-1", "x", "", "0.0.1"}},
+        {"-tabu_sec", {"0", "-1", "x"}},
         {"-svg", {""}},
         {"-window",
          {"0,0,10", "0,0,10,10,", "0,0,10,10,20", "0,0,0,10", "0,10,10,0", "10,0,0,10", "a,b,c,d",

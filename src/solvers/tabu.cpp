@@ -1,0 +1,213 @@
+#include "solvers/tabu.h"
+
+#include <algorithm>
+#include <chrono>
+#include <random>
+#include <set>
+#include <utility>
+
+namespace chromasect {
+
+namespace {
+
+// Distinct unordered pairs inside 0..n-1, self pairs dropped.
+std::vector<std::pair<int, int> > unorderedPairs(const std::set<std::pair<int, int> >& pairs,
+                                                 int n) {
+    std::set<std::pair<int, int> > s;
+    for (const auto& e : pairs)
+        if (e.first != e.second && e.first >= 0 && e.second >= 0 && e.first < n && e.second < n)
+            s.insert(std::minmax(e.first, e.second));
+    return std::vector<std::pair<int, int> >(s.begin(), s.end());
+}
+
+int cliqueFloor(int q, int k) {
+    int pairs = 0;
+    for (int c = 0; c < k; ++c) {
+        const int size = q / k + (c < q % k ? 1 : 0);
+        pairs += size * (size - 1) / 2;
+    }
+    return pairs;
+}
+
+// Per vertex and mask, how many conflict neighbours hold the mask and how
+// many stitch neighbours do: the cost of a vertex on a mask follows from
+// them exactly, and one move changes only its neighbours' rows.
+class CostTable {
+  public:
+    CostTable(int n, int k, const std::vector<std::pair<int, int> >& conflicts,
+              const std::vector<std::pair<int, int> >& stitches, double alpha)
+        : n_(n), k_(k), alpha_(alpha), conf_(n * k, 0), same_(n * k, 0), cadj_(n), sadj_(n) {
+        for (const auto& e : conflicts) {
+            cadj_[e.first].push_back(e.second);
+            cadj_[e.second].push_back(e.first);
+        }
+        for (const auto& e : stitches) {
+            sadj_[e.first].push_back(e.second);
+            sadj_[e.second].push_back(e.first);
+        }
+        color_.assign(n, -1);
+        stitched_.assign(n, 0);
+    }
+
+    // Cost of v on mask c: its conflict neighbours on c, and alpha for each
+    // coloured stitch neighbour on another mask.
+    double costOf(int v, int c) const {
+        return conf_[v * k_ + c] + alpha_ * (stitched_[v] - same_[v * k_ + c]);
+    }
+    // Change in total cost when v (coloured) takes mask c instead.
+    double delta(int v, int c) const {
+        const int a = color_[v];
+        return (conf_[v * k_ + c] - conf_[v * k_ + a]) -
+               alpha_ * (same_[v * k_ + c] - same_[v * k_ + a]);
+    }
+    void set(int v, int c) {
+        const int a = color_[v];
+        for (int u : cadj_[v]) {
+            if (a >= 0) --conf_[u * k_ + a];
+            if (c >= 0) ++conf_[u * k_ + c];
+        }
+        for (int u : sadj_[v]) {
+            if (a >= 0) --same_[u * k_ + a];
+            if (c >= 0) ++same_[u * k_ + c];
+            stitched_[u] += (c >= 0) - (a >= 0);
+        }
+        color_[v] = c;
+    }
+    int color(int v) const { return color_[v]; }
+    const std::vector<int>& colors() const { return color_; }
+    int conflictCount(int v, int c) const { return conf_[v * k_ + c]; }
+    int stitchSame(int v, int c) const { return same_[v * k_ + c]; }
+    size_t degree(int v) const { return cadj_[v].size() + sadj_[v].size(); }
+    const std::vector<int>& conflictNeighbours(int v) const { return cadj_[v]; }
+
+  private:
+    int n_, k_;
+    double alpha_;
+    std::vector<int> conf_, same_, color_, stitched_;
+    std::vector<std::vector<int> > cadj_, sadj_;
+};
+
+double totalCost(const std::vector<std::pair<int, int> >& conflicts,
+                 const std::vector<std::pair<int, int> >& stitches, double alpha,
+                 const std::vector<int>& colors) {
+    int c = 0, s = 0;
+    for (const auto& e : conflicts) c += colors[e.first] == colors[e.second];
+    for (const auto& e : stitches) s += colors[e.first] != colors[e.second];
+    return c + alpha * s;
+}
+
+}  // namespace
+
+int cliqueLowerBound(const ColoringProblem& p) {
+    const int n = p.n, k = std::max(1, p.masks);
+    const auto conflicts = unorderedPairs(p.conflicts, n);
+    std::vector<std::vector<int> > adj(n);
+    for (const auto& e : conflicts) {
+        adj[e.first].push_back(e.second);
+        adj[e.second].push_back(e.first);
+    }
+    for (auto& a : adj) std::sort(a.begin(), a.end());
+    auto adjacent = [&](int a, int b) { return std::binary_search(adj[a].begin(), adj[a].end(), b); };
+    // A greedy clique around each vertex, neighbours of higher degree first.
+    int best = 0;
+    for (int v = 0; v < n; ++v) {
+        std::vector<int> order = adj[v];
+        std::stable_sort(order.begin(), order.end(),
+                         [&](int a, int b) { return adj[a].size() > adj[b].size(); });
+        std::vector<int> clique{v};
+        for (int u : order)
+            if (std::all_of(clique.begin(), clique.end(), [&](int w) { return adjacent(u, w); }))
+                clique.push_back(u);
+        best = std::max(best, cliqueFloor(static_cast<int>(clique.size()), k));
+    }
+    return best;
+}
+
+TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
+    TabuResult r;
+    const int n = p.n, k = std::max(1, p.masks);
+    if (n <= 0) return r;
+    const auto conflicts = unorderedPairs(p.conflicts, n);
+    const auto stitches = unorderedPairs(p.stitches, n);
+    CostTable table(n, k, conflicts, stitches, p.alpha);
+
+    // Greedy start: the vertex with the most masks held by coloured conflict
+    // neighbours next (then the larger degree, then the lower number).
+    std::vector<bool> done(n, false);
+    for (int step = 0; step < n; ++step) {
+        int pick = -1, pickSat = -1;
+        size_t pickDeg = 0;
+        for (int v = 0; v < n; ++v) {
+            if (done[v]) continue;
+            int sat = 0;
+            for (int c = 0; c < k; ++c) sat += table.conflictCount(v, c) > 0;
+            if (sat > pickSat || (sat == pickSat && table.degree(v) > pickDeg)) {
+                pick = v;
+                pickSat = sat;
+                pickDeg = table.degree(v);
+            }
+        }
+        int bestMask = 0;
+        for (int c = 1; c < k; ++c)
+            if (table.costOf(pick, c) < table.costOf(pick, bestMask)) bestMask = c;
+        table.set(pick, bestMask);
+        done[pick] = true;
+    }
+    r.startCost = totalCost(conflicts, stitches, p.alpha, table.colors());
+    r.lowerBound = cliqueLowerBound(p);
+
+    double cost = r.startCost, best = cost;
+    std::vector<int> bestColors = table.colors();
+    std::mt19937 rng(options.seed * 2654435761u + static_cast<unsigned>(n));
+    std::vector<long> tabuUntil(static_cast<size_t>(n) * k, 0);
+    const long budget =
+        std::max(options.minIterations, options.iterationsPerVertex * static_cast<long>(n));
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<int> bad;
+    long it = 0;
+    for (; it < budget && best > r.lowerBound + 1e-9; ++it) {
+        if (options.seconds > 0 && (it & 1023) == 0 &&
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() >
+                options.seconds)
+            break;
+        // Vertices that carry cost: the only ones whose move can help.
+        bad.clear();
+        for (int v = 0; v < n; ++v)
+            if (table.costOf(v, table.color(v)) > 0) bad.push_back(v);
+        if (bad.empty()) break;
+        int mv = -1, mc = -1;
+        double md = 0;
+        for (int v : bad) {
+            for (int c = 0; c < k; ++c) {
+                if (c == table.color(v)) continue;
+                const double d = table.delta(v, c);
+                const bool tabu = tabuUntil[static_cast<size_t>(v) * k + c] > it;
+                // Aspiration: a tabu move is taken when it beats the best.
+                if (tabu && !(cost + d < best - 1e-9)) continue;
+                if (mv < 0 || d < md - 1e-12) {
+                    mv = v;
+                    mc = c;
+                    md = d;
+                }
+            }
+        }
+        if (mv < 0) continue;
+        const int from = table.color(mv);
+        table.set(mv, mc);
+        cost += md;
+        tabuUntil[static_cast<size_t>(mv) * k + from] =
+            it + 1 + static_cast<long>(rng() % 10) + static_cast<long>(0.6 * bad.size());
+        if (cost < best - 1e-9) {
+            best = cost;
+            bestColors = table.colors();
+        }
+    }
+    r.iterations = it;
+    r.trackedCost = cost;
+    r.recountedCost = totalCost(conflicts, stitches, p.alpha, table.colors());
+    r.colors = bestColors;
+    r.cost = totalCost(conflicts, stitches, p.alpha, r.colors);
+    return r;
+}
+
+}  // namespace chromasect

@@ -1,0 +1,78 @@
+// The tabu engine against brute force on small random graphs.
+
+#include "solvers/tabu.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "solvers/exact.h"
+
+namespace {
+
+using chromasect::ColoringProblem;
+
+ColoringProblem randomProblem(int n, double conflictP, double stitchP, unsigned seed) {
+    std::mt19937 rng(seed);
+    ColoringProblem p;
+    p.n = n;
+    for (int a = 0; a < n; ++a)
+        for (int b = a + 1; b < n; ++b) {
+            const double x = (rng() % 1000) / 1000.0;
+            if (x < conflictP) {
+                p.conflicts.insert({a, b});
+                p.conflicts.insert({b, a});
+            } else if (x < conflictP + stitchP) {
+                p.stitches.insert({a, b});
+            }
+        }
+    return p;
+}
+
+double bruteForce(const ColoringProblem& p) {
+    std::vector<int> colors(p.n, 0);
+    double best = 1e18;
+    for (;;) {
+        best = std::min(best, chromasect::colouringCost(p, colors));
+        int i = 0;
+        while (i < p.n && ++colors[i] == p.masks) colors[i++] = 0;
+        if (i == p.n) return best;
+    }
+}
+
+// Optimal where brute force can tell, never worse than its start, its
+// incremental cost equal to a recount, the clique bound never above the
+// optimum, and the same colouring on a second run.
+TEST(Tabu, MatchesBruteForceOnSmallRandomGraphs) {
+    for (int n : {2, 5, 7, 9}) {
+        for (unsigned seed = 1; seed <= 12; ++seed) {
+            SCOPED_TRACE("n " + std::to_string(n) + " seed " + std::to_string(seed));
+            ColoringProblem p = randomProblem(n, 0.2 + 0.05 * (seed % 8), 0.2, seed);
+            p.masks = seed % 4 == 0 ? 2 : 3;
+            const double optimum = bruteForce(p);
+            chromasect::TabuOptions o;
+            o.minIterations = 2000;
+            const chromasect::TabuResult r = chromasect::solveTabu(p, o);
+            ASSERT_EQ(r.colors.size(), static_cast<size_t>(n));
+            EXPECT_NEAR(r.cost, optimum, 1e-9);
+            EXPECT_NEAR(r.cost, chromasect::colouringCost(p, r.colors), 1e-9);
+            EXPECT_LE(r.cost, r.startCost + 1e-9);
+            EXPECT_NEAR(r.trackedCost, r.recountedCost, 1e-9);
+            EXPECT_LE(r.lowerBound, optimum + 1e-9);
+            EXPECT_EQ(chromasect::solveTabu(p, o).colors, r.colors);
+        }
+    }
+}
+
+// Long searches on larger graphs: the table stays exact over many moves.
+TEST(Tabu, IncrementalCostStaysExactOnLargerGraphs) {
+    for (unsigned seed = 1; seed <= 4; ++seed) {
+        ColoringProblem p = randomProblem(60, 0.15, 0.05, seed);
+        const chromasect::TabuResult r = chromasect::solveTabu(p);
+        EXPECT_GT(r.iterations, 0);
+        EXPECT_NEAR(r.trackedCost, r.recountedCost, 1e-6);
+        EXPECT_LE(r.cost, r.startCost + 1e-9);
+    }
+}
+
+}  // namespace
