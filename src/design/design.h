@@ -127,10 +127,11 @@ class MPLDesign : public Design {
     // Engine-cost accounting. The cost of a graph's colouring is its
     // conflict pairs plus alpha times its stitch pairs, each unordered pair
     // once.
-    int engineGraphs = 0;          // graphs handed to an engine
-    int exactProven = 0;           // of those, proven optimal by the exact engine
-    double engineCost = 0.0;       // summed cost of the engines' colourings
-    double engineStartCost = 0.0;  // exact engine: summed cost of its starts
+    int engineGraphs = 0;           // graphs handed to an engine
+    int exactProven = 0;            // of those, proven optimal by the exact engine
+    double engineCost = 0.0;        // summed cost of the engines' colourings
+    double engineStartCost = 0.0;   // exact engine: summed cost of its starts
+    double engineLowerBound = 0.0;  // exact engine: summed bounds it proved
 };
 
 // Reports the edges g refused since the last call, on the run's channel.

@@ -1,5 +1,7 @@
 #include "driver/app.h"
 
+#include <dlfcn.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -21,6 +23,13 @@ int chromasectMain(int argc, char** argv) {
     // between machines; one thread is also the fastest at these sizes. A
     // value the user set is kept.
     setenv("OPENBLAS_NUM_THREADS", "1", 0);
+    // The same for the OpenBLAS in this process (under CBC's LP solver): it
+    // read the environment when it was loaded, so it is told directly. Its
+    // thread pool would also spin forever when entered from a solving
+    // thread.
+    using SetThreads = void (*)(int);
+    if (auto set = reinterpret_cast<SetThreads>(dlsym(RTLD_DEFAULT, "openblas_set_num_threads")))
+        set(1);
     auto design = std::make_unique<MPLDesign>();
     Reporter& report = design->report;
     printWelcomeV2(report);

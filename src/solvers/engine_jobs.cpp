@@ -132,6 +132,7 @@ void ApplyEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, EngineJo
             if (job.exact.proven) ++d.exactProven;
             d.engineCost += job.exact.cost;
             d.engineStartCost += job.exact.startCost;
+            d.engineLowerBound += job.exact.lowerBound;
             break;
         case Engine::None:
             break;
@@ -174,11 +175,17 @@ void solveJob(EngineJob& job) {
             // density balanced when the run asks for balance.
             chromasect::ColoringProblem sdp = job.problem;
             sdp.densities = job.startDensities;
-            const chromasect::SdpResult start =
+            const chromasect::SdpResult sdpStart =
                 chromasect::solveSdp(sdp, true, job.dir, job.solverSeconds);
-            keepWarnings(job, start.warnings);
+            keepWarnings(job, sdpStart.warnings);
+            // And the tabu search: the better of the two seeds the solver.
+            const chromasect::TabuResult tabu = chromasect::solveTabu(job.problem);
+            const std::vector<int>& start =
+                tabu.cost <= chromasect::colouringCost(job.problem, sdpStart.colors)
+                    ? tabu.colors
+                    : sdpStart.colors;
             std::lock_guard<std::mutex> hold(cbcLock());
-            job.exact = chromasect::solveExact(job.problem, start.colors, job.seconds);
+            job.exact = chromasect::solveExact(job.problem, start, job.seconds);
             job.colors = job.exact.colors;
             break;
         }

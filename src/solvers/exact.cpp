@@ -3,6 +3,7 @@
 #include <coin/Cbc_C_Interface.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -147,6 +148,7 @@ ExactResult solveExact(const ExactProblem& p, const std::vector<int>& start, dou
     result.startCost = result.cost = colouringCost(p, result.colors);
     if (n == 0 || k <= 0) {
         result.proven = true;
+        result.lowerBound = result.cost;
         return result;
     }
 
@@ -235,6 +237,9 @@ ExactResult solveExact(const ExactProblem& p, const std::vector<int>& start, dou
     Cbc_solve(m);
 
     result.proven = Cbc_isProvenOptimal(m) != 0;
+    // Without an incumbent or within no time the bound may be unset.
+    const double bound = Cbc_getBestPossibleObjValue(m);
+    result.lowerBound = std::isfinite(bound) && bound > 0 ? std::min(bound, result.cost) : 0.0;
     const double* sol =
         Cbc_numberSavedSolutions(m) > 0 || result.proven ? Cbc_getColSolution(m) : nullptr;
     if (sol) {
@@ -255,6 +260,7 @@ ExactResult solveExact(const ExactProblem& p, const std::vector<int>& start, dou
             result.proven = false;
         }
     }
+    if (result.proven) result.lowerBound = result.cost;
     return result;
 }
 

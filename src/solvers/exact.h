@@ -21,6 +21,7 @@ struct ExactResult {
     double cost = 0.0;        // conflicts + alpha * stitches of colors
     double startCost = 0.0;   // the same for the starting colouring
     bool proven = false;      // optimality proven within the limit
+    double lowerBound = 0.0;  // the best bound the solver proved (the cost when proven)
 };
 
 // Conflict pairs sharing a mask plus alpha times stitch pairs whose masks

@@ -31,8 +31,8 @@ void PrintEngineQuality(const MPLDesign& d) {
     if (d.algo == Engine::Exact)
         d.report.print(
             "STAT | Exact engine: %d of %d graphs proven optimal, engine cost %g (start "
-            "cost %g)\n",
-            d.exactProven, d.engineGraphs, d.engineCost, d.engineStartCost);
+            "cost %g), lower bound %g\n",
+            d.exactProven, d.engineGraphs, d.engineCost, d.engineStartCost, d.engineLowerBound);
     else
         d.report.print("STAT | Engine cost: %g over %d graphs\n", d.engineCost, d.engineGraphs);
 }

@@ -107,7 +107,9 @@ int cliqueLowerBound(const ColoringProblem& p) {
         adj[e.second].push_back(e.first);
     }
     for (auto& a : adj) std::sort(a.begin(), a.end());
-    auto adjacent = [&](int a, int b) { return std::binary_search(adj[a].begin(), adj[a].end(), b); };
+    auto adjacent = [&](int a, int b) {
+        return std::binary_search(adj[a].begin(), adj[a].end(), b);
+    };
     // A greedy clique around each vertex, neighbours of higher degree first.
     int best = 0;
     for (int v = 0; v < n; ++v) {

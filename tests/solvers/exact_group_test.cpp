@@ -27,7 +27,7 @@ class ExactGroup : public testsupport::GlobalsTest {
     MPLDesign design;
 };
 
-TEST_F(ExactGroup, ColoursOptimallyFromTheSdpStart) {
+TEST_F(ExactGroup, ColoursOptimallyFromTheBetterStart) {
     testsupport::ScopedWorkDir dir;
     Csdp::csdpPrepare();
     // An odd wheel (hub 0, rim 1..5) with rim vertex 1 cut: its stitch twin 6
@@ -47,6 +47,7 @@ TEST_F(ExactGroup, ColoursOptimallyFromTheSdpStart) {
     EXPECT_NEAR(design.engineCost, 0.1, 1e-9);
     EXPECT_GE(design.engineStartCost, design.engineCost - 1e-9);
     EXPECT_NEAR(GraphCost(design, dg), 0.1, 1e-9);
+    EXPECT_NEAR(design.engineLowerBound, 0.1, 1e-9);  // proven: the bound is the optimum
     // The caller's rounding choice is left as it was.
     EXPECT_FALSE(design.sdpRoundFlag);
     Csdp::csdpClean();
@@ -57,7 +58,7 @@ TEST_F(ExactGroup, ColoursOptimallyFromTheSdpStart) {
     char expected[160];
     std::snprintf(expected, sizeof expected,
                   "STAT | Exact engine: 1 of 1 graphs proven optimal, engine cost 0.1 (start "
-                  "cost %g)\n",
+                  "cost %g), lower bound 0.1\n",
                   design.engineStartCost);
     EXPECT_EQ(design.report.takeCaptured(), expected);
 }
