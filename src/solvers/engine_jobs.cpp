@@ -35,6 +35,12 @@ void ApplyIlpBits(const chromasect::IlpBits& bits, const std::vector<mySuperShap
     }
 }
 
+void RunEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, Engine engine) {
+    EngineJob job = PrepareEngineJob(d, dg, engine);
+    SolveEngineJob(job);
+    ApplyEngineJob(d, dg, job);
+}
+
 EngineJob PrepareEngineJob(const MPLDesign& d, const std::vector<mySuperShape*>& dg,
                            Engine engine) {
     EngineJob job;

@@ -15,33 +15,11 @@ namespace {
 
 typedef std::vector<std::pair<int, int> > PairList;
 
-// Distinct unordered pairs, smaller end first, ascending; self-pairs dropped.
-PairList unordered(const std::set<std::pair<int, int> >& pairs, int n) {
-    std::set<std::pair<int, int> > s;
-    for (const auto& e : pairs) {
-        if (e.first == e.second) continue;
-        if (e.first < 0 || e.second < 0 || e.first >= n || e.second >= n) continue;
-        s.insert(std::minmax(e.first, e.second));
-    }
-    return PairList(s.begin(), s.end());
-}
-
 // Owns a CBC model for the duration of one solve.
 struct Model {
     Cbc_Model* m = Cbc_newModel();
     ~Model() { Cbc_deleteModel(m); }
 };
-
-// Fewest same-mask pairs among q mutually conflicting vertices on k masks:
-// the vertices spread as evenly as the masks allow.
-int cliqueFloor(int q, int k) {
-    int pairs = 0;
-    for (int c = 0; c < k; ++c) {
-        const int size = q / k + (c < q % k ? 1 : 0);
-        pairs += size * (size - 1) / 2;
-    }
-    return pairs;
-}
 
 // Dense layouts are full of cliques larger than the mask count, and the LP
 // relaxation alone (every x at 1/k) sees no conflict in them, so branch and
@@ -129,10 +107,10 @@ void addCliqueCuts(Cbc_Model* m, int n, int k, const PairList& conflicts, int fi
 
 double colouringCost(const ExactProblem& p, const std::vector<int>& colors) {
     double cost = 0.0;
-    for (const auto& e : unordered(p.conflicts, p.n))
+    for (const auto& e : distinctPairs(p.conflicts, p.n))
         if (colors[e.first] == colors[e.second]) cost += 1.0;
     int stitches = 0;
-    for (const auto& e : unordered(p.stitches, p.n))
+    for (const auto& e : distinctPairs(p.stitches, p.n))
         if (colors[e.first] != colors[e.second]) ++stitches;
     return cost + p.alpha * stitches;
 }
@@ -152,8 +130,8 @@ ExactResult solveExact(const ExactProblem& p, const std::vector<int>& start, dou
         return result;
     }
 
-    const PairList conflicts = unordered(p.conflicts, n);
-    const PairList stitches = unordered(p.stitches, n);
+    const PairList conflicts = distinctPairs(p.conflicts, n);
+    const PairList stitches = distinctPairs(p.stitches, n);
     auto x = [k](int v, int c) { return v * k + c; };
     const int firstConflict = n * k;
     const int firstStitch = firstConflict + static_cast<int>(conflicts.size());

@@ -16,15 +16,11 @@ double GraphCost(const MPLDesign& d, const std::vector<mySuperShape*>& dg) {
 }
 
 void GroupExact(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
-    EngineJob job = PrepareEngineJob(d, dg, Engine::Exact);
-    SolveEngineJob(job);
-    ApplyEngineJob(d, dg, job);
+    RunEngineJob(d, dg, Engine::Exact);
 }
 
 void GroupTabu(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
-    EngineJob job = PrepareEngineJob(d, dg, Engine::Tabu);
-    SolveEngineJob(job);
-    ApplyEngineJob(d, dg, job);
+    RunEngineJob(d, dg, Engine::Tabu);
 }
 
 void PrintEngineQuality(const MPLDesign& d) {

@@ -204,9 +204,7 @@ IlpResult solveIlp(const ColoringProblem& p, const std::string& script, bool qui
 }  // namespace chromasect
 
 void GroupILP(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
-    EngineJob job = PrepareEngineJob(d, dg, Engine::Ilp);
-    SolveEngineJob(job);
-    ApplyEngineJob(d, dg, job);
+    RunEngineJob(d, dg, Engine::Ilp);
 }
 
 void WriteGroupILP(MPLDesign& d, const char* fileName, const std::vector<mySuperShape*>& dg,

@@ -23,4 +23,12 @@ struct ColoringProblem {
     std::vector<double> densities;
 };
 
+// The distinct unordered pairs of `pairs` inside 0..n-1, smaller end first,
+// ascending; self pairs dropped.
+std::vector<std::pair<int, int> > distinctPairs(const std::set<std::pair<int, int> >& pairs, int n);
+
+// Fewest same-mask pairs among q mutually conflicting vertices on k masks:
+// the vertices spread as evenly as the masks allow.
+int cliqueFloor(int q, int k);
+
 }  // namespace chromasect

@@ -137,9 +137,7 @@ SdpResult solveSdp(const ColoringProblem& p, bool secondStage, const std::string
 }  // namespace chromasect
 
 void GroupSDP(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
-    EngineJob job = PrepareEngineJob(d, dg, Engine::Sdp);
-    SolveEngineJob(job);
-    ApplyEngineJob(d, dg, job);
+    RunEngineJob(d, dg, Engine::Sdp);
 }
 
 void WriteGroupSDP(MPLDesign& d, const char* fileName, const std::vector<mySuperShape*>& dg) {

@@ -48,6 +48,8 @@ struct EngineJob {
 EngineJob PrepareEngineJob(const MPLDesign& d, const std::vector<mySuperShape*>& dg, Engine engine);
 void SolveEngineJob(EngineJob& job);
 void ApplyEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, EngineJob& job);
+// The three steps at once, on one graph, in d.solverDir.
+void RunEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, Engine engine);
 
 // The ILP engine's helpers: its note on mask counts it does not support, and
 // the answer's bits written to the vertices (a bit the answer does not name

@@ -10,25 +10,6 @@ namespace chromasect {
 
 namespace {
 
-// Distinct unordered pairs inside 0..n-1, self pairs dropped.
-std::vector<std::pair<int, int> > unorderedPairs(const std::set<std::pair<int, int> >& pairs,
-                                                 int n) {
-    std::set<std::pair<int, int> > s;
-    for (const auto& e : pairs)
-        if (e.first != e.second && e.first >= 0 && e.second >= 0 && e.first < n && e.second < n)
-            s.insert(std::minmax(e.first, e.second));
-    return std::vector<std::pair<int, int> >(s.begin(), s.end());
-}
-
-int cliqueFloor(int q, int k) {
-    int pairs = 0;
-    for (int c = 0; c < k; ++c) {
-        const int size = q / k + (c < q % k ? 1 : 0);
-        pairs += size * (size - 1) / 2;
-    }
-    return pairs;
-}
-
 // Per vertex and mask, how many conflict neighbours hold the mask and how
 // many stitch neighbours do: the cost of a vertex on a mask follows from
 // them exactly, and one move changes only its neighbours' rows.
@@ -100,7 +81,7 @@ double totalCost(const std::vector<std::pair<int, int> >& conflicts,
 
 int cliqueLowerBound(const ColoringProblem& p) {
     const int n = p.n, k = std::max(1, p.masks);
-    const auto conflicts = unorderedPairs(p.conflicts, n);
+    const auto conflicts = distinctPairs(p.conflicts, n);
     std::vector<std::vector<int> > adj(n);
     for (const auto& e : conflicts) {
         adj[e.first].push_back(e.second);
@@ -129,8 +110,8 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
     TabuResult r;
     const int n = p.n, k = std::max(1, p.masks);
     if (n <= 0) return r;
-    const auto conflicts = unorderedPairs(p.conflicts, n);
-    const auto stitches = unorderedPairs(p.stitches, n);
+    const auto conflicts = distinctPairs(p.conflicts, n);
+    const auto stitches = distinctPairs(p.stitches, n);
     CostTable table(n, k, conflicts, stitches, p.alpha);
 
     // Greedy start: the vertex with the most masks held by coloured conflict
