@@ -32,6 +32,17 @@ void makeDirectory(const std::string& path) {
     mkdir(path.c_str(), 0700);
 }
 
+double availableMemoryMB() {
+    FILE* f = std::fopen("/proc/meminfo", "r");
+    if (!f) return 0.0;
+    char line[256];
+    double kb = 0.0;
+    while (std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "MemAvailable: %lf kB", &kb) == 1) break;
+    std::fclose(f);
+    return kb / 1024.0;
+}
+
 std::string inDir(const std::string& dir, const std::string& name) {
     return dir == "." ? name : dir + "/" + name;
 }

@@ -14,6 +14,9 @@ std::string shellQuote(const std::string& s);
 // Makes a directory owned by this user alone; an existing one is kept.
 void makeDirectory(const std::string& path);
 
+// Memory the system can give now, in MB (MemAvailable); 0 when unknown.
+double availableMemoryMB();
+
 // name inside dir ("." leaves name as it is).
 std::string inDir(const std::string& dir, const std::string& name);
 

@@ -94,6 +94,12 @@ class Design {
     std::string solverDir = ".";
     // "-solver_sec": an outside solve running longer is stopped (0: no limit).
     double solverSeconds = 0.0;
+    // "-sdp_max_mb": memory one SDP solve may take, in MB; a graph whose
+    // estimate is above it goes to the tabu engine. 0: no limit (the driver
+    // puts the machine's available memory over the thread count here unless
+    // the option says otherwise).
+    double sdpMemoryMB = 0.0;
+    bool sdpMemoryGiven = false;
     // "-threads": graphs solved at once (1: one after another).
     int threads = 1;
     double exactSeconds = 10.0;

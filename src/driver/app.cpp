@@ -2,12 +2,14 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
 
 #include "base/fatal.h"
+#include "base/files.h"
 #include "coloring/coloring.h"
 #include "driver/pipeline.h"
 #include "driver/run_directory.h"
@@ -43,6 +45,9 @@ int chromasectMain(int argc, char** argv) {
                 writeLayerDump(*design);
             } else {
                 {
+                    if (!design->sdpMemoryGiven)
+                        design->sdpMemoryMB =
+                            chromasect::availableMemoryMB() / std::max(1, design->threads);
                     RunDirectory solverFiles;
                     design->solverDir = solverFiles.path();
                     Decomposition(*design);

@@ -154,6 +154,8 @@ bool parseParametersV2(Design& d, int argc, char** argv) {
         } else if (is("-exact_sec") && readSeconds(value, d.exactSeconds)) {
         } else if (is("-threads") && readWholeInt(value, d.threads) && d.threads >= 1) {
         } else if (is("-tabu_sec") && readSeconds(value, d.tabuSeconds)) {
+        } else if (is("-sdp_max_mb") && readSeconds(value, d.sdpMemoryMB)) {
+            d.sdpMemoryGiven = true;
         } else if (is("-solver_sec") &&
                    (std::strcmp(value, "0") == 0 ? (d.solverSeconds = 0.0, true)
                                                  : readSeconds(value, d.solverSeconds))) {
@@ -253,5 +255,8 @@ void printUsageV2(chromasect::Reporter& report) {
     report.print(
         "\"-tabu_sec\"      : followed by a number, the tabu engine's time limit per graph in "
         "seconds (default: none). \n");
+    report.print(
+        "\"-sdp_max_mb\"    : followed by a number, the memory one SDP solve may take in MB; "
+        "larger graphs go to the tabu engine (default: available memory / threads). \n");
     report.print("\n");
 }

@@ -49,10 +49,23 @@ EngineJob PrepareEngineJob(const MPLDesign& d, const std::vector<mySuperShape*>&
     job.solverSeconds = d.solverSeconds;
     const bool balanced = d.densityBalance != Balance::None;
     switch (engine) {
-        case Engine::Sdp:
+        case Engine::Sdp: {
             job.problem = ProblemOf(d, dg, balanced);
             job.secondStage = d.sdpRoundFlag;
+            const double need = chromasect::sdpMemoryEstimateMB(job.problem);
+            if (d.sdpMemoryMB > 0 && need > d.sdpMemoryMB) {
+                // CSDP would not finish, or not start: the tabu engine colours it.
+                char line[200];
+                std::snprintf(line, sizeof line,
+                              "WARNING| a graph of %d vertices needs about %.0f MB in the SDP "
+                              "solver, more than its %.0f MB: coloured by the tabu engine\n",
+                              job.problem.n, need, d.sdpMemoryMB);
+                job.output += line;
+                job.engine = Engine::Tabu;
+                job.tabuSeconds = d.tabuSeconds;
+            }
             break;
+        }
         case Engine::Ilp: {
             // Found before anything is written, so a run without the script
             // ends at its first solve with a clear message.

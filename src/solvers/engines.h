@@ -30,6 +30,10 @@ struct SdpResult {
 SdpResult solveSdp(const ColoringProblem& p, bool secondStage, const std::string& dir = ".",
                    double seconds = 0.0);
 
+// CSDP's memory for p in MB, roughly: its Schur complement (constraints
+// squared) dominates, with the dense vertex block and its copies beside it.
+double sdpMemoryEstimateMB(const ColoringProblem& p);
+
 // The colouring of a graph the solver gave no answer for: an all-zero
 // matrix rounded (first stage only when secondStage is not set).
 std::vector<int> colorsWithoutAnswer(const ColoringProblem& p, bool secondStage);

@@ -14,6 +14,7 @@
 #include "base/params.h"
 #include "solvers/csdp.h"
 #include "solvers/engines.h"
+#include "solvers/problem.h"
 #include "solvers/rounding.h"
 #include "solvers/solvers.h"
 
@@ -90,6 +91,12 @@ void writeSdpProblem(const ColoringProblem& p, const char* fileName) {
         }
     }
     writeConstraints(out, n, conflicts);
+}
+
+double sdpMemoryEstimateMB(const ColoringProblem& p) {
+    const double n = p.n;
+    const double m = n + static_cast<double>(distinctPairs(p.conflicts, p.n).size());
+    return 8.0 * (2.0 * m * m + 12.0 * n * n) / (1024.0 * 1024.0);
 }
 
 std::vector<int> colorsWithoutAnswer(const ColoringProblem& p, bool secondStage) {

@@ -53,6 +53,8 @@ const char* kUsage =
     "for none (default: 0). \n"
     "\"-tabu_sec\"      : followed by a number, the tabu engine's time limit per graph in seconds "
     "(default: none). \n"
+    "\"-sdp_max_mb\"    : followed by a number, the memory one SDP solve may take in MB; larger "
+    "graphs go to the tabu engine (default: available memory / threads). \n"
     "\n";
 
 class CommandLine : public testsupport::GlobalsTest {

@@ -162,3 +162,26 @@ TEST(EndToEnd, SolverSettingsInTheWorkingDirectoryStillApply) {
 }
 
 }  // namespace
+
+namespace {
+
+// A graph too big for the SDP solver's memory is coloured by the tabu
+// engine instead, with one warning naming its size.
+TEST(EndToEnd, GraphsTooBigForTheSdpSolverGoToTabu) {
+    testsupport::ScopedWorkDir dir;
+    const std::string run = binaryPath() + " -inlib " + sourceDir() + "/examples/example.ascii";
+    auto r = runCommand(run + " -sdp_max_mb 0.000001");
+    EXPECT_EQ(r.status, 0);
+    size_t warnings = 0;
+    for (size_t at = r.out.find("WARNING| a graph of "); at != std::string::npos;
+         at = r.out.find("WARNING| a graph of ", at + 1))
+        ++warnings;
+    EXPECT_EQ(warnings, 4u) << r.out;  // every graph that reaches the engine
+    const std::string tabu = runCommand(run + " -algo tabu").out;
+    EXPECT_EQ(lastLine(r.out), lastLine(tabu));
+    // With room to spare the SDP engine keeps every graph.
+    EXPECT_EQ(runCommand(run + " -sdp_max_mb 100000").out.find("WARNING| a graph of "),
+              std::string::npos);
+}
+
+}  // namespace
