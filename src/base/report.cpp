@@ -2,31 +2,33 @@
 
 #include <cstdio>
 #include <utility>
-#include <vector>
 
 namespace chromasect {
 
-void Reporter::print(const char* format, ...) {
-    char small[512];
-    va_list args;
-    va_start(args, format);
+std::string formatTextV(const char* format, va_list args) {
     va_list again;
     va_copy(again, args);
-    const int n = std::vsnprintf(small, sizeof small, format, args);
-    va_end(args);
-    if (n < 0) {
-        va_end(again);
-        return;
-    }
-    if (static_cast<size_t>(n) < sizeof small) {
-        va_end(again);
-        write(small, static_cast<size_t>(n));
-        return;
-    }
-    std::vector<char> big(static_cast<size_t>(n) + 1);
-    std::vsnprintf(big.data(), big.size(), format, again);
+    const int n = std::vsnprintf(nullptr, 0, format, args);
+    std::string text(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+    if (n > 0) std::vsnprintf(&text[0], text.size() + 1, format, again);
     va_end(again);
-    write(big.data(), static_cast<size_t>(n));
+    return text;
+}
+
+std::string formatText(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = formatTextV(format, args);
+    va_end(args);
+    return text;
+}
+
+void Reporter::print(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const std::string text = formatTextV(format, args);
+    va_end(args);
+    write(text.data(), text.size());
 }
 
 void Reporter::line(const std::string& text) {

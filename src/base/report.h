@@ -9,6 +9,10 @@
 
 namespace chromasect {
 
+// printf into a string, whatever its length.
+std::string formatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string formatTextV(const char* format, va_list args);
+
 class Reporter {
   public:
     Reporter() = default;

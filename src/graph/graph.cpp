@@ -8,6 +8,7 @@
 
 #include "base/fatal.h"
 #include "base/params.h"
+#include "base/report.h"
 #include "geometry/records.h"
 
 myGraph::myGraph(int n) {
@@ -93,10 +94,9 @@ std::vector<std::string> myGraph::TakeErrors() {
 bool myGraph::AddEdge(int u, int v, bool stitch) {
     const int n = static_cast<int>(m_nodes.size());
     if (u < 0 || v < 0 || u >= n || v >= n) {
-        char line[128];
-        std::snprintf(line, sizeof line, "Error in %s(%d, %d), m_nodes.size() = %d\n",
-                      stitch ? "AddStitchEdge" : "AddConflictEdge", u, v, n);
-        m_vErrors.push_back(line);
+        m_vErrors.push_back(chromasect::formatText("Error in %s(%d, %d), m_nodes.size() = %d\n",
+                                                   stitch ? "AddStitchEdge" : "AddConflictEdge", u,
+                                                   v, n));
         return false;
     }
     myNode& a = m_nodes[u];

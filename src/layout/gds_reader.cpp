@@ -11,6 +11,7 @@
 
 #include "base/fatal.h"
 #include "base/params.h"
+#include "base/report.h"
 #include "geometry/polygon_to_rect.h"
 
 namespace chromasect {
@@ -37,14 +38,10 @@ namespace {
 void warn(LayerReport& report, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void warn(LayerReport& report, const char* format, ...) {
     if (!report.warn) return;
-    va_list args, again;
+    va_list args;
     va_start(args, format);
-    va_copy(again, args);
-    const int n = std::vsnprintf(nullptr, 0, format, args);
+    const std::string text = formatTextV(format, args);
     va_end(args);
-    std::string text(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-    if (n > 0) std::vsnprintf(&text[0], text.size() + 1, format, again);
-    va_end(again);
     report.warn(text);
 }
 

@@ -6,6 +6,7 @@
 
 #include "base/fatal.h"
 #include "base/params.h"
+#include "base/report.h"
 #include "solvers/ilp.h"
 #include "solvers/solvers.h"
 
@@ -55,12 +56,10 @@ EngineJob PrepareEngineJob(const MPLDesign& d, const std::vector<mySuperShape*>&
             const double need = chromasect::sdpMemoryEstimateMB(job.problem);
             if (d.sdpMemoryMB > 0 && need > d.sdpMemoryMB) {
                 // CSDP would not finish, or not start: the tabu engine colours it.
-                char line[200];
-                std::snprintf(line, sizeof line,
-                              "WARNING| a graph of %d vertices needs about %.0f MB in the SDP "
-                              "solver, more than its %.0f MB: coloured by the tabu engine\n",
-                              job.problem.n, need, d.sdpMemoryMB);
-                job.output += line;
+                job.output += chromasect::formatText(
+                    "WARNING| a graph of %d vertices needs about %.0f MB in the SDP "
+                    "solver, more than its %.0f MB: coloured by the tabu engine\n",
+                    job.problem.n, need, d.sdpMemoryMB);
                 job.engine = Engine::Tabu;
                 job.tabuSeconds = d.tabuSeconds;
             }
@@ -174,12 +173,10 @@ void solveJob(EngineJob& job) {
                                            job.solverSeconds);
             job.output += job.ilp.output;
             if (job.ilp.stopped) {
-                char line[160];
-                std::snprintf(line, sizeof line,
-                              "WARNING| the ILP solver was stopped after %g seconds on a graph of "
-                              "%d vertices\n",
-                              job.solverSeconds, job.problem.n);
-                job.output += line;
+                job.output += chromasect::formatText(
+                    "WARNING| the ILP solver was stopped after %g seconds on a graph of "
+                    "%d vertices\n",
+                    job.solverSeconds, job.problem.n);
                 job.colors = chromasect::colorsWithoutAnswer(job.problem, false);
             }
             break;

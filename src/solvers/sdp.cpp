@@ -12,6 +12,7 @@
 
 #include "base/files.h"
 #include "base/params.h"
+#include "base/report.h"
 #include "solvers/csdp.h"
 #include "solvers/engines.h"
 #include "solvers/problem.h"
@@ -112,12 +113,10 @@ SdpResult solveSdp(const ColoringProblem& p, bool secondStage, const std::string
     SdpResult r;
     writeSdpProblem(p, inDir(dir, "Input.csdp").c_str());
     if (!Csdp::ReadFileAndSolve("Input.csdp", "Output.csdp", true, dir, seconds)) {
-        char line[160];
-        std::snprintf(line, sizeof line,
-                      "WARNING| the SDP solver was stopped after %g seconds on a graph of %d "
-                      "vertices\n",
-                      seconds, p.n);
-        r.warnings.push_back(line);
+        r.warnings.push_back(chromasect::formatText(
+            "WARNING| the SDP solver was stopped after %g seconds on a graph of %d "
+            "vertices\n",
+            seconds, p.n));
         r.colors = colorsWithoutAnswer(p, secondStage);
         return r;
     }
