@@ -13,8 +13,7 @@
 #include "solvers/solvers.h"
 
 bool Decomposition(MPLDesign& d) {
-    // The exact engine starts from the SDP engine's colouring.
-    if (d.algo == Engine::Sdp || d.algo == Engine::Exact) Csdp::csdpPrepare(d.solverDir);
+    if (d.algo == Engine::Sdp) Csdp::csdpPrepare(d.solverDir);
     RelationshipLGs(d);
     GenerateLGs(d);
     if (d.simlg > 1) LayoutGraphSimplification(d);
@@ -36,6 +35,6 @@ bool Decomposition(MPLDesign& d) {
     CountUncoloredSimplified(d);
     DebugFinalColor(d, 1.0);
     if (d.algo == Engine::Exact || d.reportQuality) PrintEngineQuality(d);
-    if (d.algo == Engine::Sdp || d.algo == Engine::Exact) Csdp::csdpClean(d.solverDir);
+    if (d.algo == Engine::Sdp) Csdp::csdpClean(d.solverDir);
     return true;
 }

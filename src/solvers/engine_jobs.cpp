@@ -85,8 +85,6 @@ EngineJob PrepareEngineJob(const MPLDesign& d, const std::vector<mySuperShape*>&
             break;
         case Engine::Exact:
             job.problem = ProblemOf(d, dg, false);
-            if (balanced)
-                for (const mySuperShape* v : dg) job.startDensities.push_back(v->getWireDensity());
             job.seconds = d.exactSeconds;
             break;
         case Engine::None:
@@ -102,8 +100,8 @@ void keepWarnings(EngineJob& job, const std::vector<std::string>& warnings) {
 }
 
 // CBC's library is used from one thread at a time: separate models in
-// separate threads have not been shown safe, and the SDP starts, where the
-// time goes, still run at once.
+// separate threads have not been shown safe; the tabu starts still run at
+// once.
 std::mutex& cbcLock() {
     static std::mutex lock;
     return lock;
@@ -187,19 +185,9 @@ void solveJob(EngineJob& job) {
             break;
         }
         case Engine::Exact: {
-            // The start: the SDP engine with the second-stage rounding,
-            // density balanced when the run asks for balance.
-            chromasect::ColoringProblem sdp = job.problem;
-            sdp.densities = job.startDensities;
-            const chromasect::SdpResult sdpStart =
-                chromasect::solveSdp(sdp, true, job.dir, job.solverSeconds);
-            keepWarnings(job, sdpStart.warnings);
-            // And the tabu search: the better of the two seeds the solver.
-            const chromasect::TabuResult tabu = chromasect::solveTabu(job.problem);
-            const std::vector<int>& start =
-                tabu.cost <= chromasect::colouringCost(job.problem, sdpStart.colors)
-                    ? tabu.colors
-                    : sdpStart.colors;
+            // The tabu colouring alone seeds the solver: an SDP start was
+            // most of this engine's time and almost never a better seed.
+            const std::vector<int> start = chromasect::solveTabu(job.problem).colors;
             std::lock_guard<std::mutex> hold(cbcLock());
             job.exact = chromasect::solveExact(job.problem, start, job.seconds);
             job.colors = job.exact.colors;

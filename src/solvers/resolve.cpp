@@ -93,7 +93,7 @@ void solveAll(MPLDesign& d, std::vector<GraphWork>& work, size_t end) {
     for (size_t w = 0; w < workers; ++w) {
         dirs.push_back(chromasect::inDir(d.solverDir, "worker" + std::to_string(w + 1)));
         chromasect::makeDirectory(dirs.back());
-        if (d.algo == Engine::Sdp || d.algo == Engine::Exact) Csdp::csdpPrepare(dirs.back());
+        if (d.algo == Engine::Sdp) Csdp::csdpPrepare(dirs.back());
         // CSDP reads its settings from the directory it runs in.
         std::ifstream params(chromasect::inDir(d.solverDir, "param.csdp"), std::ios::binary);
         if (params.is_open())

@@ -30,13 +30,12 @@ chromasect::ColoringProblem ProblemOf(const MPLDesign& d, const std::vector<mySu
 struct EngineJob {
     Engine engine = Engine::None;
     chromasect::ColoringProblem problem;
-    std::vector<double> startDensities;  // exact engine: its SDP start is balanced
-    bool secondStage = false;            // SDP engine: second-stage rounding
-    std::string script;                  // ILP engine: the solver script
-    bool quiet = true;                   // ILP engine: keep only the summary line
-    double seconds = 0.0;                // exact engine: limit per graph
-    double solverSeconds = 0.0;          // limit of each outside solve (0: none)
-    double tabuSeconds = 0.0;            // tabu engine: limit per graph (0: none)
+    bool secondStage = false;    // SDP engine: second-stage rounding
+    std::string script;          // ILP engine: the solver script
+    bool quiet = true;           // ILP engine: keep only the summary line
+    double seconds = 0.0;        // exact engine: limit per graph
+    double solverSeconds = 0.0;  // limit of each outside solve (0: none)
+    double tabuSeconds = 0.0;    // tabu engine: limit per graph (0: none)
     std::string dir = ".";
 
     std::string output;          // report text, in the order it arose

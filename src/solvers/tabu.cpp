@@ -60,6 +60,7 @@ class CostTable {
     int stitchSame(int v, int c) const { return same_[v * k_ + c]; }
     size_t degree(int v) const { return cadj_[v].size() + sadj_[v].size(); }
     const std::vector<int>& conflictNeighbours(int v) const { return cadj_[v]; }
+    const std::vector<int>& stitchNeighbours(int v) const { return sadj_[v]; }
 
   private:
     int n_, k_;
@@ -139,50 +140,101 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
     r.startCost = totalCost(conflicts, stitches, p.alpha, table.colors());
     r.lowerBound = cliqueLowerBound(p);
 
+    // The search proper: tabu moves, and when the best has not improved for
+    // a while, a restart from the best with a few vertices recoloured at
+    // random, so a search stuck on one plateau goes on from elsewhere.
     double cost = r.startCost, best = cost;
     std::vector<int> bestColors = table.colors();
     std::mt19937 rng(options.seed * 2654435761u + static_cast<unsigned>(n));
     std::vector<long> tabuUntil(static_cast<size_t>(n) * k, 0);
     const long budget =
         std::max(options.minIterations, options.iterationsPerVertex * static_cast<long>(n));
+    const long stallLimit = std::max(options.stallIterations, options.stallPerVertex * n);
     const auto start = std::chrono::steady_clock::now();
-    std::vector<int> bad;
-    long it = 0;
-    for (; it < budget && best > r.lowerBound + 1e-9; ++it) {
+
+    // The vertices that carry cost (the only ones whose move can lower it),
+    // kept up to date as their rows change.
+    std::vector<int> bad, where(n, -1);
+    auto refresh = [&](int v) {
+        const bool isBad = table.costOf(v, table.color(v)) > 1e-12;
+        if (isBad && where[v] < 0) {
+            where[v] = static_cast<int>(bad.size());
+            bad.push_back(v);
+        } else if (!isBad && where[v] >= 0) {
+            const int last = bad.back();
+            bad[where[v]] = last;
+            where[last] = where[v];
+            bad.pop_back();
+            where[v] = -1;
+        }
+    };
+    auto move = [&](int v, int c) {
+        table.set(v, c);
+        refresh(v);
+        for (int u : table.conflictNeighbours(v)) refresh(u);
+        for (int u : table.stitchNeighbours(v)) refresh(u);
+    };
+    for (int v = 0; v < n; ++v) refresh(v);
+
+    // The tenure's share of the vertices carrying cost changes with each
+    // restart: short tenures suit some graphs, long ones others.
+    static const double kTenureShare[3] = {0.6, 1.2, 2.0};
+    long phase = 0;
+    long it = 0, lastImprovement = 0;
+    for (; it < budget && best > r.lowerBound + 1e-9 && !bad.empty(); ++it) {
         if (options.seconds > 0 && (it & 1023) == 0 &&
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() >
                 options.seconds)
             break;
-        // Vertices that carry cost: the only ones whose move can help.
-        bad.clear();
-        for (int v = 0; v < n; ++v)
-            if (table.costOf(v, table.color(v)) > 0) bad.push_back(v);
-        if (bad.empty()) break;
-        int mv = -1, mc = -1;
+        if (it - lastImprovement > stallLimit) {
+            // Back to the best, then a few random recolourings.
+            for (int v = 0; v < n; ++v)
+                if (table.color(v) != bestColors[v]) move(v, bestColors[v]);
+            const int kicks = std::max(2, static_cast<int>(n * options.perturbation));
+            for (int j = 0; j < kicks; ++j) {
+                const int v = static_cast<int>(rng() % n);
+                move(v, static_cast<int>(rng() % k));
+            }
+            cost = totalCost(conflicts, stitches, p.alpha, table.colors());
+            std::fill(tabuUntil.begin(), tabuUntil.end(), 0);
+            lastImprovement = it;
+            ++phase;
+            if (bad.empty()) break;
+        }
+        // The best move, ties broken at random so that plateaus are walked.
+        int mv = -1, mc = -1, ties = 0;
         double md = 0;
         for (int v : bad) {
+            const int a = table.color(v);
             for (int c = 0; c < k; ++c) {
-                if (c == table.color(v)) continue;
+                if (c == a) continue;
                 const double d = table.delta(v, c);
-                const bool tabu = tabuUntil[static_cast<size_t>(v) * k + c] > it;
                 // Aspiration: a tabu move is taken when it beats the best.
-                if (tabu && !(cost + d < best - 1e-9)) continue;
+                if (tabuUntil[static_cast<size_t>(v) * k + c] > it && !(cost + d < best - 1e-9))
+                    continue;
                 if (mv < 0 || d < md - 1e-12) {
                     mv = v;
                     mc = c;
                     md = d;
+                    ties = 1;
+                } else if (d < md + 1e-12 && rng() % ++ties == 0) {
+                    mv = v;
+                    mc = c;
                 }
             }
         }
         if (mv < 0) continue;
         const int from = table.color(mv);
-        table.set(mv, mc);
-        cost += md;
         tabuUntil[static_cast<size_t>(mv) * k + from] =
-            it + 1 + static_cast<long>(rng() % 10) + static_cast<long>(0.6 * bad.size());
+            it + 1 + static_cast<long>(rng() % 10) +
+            static_cast<long>(kTenureShare[phase % 3] * bad.size());
+        move(mv, mc);
+        cost += md;
         if (cost < best - 1e-9) {
             best = cost;
             bestColors = table.colors();
+            lastImprovement = it;
+            r.bestIteration = it;
         }
     }
     r.iterations = it;

@@ -11,8 +11,14 @@ namespace chromasect {
 
 struct TabuOptions {
     // Iterations per vertex (the budget grows with the graph), and a floor.
-    long iterationsPerVertex = 2000;
+    long iterationsPerVertex = 1000;
     long minIterations = 20000;
+    // Without a new best for this many iterations (per vertex, and a floor),
+    // the search restarts from its best with this share of vertices
+    // recoloured at random.
+    long stallPerVertex = 30;
+    long stallIterations = 2000;
+    double perturbation = 0.2;
     double seconds = 0.0;  // wall-clock limit; 0: none (then fully deterministic)
     unsigned seed = 1;     // mixed with the graph's size: a fixed seed per graph
 };
@@ -23,6 +29,7 @@ struct TabuResult {
     double startCost = 0.0;   // of the greedy start
     double lowerBound = 0.0;  // the clique bound the search stops at
     long iterations = 0;
+    long bestIteration = 0;  // when the best colouring was found
     // The cost the search kept by adding move deltas, against a recount of
     // its last colouring: they agree unless the incremental table is wrong.
     double trackedCost = 0.0, recountedCost = 0.0;
@@ -31,8 +38,9 @@ struct TabuResult {
 // Greedy start (most constrained vertex first, each taking its cheapest
 // mask given the vertices already coloured, so a stitch neighbour's mask is
 // followed where that costs nothing), then tabu moves that recolour one
-// vertex. Stops at the clique lower bound, at the iteration budget or at the
-// time limit. Never worse than its start.
+// vertex, restarting from the best so far with some vertices recoloured when
+// the search stalls. Stops at the clique lower bound, at the iteration
+// budget or at the time limit. Never worse than its start.
 TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options = TabuOptions());
 
 // The fewest conflicting pairs that some clique of conflict pairs forces
