@@ -64,14 +64,23 @@ TEST(Tabu, MatchesBruteForceOnSmallRandomGraphs) {
     }
 }
 
-// Long searches on larger graphs: the table stays exact over many moves.
-TEST(Tabu, IncrementalCostStaysExactOnLargerGraphs) {
+// Long searches on larger graphs: without restarts the table stays exact
+// over every move; with them the search reaches the optimum CBC proves.
+TEST(Tabu, IncrementalCostStaysExactAndReachesProvenOptima) {
     for (unsigned seed = 1; seed <= 4; ++seed) {
         ColoringProblem p = randomProblem(60, 0.15, 0.05, seed);
-        const chromasect::TabuResult r = chromasect::solveTabu(p);
+        chromasect::TabuOptions noRestart;
+        noRestart.stallIterations = 1L << 40;
+        const chromasect::TabuResult r = chromasect::solveTabu(p, noRestart);
         EXPECT_GT(r.iterations, 0);
         EXPECT_NEAR(r.trackedCost, r.recountedCost, 1e-6);
         EXPECT_LE(r.cost, r.startCost + 1e-9);
+
+        ColoringProblem q = randomProblem(24, 0.15, 0.1, seed);
+        const chromasect::TabuResult t = chromasect::solveTabu(q);
+        const chromasect::ExactResult e = chromasect::solveExact(q, t.colors, 60);
+        ASSERT_TRUE(e.proven);
+        EXPECT_NEAR(t.cost, e.cost, 1e-9);
     }
 }
 
