@@ -140,23 +140,25 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
     r.startCost = totalCost(conflicts, stitches, p.alpha, table.colors());
     r.lowerBound = cliqueLowerBound(p);
 
-    // The search proper: tabu moves, and when the best has not improved for
-    // a while, a restart from the best with a few vertices recoloured at
-    // random, so a search stuck on one plateau goes on from elsewhere.
+    // The search proper, over regions of the graph in turn (the whole graph
+    // when it is small), the rest held fixed: on a large graph a global best
+    // almost never improves, since some region is always off its own best.
     double cost = r.startCost, best = cost;
-    std::vector<int> bestColors = table.colors();
     std::mt19937 rng(options.seed * 2654435761u + static_cast<unsigned>(n));
     std::vector<long> tabuUntil(static_cast<size_t>(n) * k, 0);
-    const long budget =
-        std::max(options.minIterations, options.iterationsPerVertex * static_cast<long>(n));
-    const long stallLimit = std::max(options.stallIterations, options.stallPerVertex * n);
     const auto start = std::chrono::steady_clock::now();
+    auto outOfTime = [&]() {
+        return options.seconds > 0 &&
+               std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() >
+                   options.seconds;
+    };
 
-    // The vertices that carry cost (the only ones whose move can lower it),
-    // kept up to date as their rows change.
+    // The region's vertices that carry cost (the only ones whose move can
+    // lower it), kept up to date as their rows change.
+    std::vector<char> inRegion(n, 0);
     std::vector<int> bad, where(n, -1);
     auto refresh = [&](int v) {
-        const bool isBad = table.costOf(v, table.color(v)) > 1e-12;
+        const bool isBad = inRegion[v] && table.costOf(v, table.color(v)) > 1e-12;
         if (isBad && where[v] < 0) {
             where[v] = static_cast<int>(bad.size());
             bad.push_back(v);
@@ -169,78 +171,127 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
         }
     };
     auto move = [&](int v, int c) {
+        cost += table.delta(v, c);
         table.set(v, c);
         refresh(v);
         for (int u : table.conflictNeighbours(v)) refresh(u);
         for (int u : table.stitchNeighbours(v)) refresh(u);
     };
-    for (int v = 0; v < n; ++v) refresh(v);
 
     // The tenure's share of the vertices carrying cost changes with each
     // restart: short tenures suit some graphs, long ones others.
     static const double kTenureShare[3] = {0.6, 1.2, 2.0};
-    long phase = 0;
-    long it = 0, lastImprovement = 0;
-    for (; it < budget && best > r.lowerBound + 1e-9 && !bad.empty(); ++it) {
-        if (options.seconds > 0 && (it & 1023) == 0 &&
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() >
-                options.seconds)
-            break;
-        if (it - lastImprovement > stallLimit) {
-            // Back to the best, then a few random recolourings.
-            for (int v = 0; v < n; ++v)
-                if (table.color(v) != bestColors[v]) move(v, bestColors[v]);
-            const int kicks = std::max(2, static_cast<int>(n * options.perturbation));
-            for (int j = 0; j < kicks; ++j) {
-                const int v = static_cast<int>(rng() % n);
-                move(v, static_cast<int>(rng() % k));
+    long it = 0;
+    bool stop = false;
+    auto search = [&](const std::vector<int>& region, long perVertex, long floor) {
+        const long size = static_cast<long>(region.size());
+        for (int v : region) inRegion[v] = 1;
+        for (int v : region) refresh(v);
+        const long budget = it + std::max(floor, perVertex * size);
+        const long stallLimit = std::max(options.stallIterations, options.stallPerVertex * size);
+        std::vector<int> regionBest(size);
+        for (long i = 0; i < size; ++i) regionBest[i] = table.color(region[i]);
+        long phase = 0, lastImprovement = it;
+        for (; it < budget && !bad.empty(); ++it) {
+            if (best <= r.lowerBound + 1e-9 || ((it & 1023) == 0 && outOfTime())) {
+                stop = true;
+                break;
             }
-            cost = totalCost(conflicts, stitches, p.alpha, table.colors());
-            std::fill(tabuUntil.begin(), tabuUntil.end(), 0);
-            lastImprovement = it;
-            ++phase;
-            if (bad.empty()) break;
-        }
-        // The best move, ties broken at random so that plateaus are walked.
-        int mv = -1, mc = -1, ties = 0;
-        double md = 0;
-        for (int v : bad) {
-            const int a = table.color(v);
-            for (int c = 0; c < k; ++c) {
-                if (c == a) continue;
-                const double d = table.delta(v, c);
-                // Aspiration: a tabu move is taken when it beats the best.
-                if (tabuUntil[static_cast<size_t>(v) * k + c] > it && !(cost + d < best - 1e-9))
-                    continue;
-                if (mv < 0 || d < md - 1e-12) {
-                    mv = v;
-                    mc = c;
-                    md = d;
-                    ties = 1;
-                } else if (d < md + 1e-12 && rng() % ++ties == 0) {
-                    mv = v;
-                    mc = c;
+            if (it - lastImprovement > stallLimit) {
+                // Back to the best, then a few random recolourings.
+                for (long i = 0; i < size; ++i)
+                    if (table.color(region[i]) != regionBest[i]) move(region[i], regionBest[i]);
+                const long kicks = std::max(2L, static_cast<long>(size * options.perturbation));
+                for (long j = 0; j < kicks; ++j) {
+                    const int v = region[rng() % size];
+                    move(v, static_cast<int>(rng() % k));
+                }
+                for (int v : region)
+                    std::fill_n(tabuUntil.begin() + static_cast<size_t>(v) * k, k, 0);
+                lastImprovement = it;
+                ++phase;
+                if (bad.empty()) break;
+            }
+            // The best move, ties broken at random so that plateaus are walked.
+            int mv = -1, mc = -1, ties = 0;
+            double md = 0;
+            for (int v : bad) {
+                const int a = table.color(v);
+                for (int c = 0; c < k; ++c) {
+                    if (c == a) continue;
+                    const double d = table.delta(v, c);
+                    // Aspiration: a tabu move is taken when it beats the best.
+                    if (tabuUntil[static_cast<size_t>(v) * k + c] > it && !(cost + d < best - 1e-9))
+                        continue;
+                    if (mv < 0 || d < md - 1e-12) {
+                        mv = v;
+                        mc = c;
+                        md = d;
+                        ties = 1;
+                    } else if (d < md + 1e-12 && rng() % ++ties == 0) {
+                        mv = v;
+                        mc = c;
+                    }
                 }
             }
+            if (mv < 0) continue;
+            const int from = table.color(mv);
+            tabuUntil[static_cast<size_t>(mv) * k + from] =
+                it + 1 + static_cast<long>(rng() % 10) +
+                static_cast<long>(kTenureShare[phase % 3] * bad.size());
+            move(mv, mc);
+            if (cost < best - 1e-9) {
+                best = cost;
+                for (long i = 0; i < size; ++i) regionBest[i] = table.color(region[i]);
+                lastImprovement = it;
+                r.bestIteration = it;
+            }
         }
-        if (mv < 0) continue;
-        const int from = table.color(mv);
-        tabuUntil[static_cast<size_t>(mv) * k + from] =
-            it + 1 + static_cast<long>(rng() % 10) +
-            static_cast<long>(kTenureShare[phase % 3] * bad.size());
-        move(mv, mc);
-        cost += md;
-        if (cost < best - 1e-9) {
-            best = cost;
-            bestColors = table.colors();
-            lastImprovement = it;
-            r.bestIteration = it;
+        // The region leaves on its best; the rest was held, so the whole
+        // graph's best is this colouring.
+        for (long i = 0; i < size; ++i)
+            if (table.color(region[i]) != regionBest[i]) move(region[i], regionBest[i]);
+        for (int v : region) inRegion[v] = 0;
+        for (int v : region) refresh(v);
+    };
+
+    if (n <= options.regionSize) {
+        std::vector<int> all(n);
+        for (int v = 0; v < n; ++v) all[v] = v;
+        search(all, options.iterationsPerVertex, options.minIterations);
+    } else {
+        // Regions grown breadth first over conflict and stitch pairs; the
+        // second sweep grows them from the other end, so that the first
+        // sweep's borders fall inside its regions.
+        const int sweeps = 2;
+        for (int sweep = 0; sweep < sweeps && !stop; ++sweep) {
+            std::vector<char> taken(n, 0);
+            for (int i = 0; i < n && !stop; ++i) {
+                const int seed = sweep % 2 == 0 ? i : n - 1 - i;
+                if (taken[seed]) continue;
+                std::vector<int> region{seed};
+                taken[seed] = 1;
+                for (size_t head = 0;
+                     head < region.size() && static_cast<long>(region.size()) < options.regionSize;
+                     ++head) {
+                    const int v = region[head];
+                    for (const auto* adj :
+                         {&table.conflictNeighbours(v), &table.stitchNeighbours(v)})
+                        for (int u : *adj)
+                            if (!taken[u] &&
+                                static_cast<long>(region.size()) < options.regionSize) {
+                                taken[u] = 1;
+                                region.push_back(u);
+                            }
+                }
+                search(region, options.iterationsPerVertex / sweeps, 0);
+            }
         }
     }
     r.iterations = it;
     r.trackedCost = cost;
     r.recountedCost = totalCost(conflicts, stitches, p.alpha, table.colors());
-    r.colors = bestColors;
+    r.colors = table.colors();
     r.cost = totalCost(conflicts, stitches, p.alpha, r.colors);
     return r;
 }

@@ -19,6 +19,9 @@ struct TabuOptions {
     long stallPerVertex = 30;
     long stallIterations = 2000;
     double perturbation = 0.2;
+    // A larger graph is searched a region of this many vertices at a time,
+    // the rest held fixed, in two sweeps sharing the iteration budget.
+    long regionSize = 1000;
     double seconds = 0.0;  // wall-clock limit; 0: none (then fully deterministic)
     unsigned seed = 1;     // mixed with the graph's size: a fixed seed per graph
 };

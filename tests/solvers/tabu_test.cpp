@@ -64,8 +64,9 @@ TEST(Tabu, MatchesBruteForceOnSmallRandomGraphs) {
     }
 }
 
-// Long searches on larger graphs: without restarts the table stays exact
-// over every move; with them the search reaches the optimum CBC proves.
+// Long searches on larger graphs: the table stays exact over every move,
+// without restarts and region by region; and the search reaches the optimum
+// CBC proves.
 TEST(Tabu, IncrementalCostStaysExactAndReachesProvenOptima) {
     for (unsigned seed = 1; seed <= 4; ++seed) {
         ColoringProblem p = randomProblem(60, 0.15, 0.05, seed);
@@ -75,6 +76,14 @@ TEST(Tabu, IncrementalCostStaysExactAndReachesProvenOptima) {
         EXPECT_GT(r.iterations, 0);
         EXPECT_NEAR(r.trackedCost, r.recountedCost, 1e-6);
         EXPECT_LE(r.cost, r.startCost + 1e-9);
+
+        // Searched a region at a time, as a large graph is.
+        chromasect::TabuOptions regions;
+        regions.regionSize = 15;
+        const chromasect::TabuResult g = chromasect::solveTabu(p, regions);
+        EXPECT_NEAR(g.trackedCost, g.recountedCost, 1e-6);
+        EXPECT_NEAR(g.cost, chromasect::colouringCost(p, g.colors), 1e-9);
+        EXPECT_LE(g.cost, g.startCost + 1e-9);
 
         ColoringProblem q = randomProblem(24, 0.15, 0.1, seed);
         const chromasect::TabuResult t = chromasect::solveTabu(q);
