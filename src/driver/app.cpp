@@ -75,7 +75,12 @@ int chromasectMain(int argc, char** argv) {
             printUsageV2(report);  // "-help"
             ran = false;
         } else {
-            if (!design->reportFile.empty()) checkReportTarget(design->reportFile);
+            const std::string problem =
+                design->reportFile.empty() ? "" : reportTargetProblem(design->reportFile);
+            if (!problem.empty()) {
+                design->reportFile.clear();  // nothing to write at the end either
+                fatal(kExitUsage, problem);
+            }
             ReadAll(*design);
             design->stats.featuresRead = static_cast<int>(design->shapes.size());
             clock.stage("reading");

@@ -339,10 +339,9 @@ bool fileSha256(const std::string& path, std::string& hex, long long& size) {
     return true;
 }
 
-void checkReportTarget(const std::string& path) {
-    if (access(directoryOf(path).c_str(), W_OK | X_OK) != 0)
-        throw UsageError("ERROR| can NOT write the report \"" + path +
-                         "\": " + std::strerror(errno));
+std::string reportTargetProblem(const std::string& path) {
+    if (access(directoryOf(path).c_str(), W_OK | X_OK) == 0) return "";
+    return "ERROR| can NOT write the report \"" + path + "\": " + std::strerror(errno);
 }
 
 void writeRunReport(const MPLDesign& d, const RunEnd& end) {

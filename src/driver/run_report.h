@@ -47,8 +47,9 @@ struct RunEnd {
 // file beside it, then renamed over it. A failure throws FatalError.
 void writeRunReport(const MPLDesign& d, const RunEnd& end);
 
-// Fails with a usage error when the report could not be written at the end
-// (its directory missing or not writable), before the run spends its time.
-void checkReportTarget(const std::string& path);
+// The error line when the report could not be written at the end (its
+// directory missing or not writable), so that the run can stop before it
+// spends its time; empty when it can.
+std::string reportTargetProblem(const std::string& path);
 
 }  // namespace chromasect

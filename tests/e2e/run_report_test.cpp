@@ -111,8 +111,9 @@ TEST(RunReport, FailuresAreReportedAndAnUnwritableTargetStopsTheRun) {
 
     auto unwritable = runCommand(binaryPath() + " -inlib " + example() + " -report no/such/r.json");
     EXPECT_EQ(unwritable.status, 1);
-    EXPECT_NE(unwritable.out.find("ERROR| can NOT write the report \"no/such/r.json\""),
-              std::string::npos);
+    const std::string error = "\nERROR| can NOT write the report \"no/such/r.json\": ";
+    EXPECT_NE(unwritable.out.find(error), std::string::npos) << unwritable.out;
+    EXPECT_EQ(unwritable.out.find(error), unwritable.out.rfind(error));  // said once
     EXPECT_EQ(unwritable.out.find("wire# ="), std::string::npos);
 }
 
