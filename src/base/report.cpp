@@ -1,5 +1,6 @@
 #include "base/report.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -49,6 +50,7 @@ std::string Reporter::takeCaptured() {
 Reporter::Held Reporter::hold() {
     Held before{capturing_, takeCaptured()};
     capturing_ = true;
+    ++holds_;
     return before;
 }
 
@@ -56,10 +58,32 @@ std::string Reporter::release(Held before) {
     std::string held = takeCaptured();
     capturing_ = before.capturing;
     captured_ = std::move(before.captured);
+    --holds_;
     return held;
 }
 
+void Reporter::keepWarnings(const char* data, size_t size) {
+    static const std::string kPrefix = "WARNING| ";
+    for (size_t i = 0; i < size; ++i) {
+        const char c = data[i];
+        if (c == '\n' || c == '\r') {
+            if (line_.size() >= kPrefix.size()) warnings_.push_back(line_);
+            line_.clear();
+            lineStart_ = true;
+            continue;
+        }
+        // Only a line that still matches the prefix is kept.
+        if (lineStart_ || !line_.empty()) {
+            line_ += c;
+            const size_t n = std::min(line_.size(), kPrefix.size());
+            if (line_.compare(0, n, kPrefix, 0, n) != 0) line_.clear();
+        }
+        lineStart_ = false;
+    }
+}
+
 void Reporter::write(const char* data, size_t size) {
+    if (holds_ == 0) keepWarnings(data, size);
     if (capturing_)
         captured_.append(data, size);
     else

@@ -6,6 +6,7 @@
 
 #include <cstdarg>
 #include <string>
+#include <vector>
 
 namespace chromasect {
 
@@ -43,10 +44,19 @@ class Reporter {
     Held hold();
     std::string release(Held before);
 
+    // Every "WARNING| " line written so far, without its line end, in the
+    // order it came out (held text counts when it is written after all).
+    const std::vector<std::string>& warnings() const { return warnings_; }
+
   private:
     void write(const char* data, size_t size);
+    void keepWarnings(const char* data, size_t size);
     bool capturing_ = false;
     std::string captured_;
+    int holds_ = 0;
+    std::string line_;  // the line being written, while it may be a warning
+    bool lineStart_ = true;
+    std::vector<std::string> warnings_;
 };
 
 }  // namespace chromasect

@@ -14,6 +14,7 @@
 
 #include "base/report.h"
 #include "design/pool.h"
+#include "design/run_stats.h"
 #include "geometry/oa.h"
 #include "geometry/records.h"
 #include "geometry/wire_rtree.h"
@@ -89,6 +90,7 @@ class Design {
     std::string svgFile;   // "-svg": a picture of the decomposed layer, written after the report
     oaBox svgWindow;       // "-window": the part of the layout drawn, when hasSvgWindow
     bool hasSvgWindow = false;
+    std::string reportFile;  // "-report": the machine-readable run report (JSON)
     // Where the solvers' working files go: the run's private directory once
     // the driver has made it ("." for a stage run on its own, as in tests).
     std::string solverDir = ".";
@@ -138,6 +140,8 @@ class MPLDesign : public Design {
     double engineCost = 0.0;        // summed cost of the engines' colourings
     double engineStartCost = 0.0;   // exact engine: summed cost of its starts
     double engineLowerBound = 0.0;  // exact engine: summed bounds it proved
+
+    chromasect::RunStats stats;  // for the run report ("-report")
 };
 
 // Reports the edges g refused since the last call, on the run's channel.

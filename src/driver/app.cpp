@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <memory>
 
@@ -13,11 +14,32 @@
 #include "coloring/coloring.h"
 #include "driver/pipeline.h"
 #include "driver/run_directory.h"
+#include "driver/run_report.h"
 #include "input/input.h"
 #include "output/layout_writer.h"
 #include "output/svg_writer.h"
 
 namespace chromasect {
+
+namespace {
+
+// "--version" or "-version" in an option position.
+bool asksForVersion(int argc, char** argv) {
+    for (int i = 1; i < argc; i += 2)
+        if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-version") == 0)
+            return true;
+    return false;
+}
+
+// The value of the last "-report" in an option position; empty when none.
+std::string reportFileOf(int argc, char** argv) {
+    std::string file;
+    for (int i = 1; i + 1 < argc; i += 2)
+        if (std::strcmp(argv[i], "-report") == 0) file = argv[i + 1];
+    return file;
+}
+
+}  // namespace
 
 int chromasectMain(int argc, char** argv) {
     // A multithreaded BLAS sums in an order that depends on the thread count,
@@ -34,13 +56,34 @@ int chromasectMain(int argc, char** argv) {
         set(1);
     auto design = std::make_unique<MPLDesign>();
     Reporter& report = design->report;
+    if (asksForVersion(argc, argv)) {
+        for (const std::string& line : versionLines()) report.line(line);
+        report.flush();
+        return 0;
+    }
     printWelcomeV2(report);
+    StageClock clock(*design);
+    RunEnd end;
+    end.commandLine.assign(argv, argv + argc);
+    // Known before the rest is parsed, so that a bad command line is
+    // reported too.
+    design->reportFile = reportFileOf(argc, argv);
+    bool ran = true;
     int status = 0;
     try {
         if (!parseParameters(*design, argc, argv)) {
             printUsageV2(report);  // "-help"
+            ran = false;
         } else {
+            const std::string problem =
+                design->reportFile.empty() ? "" : reportTargetProblem(design->reportFile);
+            if (!problem.empty()) {
+                design->reportFile.clear();  // nothing to write at the end either
+                fatal(kExitUsage, problem);
+            }
             ReadAll(*design);
+            design->stats.featuresRead = static_cast<int>(design->shapes.size());
+            clock.stage("reading");
             if (!design->dumpFile.empty()) {
                 writeLayerDump(*design);
             } else {
@@ -50,22 +93,38 @@ int chromasectMain(int argc, char** argv) {
                             chromasect::availableMemoryMB() / std::max(1, design->threads);
                     RunDirectory solverFiles;
                     design->solverDir = solverFiles.path();
-                    Decomposition(*design);
+                    Decomposition(*design, &clock);
                     design->solverDir = ".";
                 }
                 ResultStat(*design);
+                end.resultReached = true;
+                clock.stage("counting");
                 // After the report, so that the specified output stays as it is.
                 if (!design->outFile.empty()) writeDecomposedLayout(*design);
                 if (!design->svgFile.empty()) writeDecomposedPicture(*design);
             }
+            clock.stage("writing");
         }
     } catch (const UsageError& e) {
+        clock.stage("until the error");
         report.line(e.message());
         printUsageV2(report);
         status = e.status();
+        end.error = e.message();
     } catch (const FatalError& e) {
+        clock.stage("until the error");
         report.line(e.message());
         status = e.status();
+        end.error = e.message();
+    }
+    if (ran && !design->reportFile.empty()) {
+        end.status = status & 0xff;
+        try {
+            writeRunReport(*design, end);
+        } catch (const FatalError& e) {
+            report.line(e.message());
+            if (status == 0) status = e.status();
+        }
     }
     report.flush();
     return status;

@@ -163,6 +163,8 @@ bool parseParametersV2(Design& d, int argc, char** argv) {
             d.reportQuality = choice == 1;
         } else if (is("-svg") && *value != '\0') {
             d.svgFile = value;
+        } else if (is("-report") && *value != '\0') {
+            d.reportFile = value;
         } else if (is("-window") && readWindow(value, d.svgWindow)) {
             d.hasSvgWindow = true;
         } else {
@@ -258,5 +260,9 @@ void printUsageV2(chromasect::Reporter& report) {
     report.print(
         "\"-sdp_max_mb\"    : followed by a number, the memory one SDP solve may take in MB; "
         "larger graphs go to the tabu engine (default: available memory / threads). \n");
+    report.print(
+        "\"-report\"        : followed by a JSON file name, the machine-readable run "
+        "report. \n");
+    report.print("\"--version\"      : the version and the solvers found. \n");
     report.print("\n");
 }

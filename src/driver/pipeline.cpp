@@ -12,24 +12,42 @@
 #include "solvers/csdp.h"
 #include "solvers/solvers.h"
 
-bool Decomposition(MPLDesign& d) {
+bool Decomposition(MPLDesign& d, chromasect::StageClock* clock) {
+    auto stage = [clock](const char* name) {
+        if (clock) clock->stage(name);
+    };
+    chromasect::RunStats& stats = d.stats;
     if (d.algo == Engine::Sdp) Csdp::csdpPrepare(d.solverDir);
     RelationshipLGs(d);
     GenerateLGs(d);
+    stats.components = d.lgNum;
+    for (const myShape* s : d.shapes)
+        if (s->GetAreas() <= 0) --stats.components;
+    stage("layout graphs");
     if (d.simlg > 1) LayoutGraphSimplification(d);
+    stats.setAside = static_cast<int>(d.simplifiedShapes.size());
+    stage("simplification");
     Projection(d);
+    stats.pieces = 0;
+    for (const myShape* s : d.shapes) stats.pieces += static_cast<int>(s->myBoxes.size());
+    stage("projection");
     GenerateDGs(d);
+    stats.graphsBeforeSplit = static_cast<int>(d.dgs.size());
     d.report.print("STAT | before DG simplification, number of DGs: %zu\n", d.dgs.size());
     if (d.simdg > 0) GenSimplifiedDG(d);
+    stats.graphsAfterSplit = static_cast<int>(d.dgs.size());
     d.report.print("STAT | after  DG simplification, number of DGs: %zu\n", d.dgs.size());
+    stage("decomposition graphs");
     // ResolveDGs never fails today; the check is the specified guard.
     if (!ResolveDGs(d))
         chromasect::fatal(chromasect::kExitInternal,
                           "EXIT| In MPLDesign::Decomposition(), ResolveDGs() returns FALSE.");
     Rotations(d);
+    stage("colouring");
     AssignLGNonSimplifiedColors(d);
     ColorRemovedRails(d);
     AssignLGSimplifiedColors(d);
+    stage("back-annotation");
     CalculateConflicts(d);
     CalculateStitches(d);
     CountUncoloredSimplified(d);

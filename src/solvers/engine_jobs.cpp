@@ -1,8 +1,10 @@
 // One graph's engine work split so that graphs can be solved at once while
 // the run's state and output change only in graph order.
 
+#include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <utility>
 
 #include "base/fatal.h"
 #include "base/params.h"
@@ -114,12 +116,15 @@ void solveJob(EngineJob& job);
 }  // namespace
 
 void SolveEngineJob(EngineJob& job) {
+    const auto start = std::chrono::steady_clock::now();
     try {
         solveJob(job);
     } catch (...) {
         // Raised when the job is applied, after the output before it.
         job.failure = std::current_exception();
     }
+    job.solveSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 void ApplyEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, EngineJob& job) {
@@ -181,7 +186,11 @@ void solveJob(EngineJob& job) {
         case Engine::Tabu: {
             chromasect::TabuOptions options;
             options.seconds = job.tabuSeconds;
-            job.colors = chromasect::solveTabu(job.problem, options).colors;
+            chromasect::TabuResult r = chromasect::solveTabu(job.problem, options);
+            job.hasLowerBound = true;
+            job.lowerBound = r.lowerBound;
+            job.proven = r.cost <= r.lowerBound;
+            job.colors = std::move(r.colors);
             break;
         }
         case Engine::Exact: {
@@ -191,6 +200,9 @@ void solveJob(EngineJob& job) {
             std::lock_guard<std::mutex> hold(cbcLock());
             job.exact = chromasect::solveExact(job.problem, start, job.seconds);
             job.colors = job.exact.colors;
+            job.hasLowerBound = true;
+            job.lowerBound = job.exact.lowerBound;
+            job.proven = job.exact.proven;
             break;
         }
         case Engine::None:

@@ -115,6 +115,46 @@ void solveAll(MPLDesign& d, std::vector<GraphWork>& work, size_t end) {
     for (std::thread& t : pool) t.join();
 }
 
+const char* engineName(Engine e) {
+    switch (e) {
+        case Engine::Sdp:
+            return "sdp";
+        case Engine::Ilp:
+            return "ilp";
+        case Engine::Exact:
+            return "exact";
+        case Engine::Tabu:
+            return "tabu";
+        case Engine::None:
+            break;
+    }
+    return "none";
+}
+
+chromasect::GraphRecord graphRecord(int index, const EngineJob& job, double cost) {
+    chromasect::GraphRecord r;
+    r.index = index;
+    r.vertices = job.problem.n;
+    r.conflictPairs =
+        static_cast<int>(chromasect::distinctPairs(job.problem.conflicts, job.problem.n).size());
+    r.stitchPairs =
+        static_cast<int>(chromasect::distinctPairs(job.problem.stitches, job.problem.n).size());
+    r.engine = engineName(job.engine);
+    r.cost = cost;
+    r.hasLowerBound = job.hasLowerBound;
+    r.lowerBound = job.lowerBound;
+    r.proven = job.proven;
+    r.seconds = job.solveSeconds;
+    for (size_t at = 0; at < job.output.size();) {
+        size_t end = job.output.find('\n', at);
+        if (end == std::string::npos) end = job.output.size();
+        if (job.output.compare(at, 9, "WARNING| ") == 0)
+            r.warnings.push_back(job.output.substr(at, end - at));
+        at = end + 1;
+    }
+    return r;
+}
+
 }  // namespace
 
 bool ResolveDGs(MPLDesign& d) {
@@ -139,7 +179,9 @@ bool ResolveDGs(MPLDesign& d) {
             initConflictSet(d, dg);
             initStitchSet(d, dg);
             if (dg.size() >= 2) {
-                if (!(d.simdg > 1 && FastColorAssignmentTrial(d, dg))) {
+                if (d.simdg > 1 && FastColorAssignmentTrial(d, dg)) {
+                    ++d.stats.fastTrialGraphs;
+                } else {
                     ++calls;
                     if (d.algo != Engine::None) {
                         work[i].job = PrepareEngineJob(d, dg, d.algo);
@@ -168,12 +210,16 @@ bool ResolveDGs(MPLDesign& d) {
         ApplyEngineJob(d, dg, work[i].job);
         ++d.engineGraphs;
         // The exact engine keeps its own tally of start and result.
+        double cost = work[i].job.exact.cost;
         if (d.algo != Engine::Exact) {
             std::vector<int> colors;
             for (const mySuperShape* v : dg) colors.push_back(v->colorTmp);
-            d.engineCost += chromasect::colouringCost(work[i].job.problem, colors);
+            cost = chromasect::colouringCost(work[i].job.problem, colors);
+            d.engineCost += cost;
         }
+        d.stats.graphs.push_back(graphRecord(i, work[i].job, cost));
     }
+    d.stats.solverCalls = calls;
     d.report.print("STAT | Color Assignment Process: 100.0%%\t\n");
     d.report.print("STAT | Solver Calling time: %d\n", calls);
     if (d.algo == Engine::Ilp) {

@@ -43,6 +43,12 @@ struct EngineJob {
     std::vector<int> colors;
     chromasect::IlpResult ilp;
     chromasect::ExactResult exact;
+    // For the run report: the solve's wall time, and a lower bound of the
+    // graph's cost where the engine knows one (proven: the cost reached it).
+    double solveSeconds = 0.0;
+    bool hasLowerBound = false;
+    double lowerBound = 0.0;
+    bool proven = false;
 };
 EngineJob PrepareEngineJob(const MPLDesign& d, const std::vector<mySuperShape*>& dg, Engine engine);
 void SolveEngineJob(EngineJob& job);

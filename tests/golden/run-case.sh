@@ -3,7 +3,10 @@
 # output, exit status and every file the run leaves behind with the stored
 # ones, byte for byte; with "write" stores them instead. With GOLDEN_THREADS
 # set the run gets "-threads N", left out of the "Parameters" line before the
-# comparison: the output must not depend on it.
+# comparison: the output must not depend on it. With GOLDEN_REPORT_CHECK set
+# (a program: REPORT STDOUT STATUS INPUT) the run also writes its report,
+# which that program checks against the run's output; "-report" is left out
+# of the comparison in the same way, and the report is not stored.
 #
 #   run-case.sh check|write BINARY SOURCE_DIR SHARED_DIR NAME INPUT [ARGS...]
 set -eu
@@ -26,11 +29,23 @@ base=$(basename "$input")
 ln -s "$input" "$work/$base"
 threads=${GOLDEN_THREADS:-}
 [ -z "$threads" ] || set -- "$@" -threads "$threads"
+checker=${GOLDEN_REPORT_CHECK:-}
+[ "$mode" = check ] || checker=
+[ -z "$checker" ] || set -- "$@" -report report.json
 status=0
 (cd "$work" && "$binary" -inlib "$base" -out out.ascii "$@" >stdout.txt) || status=$?
+if [ -n "$checker" ]; then
+    sed "s/^\(STAT | Parameters: .*\)-report report.json \$/\1/" "$work/stdout.txt" >"$work/stdout.tmp"
+    mv "$work/stdout.tmp" "$work/stdout.txt"
+fi
 if [ -n "$threads" ]; then
     sed "s/^\(STAT | Parameters: .*\)-threads $threads \$/\1/" "$work/stdout.txt" >"$work/stdout.tmp"
     mv "$work/stdout.tmp" "$work/stdout.txt"
+fi
+report_failed=0
+if [ -n "$checker" ]; then
+    "$checker" "$work/report.json" "$work/stdout.txt" "$status" "$input" || report_failed=1
+    rm -f "$work/report.json"
 fi
 rm "$work/$base"
 echo "$status" >"$work/status.txt"
@@ -59,4 +74,5 @@ for f in "$golden"/* "$work"/*; do
         failed=1
     fi
 done
-exit $failed
+[ $report_failed = 0 ] || echo "golden $name: the run report disagrees with the run"
+[ $failed = 0 ] && [ $report_failed = 0 ]
