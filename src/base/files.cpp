@@ -75,7 +75,21 @@ mode_t currentUmask() {
 }  // namespace
 
 WholeFile::WholeFile(const std::string& path) : path_(path) {
-    std::vector<char> name(path.begin(), path.end());
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        // A device or a pipe ("/dev/null", "/dev/stdout") is written as it
+        // is: a rename would put a plain file in its place.
+        out_.open(path, std::ios::binary);
+        return;
+    }
+    // Through a symbolic link: the file it names is replaced, the link kept.
+    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* real = realpath(path.c_str(), nullptr)) {
+            path_ = real;
+            std::free(real);
+        }
+    }
+    std::vector<char> name(path_.begin(), path_.end());
     const char suffix[] = ".tmp.XXXXXX";
     name.insert(name.end(), suffix, suffix + sizeof suffix);  // with the final '\0'
     const int fd = mkstemp(name.data());
@@ -96,10 +110,10 @@ WholeFile::~WholeFile() {
 }
 
 bool WholeFile::commit() {
-    if (temp_.empty()) return false;
     out_.flush();
     out_.close();
     bool ok = !out_.fail();
+    if (temp_.empty()) return ok;  // written in place
     if (ok) {
         // Written is not yet on the disk: a crash after the rename could
         // otherwise leave an empty file in place of the old one.

@@ -35,7 +35,9 @@ std::string fromAnyDirectory(const std::string& word);
 // which commit() flushes to the disk and renames over `path`. A write that
 // fails, or an object that goes without commit() (an exception on the way),
 // removes the temporary file and leaves `path` as it was. The new file gets
-// the permissions a plain create would give it.
+// the permissions a plain create would give it. A `path` that names a device
+// or a pipe is written in place; one that is a symbolic link keeps the link
+// and replaces the file it names.
 class WholeFile {
   public:
     explicit WholeFile(const std::string& path);
