@@ -79,10 +79,10 @@ for f in "$root"/examples/*.ascii "$root"/tests/e2e/data/*.ascii; do
     echo "run full 1 $f" >>"$seeds"
 done
 if [ -d "$shared" ]; then
-    for f in c6288_m1_crop c432_m1; do
-        [ ! -f "$shared/$f.ascii" ] || echo "run full 1 $shared/$f.ascii" >>"$seeds"
-    done
-    for f in c880_m1 c1908_m1_s20 c5315_m1; do
+    # Decomposing more than a few hundred features under the sanitizers
+    # takes seconds: the larger layouts are only read.
+    [ ! -f "$shared/c6288_m1_crop.ascii" ] || echo "run full 1 $shared/c6288_m1_crop.ascii" >>"$seeds"
+    for f in c432_m1 c880_m1 c1908_m1_s20 c5315_m1; do
         [ ! -f "$shared/$f.ascii" ] || echo "run dump 1 $shared/$f.ascii" >>"$seeds"
     done
     [ ! -f "$shared/c1908_m1_s20.gds" ] || echo "run dump 1 $shared/c1908_m1_s20.gds" >>"$seeds"
