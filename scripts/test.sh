@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs what is missing, checks the formatting, builds and runs every test:
 # once in the normal build, once with the address and undefined-behaviour
-# sanitizers.
+# sanitizers; then a short fuzzing run on the sanitizer build.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -19,3 +19,7 @@ ctest --test-dir build --output-on-failure -j "$jobs"
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCHROMASECT_SANITIZE=ON >/dev/null
 cmake --build build-sanitize -j "$jobs"
 ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
+
+# Damaged layouts through the sanitizer build: a crash, a hang, running out
+# of memory or a sanitizer report fails (README: Fuzzing).
+sh scripts/fuzz.sh -n 200 -seed 1 -sec 8 -j "$jobs"

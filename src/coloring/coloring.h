@@ -25,6 +25,13 @@ void CalculateConflicts(Design& d);
 void CalculateConflicts(Design& d, int i);
 void CalculateStitches(Design& d);
 void CountUncoloredSimplified(Design& d);
+// Pairs of rail features closer than the spacing (feature neighbours), each
+// pair once; and the one warning about them, printed only when there are
+// some. Rails share a mask however close they lie, and the counting above
+// passes over a rail that simplification removed, so such a pair is easily
+// a same-mask pair that no count shows.
+int CountCloseRailPairs(const Design& d);
+void WarnCloseRails(const Design& d);
 void DebugFinalColor(Design& d, double value);
 // The result line.
 void ResultStat(Design& d);

@@ -15,6 +15,25 @@ void ColorRemovedRails(MPLDesign& d) {
     }
 }
 
+int CountCloseRailPairs(const Design& d) {
+    int pairs = 0;
+    for (const myShape* s : d.shapes) {
+        if (!s->isVDDGND) continue;
+        for (const myShape* n : s->neighbors)
+            if (n->isVDDGND && s->id < n->id) ++pairs;
+    }
+    return pairs;
+}
+
+void WarnCloseRails(const Design& d) {
+    const int pairs = CountCloseRailPairs(d);
+    if (pairs == 0) return;
+    d.report.print(
+        "WARNING| %d pair%s of power/ground rails closer than the spacing: rails take the rail "
+        "mask, so such a pair can be a conflict that the result line does not count\n",
+        pairs, pairs == 1 ? "" : "s");
+}
+
 void CalculateConflicts(Design& d) {
     d.conflicts.clear();
     for (size_t i = 0; i < d.lgs.size(); ++i) CalculateConflicts(d, static_cast<int>(i));

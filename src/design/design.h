@@ -108,6 +108,8 @@ class Design {
     double tabuSeconds = 0.0;    // "-tabu_sec": the tabu engine's limit per graph (0: none)  //
                                  // "-exact_sec": the exact engine's limit per graph
     bool reportQuality = false;  // "-quality": print the engines' summed cost
+    // Graphs an outside solver gave no usable answer for (each warned about).
+    int unansweredGraphs = 0;
     // Names and units of the layout read (units 0 until known); the layouts
     // written take them.
     std::string inputLibName;

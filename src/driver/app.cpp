@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -54,6 +55,9 @@ int chromasectMain(int argc, char** argv) {
     using SetThreads = void (*)(int);
     if (auto set = reinterpret_cast<SetThreads>(dlsym(RTLD_DEFAULT, "openblas_set_num_threads")))
         set(1);
+    // Past a file-size limit a write then fails and is reported, instead of
+    // the signal ending the run half way through an output.
+    std::signal(SIGXFSZ, SIG_IGN);
     auto design = std::make_unique<MPLDesign>();
     Reporter& report = design->report;
     if (asksForVersion(argc, argv)) {

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "base/fatal.h"
+#include "base/files.h"
 #include "base/params.h"
 #include "driver/app.h"
 #include "output/layout_writer.h"
@@ -69,17 +70,34 @@ bool readEngine(const char* s, Engine& algo) {
     return false;
 }
 
-// "left,bottom,right,top": four whole integers, a window of positive area.
-// Seconds as a positive decimal number, nothing else.
-bool readSeconds(const char* s, double& out) {
+// A whole decimal number above 0 and at most `highest`, nothing else.
+bool readPositive(const char* s, double highest, double& out) {
     if (*s == '\0' || std::isspace(static_cast<unsigned char>(*s))) return false;
     char* end = nullptr;
     const double v = std::strtod(s, &end);
-    if (*end != '\0' || !(v > 0.0) || v > 1e9) return false;
+    if (*end != '\0' || !(v > 0.0) || !(v <= highest)) return false;
     out = v;
     return true;
 }
 
+// Time limits: a million seconds is eleven days, past any limit a run means.
+const double kMaxSeconds = 1e6;
+bool readSeconds(const char* s, double& out) {
+    return readPositive(s, kMaxSeconds, out);
+}
+
+// The objective weights, read as tolerantly as ever, within [0, 1000]: a
+// negative or infinite weight makes the relaxation unbounded and the solver
+// never ends, and beyond a thousand conflicts no longer come first.
+const double kMaxWeight = 1000.0;
+bool readWeight(const char* s, double& out) {
+    const double v = std::strtod(s, nullptr);
+    if (!(v >= 0.0 && v <= kMaxWeight)) return false;
+    out = v;
+    return true;
+}
+
+// "left,bottom,right,top": four whole integers, a window of positive area.
 bool readWindow(const char* s, oaBox& window) {
     int v[4];
     std::string text(s);
@@ -130,10 +148,8 @@ bool parseParametersV2(Design& d, int argc, char** argv) {
                 throw chromasect::UsageError("ERROR| -mindp must be between 0 and " +
                                              std::to_string(kMaxSpacing));
             }
-        } else if (is("-alpha")) {
-            d.alpha = std::strtod(value, nullptr);
-        } else if (is("-beta")) {
-            d.beta = std::strtod(value, nullptr);
+        } else if (is("-alpha") && readWeight(value, d.alpha)) {
+        } else if (is("-beta") && readWeight(value, d.beta)) {
         } else if (is("-out") && layoutFormatOf(value) != LayoutFormat::None) {
             d.outFile = value;
         } else if (is("-dump") && layoutFormatOf(value) == LayoutFormat::Text) {
@@ -154,7 +170,7 @@ bool parseParametersV2(Design& d, int argc, char** argv) {
         } else if (is("-exact_sec") && readSeconds(value, d.exactSeconds)) {
         } else if (is("-threads") && readWholeInt(value, d.threads) && d.threads >= 1) {
         } else if (is("-tabu_sec") && readSeconds(value, d.tabuSeconds)) {
-        } else if (is("-sdp_max_mb") && readSeconds(value, d.sdpMemoryMB)) {
+        } else if (is("-sdp_max_mb") && readPositive(value, 1e12, d.sdpMemoryMB)) {
             d.sdpMemoryGiven = true;
         } else if (is("-solver_sec") &&
                    (std::strcmp(value, "0") == 0 ? (d.solverSeconds = 0.0, true)
@@ -181,6 +197,14 @@ bool parseParametersV2(Design& d, int argc, char** argv) {
     }
     if (!d.svgFile.empty() && !d.dumpFile.empty()) {
         throw chromasect::UsageError("ERROR| -svg draws a decomposition and -dump stops before it");
+    }
+    // Refused before the reading, not after a long decomposition.
+    for (const std::string* target : {&d.outFile, &d.svgFile, &d.dumpFile}) {
+        if (target->empty()) continue;
+        const std::string why = chromasect::whyNotWritable(*target);
+        if (!why.empty())
+            chromasect::fatal(chromasect::kExitUsage,
+                              "ERROR| cannot write file: " + *target + " (" + why + ")");
     }
     return true;
 }

@@ -51,8 +51,16 @@ bool Decomposition(MPLDesign& d, chromasect::StageClock* clock) {
     CalculateConflicts(d);
     CalculateStitches(d);
     CountUncoloredSimplified(d);
+    WarnCloseRails(d);
     DebugFinalColor(d, 1.0);
     if (d.algo == Engine::Exact || d.reportQuality) PrintEngineQuality(d);
     if (d.algo == Engine::Sdp) Csdp::csdpClean(d.solverDir);
+    // The warnings may have scrolled far away, and the result line below may
+    // be worse than the engine gives: said once more, next to it.
+    if (d.unansweredGraphs > 0)
+        d.report.print(
+            "WARNING| %d graph%s had no usable answer from an outside solver (see the "
+            "warnings above)\n",
+            d.unansweredGraphs, d.unansweredGraphs == 1 ? "" : "s");
     return true;
 }

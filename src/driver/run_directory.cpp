@@ -3,7 +3,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -45,29 +47,53 @@ std::string currentDirectory() {
     return buf.data();
 }
 
-// mkdtemp: unique, created atomically, mode 0700.
-std::string makeUnique(const std::string& parent) {
+// Why files cannot be written in dir, empty when they can: a directory
+// that may be made may still refuse its files (a full disk, a quota, a
+// file-size limit), and the solvers would then only find no answers.
+std::string whyNoFiles(const std::string& dir) {
+    const std::string probe = dir + "/probe";
+    FILE* f = std::fopen(probe.c_str(), "wb");
+    if (!f) return std::strerror(errno);
+    const char text[] = "a solver file\n";
+    bool ok = std::fwrite(text, 1, sizeof text - 1, f) == sizeof text - 1;
+    ok = std::fflush(f) == 0 && ok;
+    const int error = errno;
+    ok = std::fclose(f) == 0 && ok;
+    std::remove(probe.c_str());
+    return ok ? "" : std::strerror(error ? error : EIO);
+}
+
+// mkdtemp: unique, created atomically, mode 0700. Empty, with *why said,
+// when it cannot be made or its files cannot be written.
+std::string makeUnique(const std::string& parent, std::string* why) {
     if (parent.empty()) return "";
     std::string pattern = parent + "/chromasect-run.XXXXXX";
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
     if (!mkdtemp(buf.data())) return "";
-    return buf.data();
+    const std::string made = buf.data();
+    const std::string reason = whyNoFiles(made);
+    if (reason.empty()) return made;
+    std::error_code ignored;
+    std::filesystem::remove_all(made, ignored);
+    if (why->empty()) *why = "cannot write the solver files in " + parent + ": " + reason;
+    return "";
 }
 
 }  // namespace
 
 RunDirectory::RunDirectory() {
     const std::string here = currentDirectory();
-    path_ = makeUnique(here);
-    if (path_.empty()) {
-        const char* tmp = std::getenv("TMPDIR");
-        path_ = makeUnique(tmp && *tmp ? tmp : "/tmp");
-    }
+    std::string why;
+    path_ = makeUnique(here, &why);
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string temporary = tmp && *tmp ? tmp : "/tmp";
+    if (path_.empty()) path_ = makeUnique(temporary, &why);
+    // Said before any solve, not found out as a run of empty answers.
+    if (path_.empty() && !why.empty()) fatal(kExitUsage, "ERROR| " + why);
     if (path_.empty() || path_.size() >= sizeof g_signalPath)
         fatal(kExitUsage, "ERROR| cannot make a directory for the solver files in " +
-                              (here.empty() ? std::string(".") : here) +
-                              " or in the temporary directory");
+                              (here.empty() ? std::string(".") : here) + " or in " + temporary);
 
     // CSDP reads its settings from its working directory.
     std::ifstream params("param.csdp", std::ios::binary);

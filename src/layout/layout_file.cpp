@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "base/fatal.h"
+#include "base/files.h"
 #include "geometry/polygon_merge.h"
 #include "layout/gds_reader.h"
 #include "layout/gdsii_stream.h"
@@ -63,8 +64,11 @@ std::map<int, size_t> writeLayout(const std::string& path, LayoutFormat format,
                                   const LayoutHeader& header, int layer,
                                   const std::function<void(const RingSink&)>& producer) {
     std::map<int, size_t> counts;
-    std::ofstream out(path, std::ios::binary);
-    if (!out) fatal(kExitUsage, "ERROR| cannot write file: " + path);
+    // A write that fails half way leaves the old file, never a shorter
+    // layout that would read back as valid.
+    WholeFile file(path);
+    if (!file.isOpen()) fatal(kExitUsage, "ERROR| cannot write file: " + path);
+    std::ostream& out = file.stream();
 
     if (format == LayoutFormat::Gdsii) {
         gdsii::Library lib;
@@ -107,8 +111,7 @@ std::map<int, size_t> writeLayout(const std::string& path, LayoutFormat format,
         });
         out << "ENDSTR\nENDLIB\n";
     }
-    out.flush();
-    if (!out) fatal(kExitUsage, "ERROR| cannot write file: " + path);
+    if (!file.commit()) fatal(kExitUsage, "ERROR| cannot write file: " + path);
     return counts;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/fatal.h"
+#include "base/files.h"
 #include "design/design.h"
 #include "geometry/polygon_merge.h"
 
@@ -129,8 +130,9 @@ std::map<int, size_t> writeSvgPicture(const std::string& path, const oaBox* wind
     const double widthPx = std::max(w * scale, static_cast<double>(kLegendWidth));
     const double heightPx = h * scale + kLegendHeight;
 
-    std::ofstream out(path, std::ios::binary);
-    if (!out) fatal(kExitUsage, "ERROR| cannot write file: " + path);
+    WholeFile file(path);
+    if (!file.isOpen()) fatal(kExitUsage, "ERROR| cannot write file: " + path);
+    std::ostream& out = file.stream();
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         << "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\""
         << std::lround(widthPx) << "\" height=\"" << std::lround(heightPx) << "\" viewBox=\""
@@ -178,8 +180,7 @@ std::map<int, size_t> writeSvgPicture(const std::string& path, const oaBox* wind
             << (it == counts.end() ? 0 : it->second) << ")</text>\n";
     }
     out << "</g>\n</svg>\n";
-    out.flush();
-    if (!out) fatal(kExitUsage, "ERROR| cannot write file: " + path);
+    if (!file.commit()) fatal(kExitUsage, "ERROR| cannot write file: " + path);
     return counts;
 }
 

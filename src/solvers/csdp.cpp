@@ -1,8 +1,10 @@
 #include "solvers/csdp.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -10,6 +12,7 @@
 
 #include "base/fatal.h"
 #include "base/files.h"
+#include "base/report.h"
 #include "base/supervise.h"
 
 namespace {
@@ -108,41 +111,110 @@ void Csdp::csdpPrepare(const std::string& dir) {
         out << kScriptText;
 }
 
+std::string Csdp::FailureOf(int waitStatus) {
+    if (WIFSIGNALED(waitStatus))
+        return "was killed by signal " + std::to_string(WTERMSIG(waitStatus));
+    if (!WIFEXITED(waitStatus)) return "ended abnormally";
+    const int code = WEXITSTATUS(waitStatus);
+    switch (code) {
+        case 0:
+        case 3:
+        case 4:
+        case 5:
+        case 6:
+            return "";
+        case 1:
+            return "ended with status 1 (primal infeasible)";
+        case 2:
+            return "ended with status 2 (dual infeasible)";
+        case 7:
+            return "ended with status 7 (lack of progress)";
+        case 8:
+            return "ended with status 8 (singular matrix)";
+        case 9:
+            return "ended with status 9 (NaN or Inf values)";
+        case 127:
+            return "could not be started (status 127)";
+        default:
+            break;
+    }
+    // The shell reports a command that a signal ended as 128 + the signal.
+    if (code > 128 && code < 128 + 65) return "was killed by signal " + std::to_string(code - 128);
+    return "ended with status " + std::to_string(code);
+}
+
 bool Csdp::ReadFileAndSolve(const char* problemFile, const char* solutionFile, bool toLog,
-                            const std::string& dir, double seconds) {
+                            const std::string& dir, double seconds, std::string* failure) {
+    if (failure) failure->clear();
     const std::string solver = chromasect::fromAnyDirectory(requireTools());
     std::remove(chromasect::inDir(dir, solutionFile).c_str());
     std::remove(chromasect::inDir(dir, "Output.csdp").c_str());
     std::remove(chromasect::inDir(dir, "Output.perl").c_str());
     std::string command = solver + " " + problemFile + " " + solutionFile;
     if (toLog) command += " > csdp.log";
-    if (chromasect::runSupervised(chromasect::commandIn(dir, command), seconds, nullptr).timedOut)
-        return false;
+    const chromasect::ShellResult solved =
+        chromasect::runSupervised(chromasect::commandIn(dir, command), seconds, nullptr);
+    if (solved.timedOut) return false;
+    const std::string failed =
+        solved.status == -1 ? "could not be started" : FailureOf(solved.status);
+    if (failure) *failure = failed;
+    // Nothing worth extracting.
+    if (!failed.empty()) return true;
     run(chromasect::commandIn(dir, std::string("perl ") + kScriptFile));
     return true;
 }
 
 bool Csdp::ReadVectors(const char* fileName, std::vector<std::vector<double> >& matrix, int n,
-                       bool* damaged) {
-    if (damaged) *damaged = false;
+                       std::string* fault) {
+    std::string found;
+    auto note = [&](const std::string& what) {
+        if (found.empty()) found = what;
+    };
     std::ifstream in(fileName);
     int size = n > 0 ? n : 0;
     matrix.assign(size, std::vector<double>(size, 0.0));
+    std::vector<bool> diagonal(size, false);
     int count = 0;
     if (!(in >> count)) count = 0;
+    if (fault) fault->clear();
     if (count <= 0) return false;
+    // A PSD matrix with a unit diagonal has no entry beyond 1 in size.
+    const double kLimit = 1.0 + 1e-3;
     for (int line = 0; line < count; ++line) {
         int m = -1, block = -1, i = -1, j = -1;
-        double value = 0.0;
+        std::string text;
         // Once the stream fails no later entry can be read either.
-        if (!(in >> m >> block >> i >> j >> value)) {
-            if (damaged) *damaged = true;
+        if (!(in >> m >> block >> i >> j >> text)) {
+            note("entry " + std::to_string(line + 1) + " of " + std::to_string(count) +
+                 " cannot be read");
             break;
         }
-        if (block != 1 || i < 1 || i > n || j < 1 || j > n) continue;
+        // Read apart from the stream, which takes no "nan" or "inf".
+        char* end = nullptr;
+        const double value = std::strtod(text.c_str(), &end);
+        if (*end != '\0') {
+            note("entry " + std::to_string(line + 1) + " has the value \"" + text + "\"");
+            continue;
+        }
+        if (!std::isfinite(value))
+            note("a value is not finite");
+        else if (std::fabs(value) > kLimit)
+            note(chromasect::formatText("the value %g lies outside [-1, 1]", value));
+        if (block != 1 || i < 1 || i > n || j < 1 || j > n) {
+            note(
+                chromasect::formatText("an entry (block %d, row %d, column %d) lies outside "
+                                       "the matrix",
+                                       block, i, j));
+            continue;
+        }
         matrix[i - 1][j - 1] = value;
         matrix[j - 1][i - 1] = value;
+        if (i == j) diagonal[i - 1] = true;
     }
+    for (int v = 0; v < size && found.empty(); ++v)
+        if (!diagonal[v])
+            note("too few entries: none for the diagonal of vertex " + std::to_string(v + 1));
+    if (fault) *fault = found;
     return true;
 }
 

@@ -24,17 +24,35 @@ class Csdp {
     // dir is the directory of the working files (the solver runs there).
     // With seconds above 0 a solver still running then is stopped, the
     // extraction skipped, and the result is false.
+    // *failure (when given) gets what went wrong when the solver died by a
+    // signal or ended with a status that leaves no usable answer (see
+    // FailureOf; the extraction is then skipped); empty otherwise.
     static bool ReadFileAndSolve(const char* problemFile, const char* solutionFile, bool toLog,
-                                 const std::string& dir = ".", double seconds = 0.0);
+                                 const std::string& dir = ".", double seconds = 0.0,
+                                 std::string* failure = nullptr);
+
+    // What a solver run with this wait status did wrong, as words that follow
+    // "the SDP solver" ("was killed by signal 9"); empty when its answer is
+    // worth reading: statuses 0 (solved), 3 (reduced accuracy), 4 (iteration
+    // limit: the last iterate, what a user's "param.csdp" may ask for), 5 and
+    // 6 (near-optimal at the edge of feasibility). Every other status is one
+    // CSDP gives for an infeasible, singular, NaN-filled or unread problem.
+    static std::string FailureOf(int waitStatus);
 
     // Fills matrix with the n x n primal matrix read from the extraction file:
     // a count N, then N lines "matrix block row column value". Block-1 entries
     // with row and column in 1..n are stored in both mirror cells; everything
     // else stays 0. False when the solver gave no answer (a missing file or
     // a count of 0); the caller reports it.
-    // *damaged (when given) tells whether a line could not be read.
+    // *fault (when given) gets the first thing that makes the answer unfit
+    // to round, empty when there is none: a line that cannot be read, a
+    // value that is not finite or lies outside [-1, 1] (the matrix has a
+    // unit diagonal and is positive semidefinite, so no entry can; a little
+    // slack is left for the solver's tolerance), an entry outside block 1
+    // or the n vertices, or a vertex without its diagonal entry (never 0,
+    // so always written).
     static bool ReadVectors(const char* fileName, std::vector<std::vector<double> >& matrix, int n,
-                            bool* damaged = nullptr);
+                            std::string* fault = nullptr);
 
     // Removes every working file; the result is the status of the last removal.
     static int csdpClean(const std::string& dir = ".");

@@ -130,12 +130,13 @@ void SolveEngineJob(EngineJob& job) {
 void ApplyEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, EngineJob& job) {
     d.report.print("%s", job.output.c_str());
     if (job.failure) std::rethrow_exception(job.failure);
+    if (job.unanswered) ++d.unansweredGraphs;
     switch (job.engine) {
         case Engine::Sdp:
             for (size_t i = 0; i < dg.size(); ++i) dg[i]->SetMultiColorTmp(job.colors[i]);
             break;
         case Engine::Ilp:
-            if (job.ilp.stopped) {
+            if (job.ilp.stopped || !job.ilp.fault.empty()) {
                 for (size_t i = 0; i < dg.size(); ++i) dg[i]->SetMultiColorTmp(job.colors[i]);
                 break;
             }
@@ -169,6 +170,7 @@ void solveJob(EngineJob& job) {
                 chromasect::solveSdp(job.problem, job.secondStage, job.dir, job.solverSeconds);
             keepWarnings(job, r.warnings);
             job.colors = std::move(r.colors);
+            job.unanswered = r.unanswered;
             break;
         }
         case Engine::Ilp:
@@ -180,7 +182,15 @@ void solveJob(EngineJob& job) {
                     "WARNING| the ILP solver was stopped after %g seconds on a graph of "
                     "%d vertices\n",
                     job.solverSeconds, job.problem.n);
+            } else if (!job.ilp.fault.empty()) {
+                job.output += chromasect::formatText(
+                    "WARNING| the ILP solver's answer for a graph of %d vertices is damaged "
+                    "(%s); taken as no answer\n",
+                    job.problem.n, job.ilp.fault.c_str());
+            }
+            if (job.ilp.stopped || !job.ilp.fault.empty()) {
                 job.colors = chromasect::colorsWithoutAnswer(job.problem, false);
+                job.unanswered = true;
             }
             break;
         case Engine::Tabu: {

@@ -18,6 +18,7 @@ void writeSdpProblem(const ColoringProblem& p, const char* fileName);
 struct SdpResult {
     std::vector<int> colors;            // one mask per vertex
     std::vector<std::string> warnings;  // "WARNING| " lines, with line ends, in order
+    bool unanswered = false;            // coloured without a usable answer of the solver
 };
 
 // The SDP engine: writes "Input.csdp", has CSDP solve it, reads the matrix
@@ -26,7 +27,9 @@ struct SdpResult {
 // matrix, with a warning.
 // The working files go to dir.
 // A solve that passes `seconds` (when above 0) is stopped and the graph
-// rounded as one without an answer, with a warning.
+// rounded as one without an answer, with a warning; so is one whose solver
+// failed (Csdp::FailureOf) or whose answer is unfit to round (see
+// Csdp::ReadVectors).
 SdpResult solveSdp(const ColoringProblem& p, bool secondStage, const std::string& dir = ".",
                    double seconds = 0.0);
 
@@ -64,12 +67,22 @@ struct IlpResult {
     std::string output;     // what the solver script printed, for the caller to report
     bool answered = false;  // false: the script left no "problem.sol"
     bool stopped = false;   // the script passed its time limit and was stopped
+    // What makes the answer unfit to use (see checkIlpSolution); empty when
+    // nothing does.
+    std::string fault;
 };
+
+// The first thing that makes the answer "problem.sol" in dir unfit for a
+// graph of n vertices on `masks` masks, empty when nothing does: a value
+// that is not a number, is fractional or is not 0 or 1, a vertex bit outside
+// the graph, a vertex without both bits, or a code the masks do not have.
+std::string checkIlpSolution(int n, int masks, const std::string& dir = ".");
 
 // The ILP engine: writes "ILP.lp", runs the solver script (the shell word
 // `script`, see findIlpSolverScript; its output filtered to the summary line
 // when quiet; kept in the result) and reads the answer back. Without an
-// answer file the result says so; the caller decides.
+// answer file the result says so; the caller decides. An answer file that
+// is unfit is named in `fault`, and `bits` is then not to be used.
 IlpResult solveIlp(const ColoringProblem& p, const std::string& script, bool quiet,
                    const std::string& dir = ".", double seconds = 0.0);
 

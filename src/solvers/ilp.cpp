@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -181,6 +182,36 @@ IlpBits readIlpSolution(int n, const std::string& dir) {
     return bits;
 }
 
+std::string checkIlpSolution(int n, int masks, const std::string& dir) {
+    std::ifstream in(inDir(dir, "problem.sol"));
+    std::string line;
+    std::getline(in, line);  // the header
+    std::vector<int> high(n > 0 ? n : 0, -1), low(n > 0 ? n : 0, -1);
+    std::string token, text;
+    while (in >> token >> text) {
+        if (token[0] != 'x') continue;
+        int v, bit;
+        if (std::sscanf(token.c_str(), "x_%d_%d", &v, &bit) != 2 || (bit != 1 && bit != 2))
+            continue;
+        char* end = nullptr;
+        const double value = std::strtod(text.c_str(), &end);
+        if (*end != '\0' || !std::isfinite(value))
+            return "the value \"" + text + "\" of " + token + " is not a number";
+        if (value != 0.0 && value != 1.0)
+            return "the value " + text + " of " + token + " is not 0 or 1";
+        if (v < 0 || v >= n) return token + " names a vertex outside the graph";
+        (bit == 1 ? high : low)[v] = static_cast<int>(value);
+    }
+    for (int v = 0; v < n; ++v) {
+        if (high[v] < 0 || low[v] < 0)
+            return "too few entries: vertex " + std::to_string(v) + " lacks a colour bit";
+        if (2 * high[v] + low[v] >= masks)
+            return "vertex " + std::to_string(v) + " has the code " +
+                   std::to_string(2 * high[v] + low[v]) + ", which is no mask";
+    }
+    return "";
+}
+
 IlpResult solveIlp(const ColoringProblem& p, const std::string& script, bool quiet,
                    const std::string& dir, double seconds) {
     IlpResult r;
@@ -197,7 +228,8 @@ IlpResult solveIlp(const ColoringProblem& p, const std::string& script, bool qui
     if (r.stopped) return r;
 
     r.answered = std::ifstream(inDir(dir, "problem.sol")).is_open();
-    if (r.answered) r.bits = readIlpSolution(p.n, dir);
+    if (r.answered) r.fault = checkIlpSolution(p.n, p.masks, dir);
+    if (r.answered && r.fault.empty()) r.bits = readIlpSolution(p.n, dir);
     return r;
 }
 

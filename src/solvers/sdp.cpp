@@ -111,29 +111,43 @@ std::vector<int> colorsWithoutAnswer(const ColoringProblem& p, bool secondStage)
 SdpResult solveSdp(const ColoringProblem& p, bool secondStage, const std::string& dir,
                    double seconds) {
     SdpResult r;
+    // Every way of ending without a usable answer colours the graph as one
+    // without, after one warning.
+    auto withoutAnswer = [&](const std::string& warning) {
+        r.warnings.push_back(warning);
+        r.colors = colorsWithoutAnswer(p, secondStage);
+        r.unanswered = true;
+        return r;
+    };
     writeSdpProblem(p, inDir(dir, "Input.csdp").c_str());
-    if (!Csdp::ReadFileAndSolve("Input.csdp", "Output.csdp", true, dir, seconds)) {
-        r.warnings.push_back(chromasect::formatText(
+    std::string failure;
+    if (!Csdp::ReadFileAndSolve("Input.csdp", "Output.csdp", true, dir, seconds, &failure)) {
+        return withoutAnswer(chromasect::formatText(
             "WARNING| the SDP solver was stopped after %g seconds on a graph of %d "
             "vertices\n",
             seconds, p.n));
-        r.colors = colorsWithoutAnswer(p, secondStage);
-        return r;
+    }
+    if (!failure.empty()) {
+        return withoutAnswer(
+            chromasect::formatText("WARNING| the SDP solver %s on a graph of %d vertices; taken "
+                                   "as no answer\n",
+                                   failure.c_str(), p.n));
     }
     std::vector<std::vector<double> > matrix;
-    bool damaged = false;
-    const bool answered =
-        Csdp::ReadVectors(inDir(dir, "Output.perl").c_str(), matrix, p.n, &damaged);
-    if (answered && damaged) {
-        // Garbage is no answer: the graph is coloured as one without.
-        r.warnings.push_back("WARNING| the SDP solver's answer for a graph of " +
-                             std::to_string(p.n) + " vertices is damaged; taken as no answer\n");
-        r.colors = colorsWithoutAnswer(p, secondStage);
-        return r;
+    std::string fault;
+    const bool answered = Csdp::ReadVectors(inDir(dir, "Output.perl").c_str(), matrix, p.n, &fault);
+    if (answered && !fault.empty()) {
+        // Garbage is no answer: rounding it would give a colouring of nothing.
+        return withoutAnswer(chromasect::formatText(
+            "WARNING| the SDP solver's answer for a graph of %d vertices is damaged (%s); taken "
+            "as no answer\n",
+            p.n, fault.c_str()));
     }
-    if (!answered)
+    if (!answered) {
         r.warnings.push_back("WARNING| the SDP solver gave no answer for a graph of " +
                              std::to_string(p.n) + " vertices\n");
+        r.unanswered = true;
+    }
     Rounding rounding(matrix, p.conflicts, p.stitches);
     rounding.Solve(r.colors, secondStage, false);
     r.warnings.insert(r.warnings.end(), rounding.m_vWarnings.begin(), rounding.m_vWarnings.end());

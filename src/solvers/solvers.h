@@ -40,6 +40,7 @@ struct EngineJob {
 
     std::string output;          // report text, in the order it arose
     std::exception_ptr failure;  // a fatal condition met while solving
+    bool unanswered = false;     // coloured without a usable answer of its solver
     std::vector<int> colors;
     chromasect::IlpResult ilp;
     chromasect::ExactResult exact;
