@@ -2,8 +2,6 @@
 
 #include <coin/Cbc_C_Interface.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -166,12 +164,6 @@ const char* engineName(Engine e) {
             break;
     }
     return "none";
-}
-
-std::string directoryOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 json parametersOf(const MPLDesign& d) {
@@ -340,8 +332,8 @@ bool fileSha256(const std::string& path, std::string& hex, long long& size) {
 }
 
 std::string reportTargetProblem(const std::string& path) {
-    if (access(directoryOf(path).c_str(), W_OK | X_OK) == 0) return "";
-    return "ERROR| can NOT write the report \"" + path + "\": " + std::strerror(errno);
+    const std::string why = whyNotWritable(path);
+    return why.empty() ? "" : "ERROR| can NOT write the report \"" + path + "\": " + why;
 }
 
 void writeRunReport(const MPLDesign& d, const RunEnd& end) {
@@ -374,32 +366,11 @@ void writeRunReport(const MPLDesign& d, const RunEnd& end) {
     // rather than failing.
     const std::string text = r.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 
-    const std::string& path = d.reportFile;
-    std::string temp = path + ".XXXXXX";
-    const int fd = mkstemp(&temp[0]);
-    bool ok = fd >= 0;
-    for (size_t done = 0; ok && done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<size_t>(n);
-    }
-    const int error = ok ? 0 : errno;
-    if (fd >= 0) {
-        ok = ok && fsync(fd) == 0;
-        ok = close(fd) == 0 && ok;
-    }
-    // mkstemp makes the file private; the report is an ordinary output.
-    const mode_t mask = umask(0);
-    umask(mask);
-    ok = ok && chmod(temp.c_str(), 0666 & ~mask) == 0;
-    ok = ok && std::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        const int why = error ? error : errno;
-        if (fd >= 0) std::remove(temp.c_str());
-        throw FatalError(kExitUsage,
-                         "ERROR| can NOT write the report \"" + path + "\": " + std::strerror(why));
-    }
+    WholeFile file(d.reportFile);
+    if (file.isOpen()) file.stream() << text;
+    if (!file.isOpen() || !file.commit())
+        throw FatalError(kExitUsage, "ERROR| can NOT write the report \"" + d.reportFile +
+                                         "\": " + std::strerror(errno ? errno : EIO));
 }
 
 }  // namespace chromasect
