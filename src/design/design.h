@@ -24,6 +24,23 @@
 // cannot settle uncoloured.
 enum class Engine { Ilp, Sdp, Exact, Tabu, None };
 
+// The engine's name as "-algo" takes it (and the run report writes it).
+inline const char* engineName(Engine e) {
+    switch (e) {
+        case Engine::Sdp:
+            return "sdp";
+        case Engine::Ilp:
+            return "ilp";
+        case Engine::Exact:
+            return "exact";
+        case Engine::Tabu:
+            return "tabu";
+        case Engine::None:
+            break;
+    }
+    return "none";
+}
+
 // Density balance of the features set aside by simplification ("-balance").
 enum class Balance { None, Local, Global };
 

@@ -150,22 +150,6 @@ json nameOrNull(const std::string& s) {
     return s.empty() ? json(nullptr) : json(s);
 }
 
-const char* engineName(Engine e) {
-    switch (e) {
-        case Engine::Sdp:
-            return "sdp";
-        case Engine::Ilp:
-            return "ilp";
-        case Engine::Exact:
-            return "exact";
-        case Engine::Tabu:
-            return "tabu";
-        case Engine::None:
-            break;
-    }
-    return "none";
-}
-
 json parametersOf(const MPLDesign& d) {
     json p;
     p["layer"] = d.layer;

@@ -115,22 +115,6 @@ void solveAll(MPLDesign& d, std::vector<GraphWork>& work, size_t end) {
     for (std::thread& t : pool) t.join();
 }
 
-const char* engineName(Engine e) {
-    switch (e) {
-        case Engine::Sdp:
-            return "sdp";
-        case Engine::Ilp:
-            return "ilp";
-        case Engine::Exact:
-            return "exact";
-        case Engine::Tabu:
-            return "tabu";
-        case Engine::None:
-            break;
-    }
-    return "none";
-}
-
 chromasect::GraphRecord graphRecord(int index, const EngineJob& job, double cost) {
     chromasect::GraphRecord r;
     r.index = index;
