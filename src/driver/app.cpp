@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <new>
 
 #include "base/fatal.h"
 #include "base/files.h"
@@ -66,6 +67,10 @@ int chromasectMain(int argc, char** argv) {
     } catch (const FatalError& e) {
         report.line(e.message());
         status = e.status();
+    } catch (const std::bad_alloc&) {
+        // What was being made is gone again, so the line can still be written.
+        report.line("ERROR| out of memory: the layout needs more than this machine has");
+        status = kExitInternal;
     }
     report.flush();
     return status;

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -14,8 +15,21 @@ namespace textdump {
 
 namespace {
 
-[[noreturn]] void readingError() {
-    fatal(kExitInternal, "ERROR| in reading");
+// Per-stream slots for the line count and the ENDLIB flag.
+int lineSlot() {
+    static const int slot = std::ios_base::xalloc();
+    return slot;
+}
+int endSlot() {
+    static const int slot = std::ios_base::xalloc();
+    return slot;
+}
+
+// std::getline, counting the lines it reads.
+bool readLine(std::istream& in, std::string& line) {
+    if (!std::getline(in, line)) return false;
+    ++in.iword(lineSlot());
+    return true;
 }
 
 // Fields are separated by runs of blank, colon and comma; a tab is part of
@@ -63,12 +77,10 @@ int64_t fieldToInt64(const char* p, const char* end) {
     return int64_t(v);
 }
 
-// A value that does not fit a 32-bit coordinate (or a NaN factor) is
-// malformed input.
-int scaleCoordinate(int64_t v, float factor) {
-    const float scaled = static_cast<float>(v) * factor;
-    if (!(scaled >= -2147483648.0f && scaled < 2147483648.0f)) readingError();
-    return static_cast<int>(scaled);
+bool hasDigit(const char* p, const char* end) {
+    for (; p < end; ++p)
+        if (*p >= '0' && *p <= '9') return true;
+    return false;
 }
 
 bool isDirectory(const std::string& path) {
@@ -77,6 +89,70 @@ bool isDirectory(const std::string& path) {
 }
 
 }  // namespace
+
+int64_t lineNumber(std::istream& in) {
+    return in.iword(lineSlot());
+}
+
+bool libraryEnded(std::istream& in) {
+    return in.iword(endSlot()) != 0;
+}
+
+void readingError(std::istream& in, const std::string& what) {
+    fatal(kExitInternal,
+          "ERROR| in reading\nERROR| line " + std::to_string(lineNumber(in)) + ": " + what);
+}
+
+bool scaleCoordinate(int64_t v, float factor, int& out) {
+    if (!std::isfinite(factor)) return false;
+    const float kExact = 16777216.0f;  // 2^24: every integer below is a float
+    const float single = static_cast<float>(v) * factor;
+    if (v > -16777216 && v < 16777216 && single > -kExact && single < kExact) {
+        out = static_cast<int>(single);
+        return true;
+    }
+    // factor = mantissa * 2^exponent with a 24-bit integer mantissa, so the
+    // product is an integer of at most 87 bits scaled by a power of two.
+    int exponent = 0;
+    const float fraction = std::frexp(factor, &exponent);
+    const int64_t mantissa = static_cast<int64_t>(std::ldexp(fraction, 24));
+    exponent -= 24;
+    __int128 p = static_cast<__int128>(v) * mantissa;
+    if (exponent >= 0) {
+        if (exponent > 31 && p != 0) return false;
+        if (p != 0) p *= static_cast<__int128>(1) << exponent;
+    } else {
+        p = exponent <= -100 ? 0 : p / (static_cast<__int128>(1) << -exponent);  // toward zero
+    }
+    if (p < INT_MIN || p > INT_MAX) return false;
+    out = static_cast<int>(p);
+    return true;
+}
+
+void reportSkipped(const PTR::SkippedOutlines& skipped, int layer, Reporter& report) {
+    if (skipped.unclosed > 0)
+        report.print(
+            "WARNING| %d unclosed boundaries on layer %d skipped (the last vertex "
+            "does not repeat the first)\n",
+            skipped.unclosed, layer);
+    if (skipped.degenerate > 0)
+        report.print(
+            "WARNING| %d degenerate boundaries on layer %d skipped (fewer than four "
+            "corners, or no area)\n",
+            skipped.degenerate, layer);
+    if (skipped.nonManhattan > 0)
+        report.print("WARNING| %d non-Manhattan boundaries on layer %d skipped\n",
+                     skipped.nonManhattan, layer);
+    if (skipped.selfCrossing > 0)
+        report.print("WARNING| %d self-crossing boundaries on layer %d skipped\n",
+                     skipped.selfCrossing, layer);
+}
+
+void reportEarlyEnd(std::istream& in, size_t features, Reporter& report) {
+    if (libraryEnded(in)) return;
+    report.print("WARNING| reading stopped at line %lld, before ENDLIB: %zu features read\n",
+                 static_cast<long long>(lineNumber(in)), features);
+}
 
 void open(const std::string& path, std::ifstream& in, std::vector<char>& buffer) {
     buffer.resize(1 << 20);
@@ -88,7 +164,9 @@ void open(const std::string& path, std::ifstream& in, std::vector<char>& buffer)
 bool searchUntil(std::istream& in, const std::string& key, const std::string& alt,
                  std::string& line) {
     while (!in.eof()) {
-        if (!std::getline(in, line) || in.eof()) return false;
+        if (!readLine(in, line)) return false;
+        if (line.find("ENDLIB") != std::string::npos) in.iword(endSlot()) = 1;
+        if (in.eof()) return false;
         if (line.find(key) != std::string::npos) return true;
         if (!alt.empty() && line.find(alt) != std::string::npos) return true;
     }
@@ -101,7 +179,7 @@ bool secondField(const std::string& line, int& value) {
     const char* fieldEnd = nullptr;
     if (!nextField(p, end, &fieldEnd)) return false;
     const char* second = nextField(p, end, &fieldEnd);
-    if (!second) return false;
+    if (!second || !hasDigit(second, fieldEnd)) return false;
     const int64_t v = fieldToInt64(second, fieldEnd);
     value = v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
     return true;
@@ -114,21 +192,27 @@ float readHeader(std::istream& in, std::string& line) {
 
     bool found = false;
     do {
-        if (!std::getline(in, line)) break;
+        if (!readLine(in, line)) break;
         found = line.find("UNITS") != std::string::npos;
     } while (!found && !in.eof());
     // Without a units line the coordinates have no scale.
+    if (!found) readingError(in, "no UNITS line before the end of the file");
     float userUnit = 0.0f, dbUnit = 0.0f;
-    if (!found || std::sscanf(line.c_str(), "UNITS: %f, %f", &userUnit, &dbUnit) != 2)
-        readingError();
+    if (std::sscanf(line.c_str(), "UNITS: %f, %f", &userUnit, &dbUnit) != 2)
+        readingError(in, "UNITS line not of the form \"UNITS: user, database\"");
     const float factor = static_cast<float>(static_cast<double>(dbUnit) / 1e-9);
+    // A zero factor would put every vertex on the origin, a negative one
+    // mirror the layout, and an infinite one leave no coordinate.
+    if (!(dbUnit > 0.0f) || !(factor > 0.0f) || !std::isfinite(factor))
+        readingError(in, "database unit " + formatText("%g", dbUnit) +
+                             " is not a positive number of metres");
 
     searchUntil(in, "BGNSTR", "", line);
     searchUntil(in, "STRNAME", "", line);
     return factor;
 }
 
-void readPoints(const std::string& line, float factor, oaPointArray& points) {
+void readPoints(std::istream& in, const std::string& line, float factor, oaPointArray& points) {
     const char* p = line.data();
     const char* end = p + line.size();
     const char* fieldEnd = nullptr;
@@ -136,9 +220,15 @@ void readPoints(const std::string& line, float factor, oaPointArray& points) {
         if (!((*field >= '0' && *field <= '9') || *field == '-')) continue;
         const char* xEnd = fieldEnd;
         const char* yField = nextField(p, end, &fieldEnd);
-        if (!yField) readingError();
-        const int x = scaleCoordinate(fieldToInt64(field, xEnd), factor);
-        const int y = scaleCoordinate(fieldToInt64(yField, fieldEnd), factor);
+        if (!yField)
+            readingError(in, "x value " + std::string(field, xEnd) + " without a y value (point " +
+                                 std::to_string(points.getNumElements() + 1) + ")");
+        int x = 0, y = 0;
+        if (!scaleCoordinate(fieldToInt64(field, xEnd), factor, x) ||
+            !scaleCoordinate(fieldToInt64(yField, fieldEnd), factor, y))
+            readingError(in, "point " + std::to_string(points.getNumElements() + 1) + " (" +
+                                 std::string(field, xEnd) + ", " + std::string(yField, fieldEnd) +
+                                 ") out of the 32-bit range once scaled");
         points.append(oaPoint(x, y));
     }
 }
@@ -148,7 +238,7 @@ Step nextElement(std::istream& in, int layer, float factor, std::string& line, o
     if (!searchUntil(in, "BOX", "BOUNDARY", line)) return Step::End;
     if (!searchUntil(in, "LAYER", "", line)) return Step::End;
     int layerNum = 0;
-    if (!secondField(line, layerNum)) readingError();
+    if (!secondField(line, layerNum)) readingError(in, "LAYER line without a layer number");
     // A negative layer number ends the reading, as no layer can be.
     if (layerNum < 0) return Step::End;
     // Another layer: the rest of the element is skipped by the next search.
@@ -156,10 +246,10 @@ Step nextElement(std::istream& in, int layer, float factor, std::string& line, o
     if (!searchUntil(in, "BOXTYPE", "DATATYPE", line)) return Step::End;
     if (!secondField(line, datatype)) datatype = -1;
 
-    std::getline(in, line);
+    if (!readLine(in, line)) line.clear();
     if (line.empty()) return Step::End;
     points.setNumElements(0);
-    readPoints(line, factor, points);
+    readPoints(in, line, factor, points);
     return points.getNumElements() == 0 ? Step::Skipped : Step::Element;
 }
 
