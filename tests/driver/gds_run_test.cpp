@@ -121,8 +121,44 @@ TEST(GdsRun, DamagedOrLoopingStreamsEndTheRunWithOneError) {
     zero[good.size() - 8] = zero[good.size() - 7] = 0;  // the ENDSTR record before ENDLIB
     testsupport::writeFile("zero.gds2", zero);
 
-    for (const char* file : {"loop.gds", "cut.gds", "zero.gds2", "missing.gdsii"}) {
-        const auto r = runMain({"-inlib", file});
+    // A few hundred bytes that flatten into 2^30 squares, and a chain of
+    // structures each placing the one below twice: refused before any
+    // shape is made, as is a library above a -max_shapes given.
+    gdsii::Library bomb;
+    bomb.structures = {gdsii::Structure{"SQ", {square(0, 0, 10)}}, gdsii::Structure{"TOP", {}}};
+    gdsii::Element array;
+    array.kind = gdsii::ElementKind::ARef;
+    array.sname = "SQ";
+    array.cols = array.rows = 32767;
+    array.xy = {{0, 0}, {20 * 32767, 0}, {0, 20 * 32767}};
+    bomb.structures[1].elements.push_back(array);
+    gdsii::writeLibraryFile("bomb.gds", bomb);
+    gdsii::Library doubling;
+    doubling.structures = {gdsii::Structure{"S0", {square(0, 0, 10)}}};
+    for (int i = 1; i <= 40; ++i) {
+        gdsii::Structure s{"S" + std::to_string(i), {}};
+        for (int k = 0; k < 2; ++k) {
+            gdsii::Element r;
+            r.kind = gdsii::ElementKind::SRef;
+            r.sname = "S" + std::to_string(i - 1);
+            r.xy = {{0, k * 20}};
+            s.elements.push_back(r);
+        }
+        doubling.structures.push_back(s);
+    }
+    gdsii::writeLibraryFile("doubling.gds", doubling);
+
+    const std::vector<std::vector<std::string> > runs = {
+        {"-inlib", "loop.gds"},
+        {"-inlib", "cut.gds"},
+        {"-inlib", "zero.gds2"},
+        {"-inlib", "missing.gdsii"},
+        {"-inlib", "bomb.gds"},
+        {"-inlib", "doubling.gds"},
+        {"-inlib", "good.GDS", "-max_shapes", "3"}};
+    for (const std::vector<std::string>& args : runs) {
+        const std::string file = args[1];
+        const auto r = runMain(args);
         EXPECT_EQ(r.status, 1) << file;
         const std::vector<std::string> out = lines(r.out);
         int errors = 0;
@@ -130,9 +166,36 @@ TEST(GdsRun, DamagedOrLoopingStreamsEndTheRunWithOneError) {
         EXPECT_EQ(errors, 1) << r.out;
         EXPECT_EQ(out.back().rfind("ERROR| ", 0), 0u) << r.out;
     }
-    const auto ok = runMain({"-inlib", "good.GDS"});
+    EXPECT_NE(runMain({"-inlib", "bomb.gds"}).out.find("more than 500000000 shapes"),
+              std::string::npos);
+    const auto ok = runMain({"-inlib", "good.GDS", "-max_shapes", "4"});
     EXPECT_EQ(ok.status, 0);
     EXPECT_NE(ok.out.find("STAT | After read all wires, wire# = 4\n"), std::string::npos) << ok.out;
+}
+
+// Memory that runs out (here an address-space limit below what 100 million
+// squares take) ends the run with one ERROR line, not an abort. The
+// sanitizers reserve more address space than the limit leaves.
+TEST(GdsRun, RunningOutOfMemoryIsReported) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "not under the address sanitizer";
+#endif
+    testsupport::ScopedWorkDir dir;
+    gdsii::Library lib;
+    lib.structures = {gdsii::Structure{"SQ", {square(0, 0, 10)}}, gdsii::Structure{"TOP", {}}};
+    gdsii::Element array;
+    array.kind = gdsii::ElementKind::ARef;
+    array.sname = "SQ";
+    array.cols = array.rows = 10000;
+    array.xy = {{0, 0}, {200000, 0}, {0, 200000}};
+    lib.structures[1].elements.push_back(array);
+    gdsii::writeLibraryFile("big.gds", lib);
+    const auto r = runCommand("ulimit -v 1000000; " + testsupport::binaryPath() +
+                              " -inlib big.gds -threads 1");
+    EXPECT_EQ(r.status, 255) << r.out;
+    const std::vector<std::string> out = lines(r.out);
+    ASSERT_FALSE(out.empty());
+    EXPECT_EQ(out.back(), "ERROR| out of memory: the layout needs more than this machine has");
 }
 
 TEST(GdsRun, DecomposedLayoutComesAfterAnUnchangedReport) {
