@@ -318,8 +318,10 @@ bool CutCornersIndexed(oaPointArray& points, std::vector<oaBox>& rects) {
     return ok;
 }
 
-bool Polygon2Rectangle(oaPointArray& points, std::vector<oaBox>& rects) {
-    points.compress(points, 1);
+namespace {
+
+// Polygon2Rectangle after the compression.
+bool cutCompressed(oaPointArray& points, std::vector<oaBox>& rects) {
     const uint32_t n = points.getNumElements();
     for (uint32_t i = 0; i + 2 < n; ++i) {
         const oaPoint &a = points[i], &b = points[i + 1], &c = points[i + 2];
@@ -328,6 +330,13 @@ bool Polygon2Rectangle(oaPointArray& points, std::vector<oaBox>& rects) {
     }
     if (n <= kDirectLimit) return CutCornersDirect(points, rects);
     return CutCornersIndexed(points, rects);
+}
+
+}  // namespace
+
+bool Polygon2Rectangle(oaPointArray& points, std::vector<oaBox>& rects) {
+    points.compress(points, 1);
+    return cutCompressed(points, rects);
 }
 
 }  // namespace PTR
@@ -368,7 +377,7 @@ OutlineUse CutOutline(const oaPointArray& points, oaPointArray& corners,
         doubledArea += static_cast<__int128>(p.x()) * q.y() - static_cast<__int128>(q.x()) * p.y();
     }
     if (m < 4 || doubledArea == 0) return OutlineUse::Degenerate;
-    if (!Polygon2Rectangle(corners, rects)) {
+    if (!cutCompressed(corners, rects)) {
         rects.clear();
         return OutlineUse::SelfCrossing;
     }

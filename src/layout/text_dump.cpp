@@ -165,10 +165,12 @@ bool searchUntil(std::istream& in, const std::string& key, const std::string& al
                  std::string& line) {
     while (!in.eof()) {
         if (!readLine(in, line)) return false;
+        if (!in.eof()) {
+            if (line.find(key) != std::string::npos) return true;
+            if (!alt.empty() && line.find(alt) != std::string::npos) return true;
+        }
         if (line.find("ENDLIB") != std::string::npos) in.iword(endSlot()) = 1;
         if (in.eof()) return false;
-        if (line.find(key) != std::string::npos) return true;
-        if (!alt.empty() && line.find(alt) != std::string::npos) return true;
     }
     return false;
 }
