@@ -47,11 +47,11 @@ DecomposedLayer readTextLayer(const std::string& path, int layer, Reporter& repo
         } else {
             skipped.count(use);
         }
-        if (!textdump::searchUntil(in, "ENDEL", "", line)) break;
+        if (!textdump::endOfElement(in, line)) break;
     }
     textdump::reportSkipped(skipped, layer, report);
-    textdump::reportEarlyEnd(in, read, report);
-    out.unplaced = skipped.total();
+    textdump::reportUnreadParts(in, read, report);
+    out.unplaced = skipped.total() + static_cast<int>(textdump::brokenElements(in));
     out.incomplete = !textdump::libraryEnded(in);
     for (const auto& entry : merges) out.byDatatype[entry.first] = entry.second.polygons();
     return out;

@@ -366,7 +366,8 @@ OutlineUse CutOutline(const oaPointArray& points, oaPointArray& corners,
                       std::vector<oaBox>& rects) {
     rects.clear();
     const uint32_t n = points.getNumElements();
-    if (n == 0 || points[n - 1] != points[0]) return OutlineUse::Unclosed;
+    if (n == 0) return OutlineUse::Degenerate;
+    if (points[n - 1] != points[0]) return OutlineUse::Unclosed;
     points.compress(corners, 1);
     const uint32_t m = corners.getNumElements();
     __int128 doubledArea = 0;  // up to 66 bits

@@ -40,7 +40,7 @@ bool Polygon2Rectangle(oaPointArray& points, std::vector<oaBox>& rects);
 enum class OutlineUse {
     Keep,
     Unclosed,      // the last vertex does not repeat the first
-    Degenerate,    // fewer than four corners, or no area
+    Degenerate,    // fewer than four corners (none at all included), or no area
     NonManhattan,  // an edge neither horizontal nor vertical
     SelfCrossing,  // refused by the conversion, or its rectangles do not cover it once
 };

@@ -56,7 +56,7 @@ void ReadASCII(Design& d) {
     while (ReadBlock(d, in, factor)) {
     }
     chromasect::textdump::reportSkipped(d.readBuffers.skipped, d.layer, d.report);
-    chromasect::textdump::reportEarlyEnd(in, d.shapes.size(), d.report);
+    chromasect::textdump::reportUnreadParts(in, d.shapes.size(), d.report);
     layout_left = d.minX;
     layout_right = d.maxX;
     layout_bottom = d.minY;
@@ -96,7 +96,7 @@ bool ReadBlock(Design& d, std::ifstream& in, float factor) {
     const PTR::OutlineUse use = PTR::CutOutline(points, d.readBuffers.corners, rects);
     if (use != PTR::OutlineUse::Keep) {
         d.readBuffers.skipped.count(use);
-        return ReadSearchUntil(d, in, "ENDEL", "");
+        return chromasect::textdump::endOfElement(in, d.readBuffers.line);
     }
     int left = INT_MAX, bottom = INT_MAX, right = INT_MIN, top = INT_MIN;
     for (const oaPoint& p : points.points()) {
@@ -110,5 +110,5 @@ bool ReadBlock(Design& d, std::ifstream& in, float factor) {
     myShape* shape = AddFeature(d, oaBox(left, bottom, right, top), points);
     shape->SetRealBoxes(rects);
 
-    return ReadSearchUntil(d, in, "ENDEL", "");
+    return chromasect::textdump::endOfElement(in, d.readBuffers.line);
 }

@@ -24,6 +24,26 @@ int endSlot() {
     static const int slot = std::ios_base::xalloc();
     return slot;
 }
+// Elements that ran into another one, the line of the first, and whether
+// the element being read has been counted.
+int brokenSlot() {
+    static const int slot = std::ios_base::xalloc();
+    return slot;
+}
+int firstBrokenSlot() {
+    static const int slot = std::ios_base::xalloc();
+    return slot;
+}
+int countedSlot() {
+    static const int slot = std::ios_base::xalloc();
+    return slot;
+}
+
+// Records that cannot lie between an element's start and the record looked
+// for: passing one means a record of this element is missing and the search
+// has gone on into the next element.
+const char* const kBeforeLayer[] = {"XY", "ENDEL", nullptr};
+const char* const kBeforeEnd[] = {"XY", "LAYER", "BOUNDARY", "BOX", "DATATYPE", "BOXTYPE", nullptr};
 
 // std::getline, counting the lines it reads.
 bool readLine(std::istream& in, std::string& line) {
@@ -148,7 +168,13 @@ void reportSkipped(const PTR::SkippedOutlines& skipped, int layer, Reporter& rep
                      skipped.selfCrossing, layer);
 }
 
-void reportEarlyEnd(std::istream& in, size_t features, Reporter& report) {
+void reportUnreadParts(std::istream& in, size_t features, Reporter& report) {
+    if (brokenElements(in) > 0)
+        report.print(
+            "WARNING| %lld elements run into the next one (a LAYER, DATATYPE or ENDEL "
+            "line missing), the first at line %lld\n",
+            static_cast<long long>(brokenElements(in)),
+            static_cast<long long>(in.iword(firstBrokenSlot())));
     if (libraryEnded(in)) return;
     report.print("WARNING| reading stopped at line %lld, before ENDLIB: %zu features read\n",
                  static_cast<long long>(lineNumber(in)), features);
@@ -161,8 +187,21 @@ void open(const std::string& path, std::ifstream& in, std::vector<char>& buffer)
     if (!in.is_open()) fatal(kExitUsage, "ERROR| cannot open file: " + path);
 }
 
-bool searchUntil(std::istream& in, const std::string& key, const std::string& alt,
-                 std::string& line) {
+namespace {
+
+// The record name of a line: its first field.
+bool recordIs(const std::string& line, const char* name) {
+    const char* p = line.data();
+    const char* end = p + line.size();
+    const char* fieldEnd = nullptr;
+    const char* field = nextField(p, end, &fieldEnd);
+    return field && std::string(field, fieldEnd) == name;
+}
+
+// searchUntil, counting the element as broken once when a line passed on
+// the way is one of `foreign`.
+bool search(std::istream& in, const std::string& key, const std::string& alt, std::string& line,
+            const char* const* foreign) {
     while (!in.eof()) {
         if (!readLine(in, line)) return false;
         if (!in.eof()) {
@@ -171,8 +210,28 @@ bool searchUntil(std::istream& in, const std::string& key, const std::string& al
         }
         if (line.find("ENDLIB") != std::string::npos) in.iword(endSlot()) = 1;
         if (in.eof()) return false;
+        for (const char* const* f = foreign; f && *f && !in.iword(countedSlot()); ++f) {
+            if (!recordIs(line, *f)) continue;
+            in.iword(countedSlot()) = 1;
+            if (in.iword(brokenSlot())++ == 0) in.iword(firstBrokenSlot()) = lineNumber(in);
+        }
     }
     return false;
+}
+
+}  // namespace
+
+bool searchUntil(std::istream& in, const std::string& key, const std::string& alt,
+                 std::string& line) {
+    return search(in, key, alt, line, nullptr);
+}
+
+bool endOfElement(std::istream& in, std::string& line) {
+    return search(in, "ENDEL", "", line, kBeforeEnd);
+}
+
+int64_t brokenElements(std::istream& in) {
+    return in.iword(brokenSlot());
 }
 
 bool secondField(const std::string& line, int& value) {
@@ -183,7 +242,8 @@ bool secondField(const std::string& line, int& value) {
     const char* second = nextField(p, end, &fieldEnd);
     if (!second || !hasDigit(second, fieldEnd)) return false;
     const int64_t v = fieldToInt64(second, fieldEnd);
-    value = v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
+    if (v > INT_MAX || v < INT_MIN) return false;
+    value = static_cast<int>(v);
     return true;
 }
 
@@ -238,21 +298,22 @@ void readPoints(std::istream& in, const std::string& line, float factor, oaPoint
 Step nextElement(std::istream& in, int layer, float factor, std::string& line, oaPointArray& points,
                  int& datatype) {
     if (!searchUntil(in, "BOX", "BOUNDARY", line)) return Step::End;
-    if (!searchUntil(in, "LAYER", "", line)) return Step::End;
+    in.iword(countedSlot()) = 0;
+    if (!search(in, "LAYER", "", line, kBeforeLayer)) return Step::End;
     int layerNum = 0;
     if (!secondField(line, layerNum)) readingError(in, "LAYER line without a layer number");
     // A negative layer number ends the reading, as no layer can be.
     if (layerNum < 0) return Step::End;
     // Another layer: the rest of the element is skipped by the next search.
     if (layerNum != layer) return Step::Skipped;
-    if (!searchUntil(in, "BOXTYPE", "DATATYPE", line)) return Step::End;
+    if (!search(in, "BOXTYPE", "DATATYPE", line, kBeforeLayer)) return Step::End;
     if (!secondField(line, datatype)) datatype = -1;
 
     if (!readLine(in, line)) line.clear();
     if (line.empty()) return Step::End;
     points.setNumElements(0);
     readPoints(in, line, factor, points);
-    return points.getNumElements() == 0 ? Step::Skipped : Step::Element;
+    return Step::Element;
 }
 
 }  // namespace textdump

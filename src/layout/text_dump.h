@@ -43,8 +43,8 @@ bool libraryEnded(std::istream& in);
 
 // The second field of a line as an integer ("LAYER: 5" gives 5). Fields are
 // separated by runs of blank, colon and comma; the field is read like strtol
-// reads it and clamped to int. Without a second field, or when it holds no
-// digits: false.
+// reads it. Without a second field, when it holds no digits or when its
+// value does not fit an int: false.
 bool secondField(const std::string& line, int& value);
 
 // Reads the header records up to STRNAME and returns the nanometres per
@@ -68,21 +68,33 @@ void readPoints(std::istream& in, const std::string& line, float factor, oaPoint
 
 // One "WARNING| " line for each kind of outline of `layer` left out.
 void reportSkipped(const PTR::SkippedOutlines& skipped, int layer, Reporter& report);
-// When `in` ended, or reading stopped, before its ENDLIB record: one
-// "WARNING| " line saying at which line and how many features were read.
-void reportEarlyEnd(std::istream& in, size_t features, Reporter& report);
+// One "WARNING| " line when elements ran into the next one (see
+// endOfElement), and one when `in` ended, or reading stopped, before its
+// ENDLIB record, saying at which line and how many features were read.
+void reportUnreadParts(std::istream& in, size_t features, Reporter& report);
+
+// Skips to the ENDEL line of the element being read (see searchUntil).
+bool endOfElement(std::istream& in, std::string& line);
+// Elements of the layer that ran into the next one: a record of another
+// element (XY, LAYER, BOUNDARY, BOX, DATATYPE, BOXTYPE; or XY or ENDEL
+// before the layer and type lines) went by while a record of this one was
+// looked for, so that one of its records is missing and its neighbour is
+// read in part or not at all.
+int64_t brokenElements(std::istream& in);
 
 enum class Step {
     End,      // no further element
-    Skipped,  // an element of another layer, or one without points
-    Element,  // points (closing vertex included) and datatype are set
+    Skipped,  // an element of another layer
+    Element,  // points (closing vertex included; none for a coordinate line
+              // without numbers) and datatype are set
 };
 
 // Reads the next BOUNDARY or BOX element of `layer`: its DATATYPE (or
 // BOXTYPE) line, then the coordinate line right after it. The rest of the
 // element (up to ENDEL) is left to the caller. A datatype line without a
-// number gives datatype -1; a layer line without one ends the run, and one
-// with a negative number ends the reading (Step::End).
+// number gives datatype -1; a layer line without one (or with one beyond
+// int) ends the run, and one with a negative number ends the reading
+// (Step::End).
 Step nextElement(std::istream& in, int layer, float factor, std::string& line, oaPointArray& points,
                  int& datatype);
 

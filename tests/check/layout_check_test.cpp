@@ -176,6 +176,7 @@ TEST_F(LayoutCheck, LayoutsThatProveNothingAreNotClean) {
         Shapes shapes;
         size_t cut;  // bytes taken off the end of the file
         std::string first;
+        std::string text = "";  // written instead of the shapes
     } rows[] = {
         {"u.gds", undecomposed, 0,
          "WARNING| 1 polygons of layer 1 on datatypes that hold no mask ignored"},
@@ -191,6 +192,14 @@ TEST_F(LayoutCheck, LayoutsThatProveNothingAreNotClean) {
          "WARNING| 1 self-crossing boundaries on layer 1 skipped"},
         {"t.ascii", sound, std::string("ENDSTR\nENDLIB\n").size(), kStopped + "11"},
         {"e.ascii", with(2, {{100, 0}, {200, 0}, {200, 10}, {100, 10}}), 20, kStopped + "15"},
+        {"m.ascii",
+         {},
+         0,
+         "WARNING| 1 elements run into the next one",
+         "HEADER: 600\nBGNLIB\nLIBNAME: L\nUNITS: 0.001, 1e-09\nBGNSTR\nSTRNAME: S\nBOUNDARY\n"
+         "LAYER: 1\nXY: 0: 0, 9: 0, 9: 9, 0: 9, 0: 0\n"
+         "ENDEL\nBOUNDARY\nLAYER: 1\nDATATYPE: 1\nXY: 0: 0, 9: 0, 9: 9, 0: 9, 0: 0\nENDEL\n"
+         "ENDLIB\n"},
         {"t.gds", sound, 4, "ERROR| corrupt GDSII stream: stream ends without ENDLIB (truncated)"},
     };
     for (const Row& row : rows) {
@@ -198,6 +207,7 @@ TEST_F(LayoutCheck, LayoutsThatProveNothingAreNotClean) {
                     [&](const RingSink& sink) {
                         for (const auto& s : row.shapes) sink(s.first, s.second);
                     });
+        if (!row.text.empty()) testsupport::writeFile(row.path, row.text);
         const std::string whole = testsupport::readFile(row.path);
         testsupport::writeFile(row.path, whole.substr(0, whole.size() - row.cut));
         chromasect::Reporter report;

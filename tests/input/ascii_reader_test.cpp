@@ -199,6 +199,8 @@ TEST_F(Reader, DamagedInputIsNamedNeverReadSilently) {
          "ERROR| in reading", "ERROR| line 10: x value 10 without a y value (point 3)"},
         {"layer without number", kHeader + "BOUNDARY\nLAYER:\n" + sq + kEnd, 255, 0,
          "ERROR| in reading", "ERROR| line 8: LAYER line without a layer number"},
+        {"layer beyond int", kHeader + "BOUNDARY\nLAYER: 4294967297\n" + sq + kEnd, 255, 0,
+         "ERROR| in reading", "ERROR| line 8: LAYER line without a layer number"},
         {"layer not a number",
          kHeader + "BOUNDARY\nLAYER: one\nDATATYPE: 0\n" + kSquare + "\n" + kEnd, 255, 0,
          "ERROR| in reading", "ERROR| line 8: LAYER line without a layer number"},
@@ -232,6 +234,10 @@ TEST_F(Reader, DamagedInputIsNamedNeverReadSilently) {
          "WARNING| 2 degenerate boundaries on layer 1 skipped (fewer than four corners, or no "
          "area)",
          ""},
+        {"no coordinates", kHeader + boundary("XY: none") + sq + kEnd, 0, 1,
+         "WARNING| 1 degenerate boundaries on layer 1 skipped (fewer than four corners, or no "
+         "area)",
+         ""},
         {"slanted edge", kHeader + boundary("XY: 0: 0, 100: 0, 100: 50, 0: 100, 0: 0") + sq + kEnd,
          0, 1, "WARNING| 1 non-Manhattan boundaries on layer 1 skipped", ""},
         {"self-crossing",
@@ -239,6 +245,16 @@ TEST_F(Reader, DamagedInputIsNamedNeverReadSilently) {
          1, "WARNING| 1 self-crossing boundaries on layer 1 skipped", ""},
         {"no ENDLIB", kHeader + sq + "BOUNDARY\nLAYER: 1\nDATATYPE: 0\n" + kSquare + "\n", 0, 2,
          "WARNING| reading stopped at line 15, before ENDLIB: 2 features read", ""},
+        {"no DATATYPE line", kHeader + "BOUNDARY\nLAYER: 1\n" + kSquare + "\nENDEL\n" + sq + kEnd,
+         0, 1,
+         "WARNING| 1 elements run into the next one (a LAYER, DATATYPE or ENDEL line missing), "
+         "the first at line 9",
+         ""},
+        {"no ENDEL and BOUNDARY lines",
+         kHeader + "BOUNDARY\nLAYER: 1\nDATATYPE: 0\n" + kSquare + "\n" + sq.substr(9) + kEnd, 0, 1,
+         "WARNING| 1 elements run into the next one (a LAYER, DATATYPE or ENDEL line missing), "
+         "the first at line 11",
+         ""},
         {"negative layer", kHeader + sq + boundary(kSquare, -3) + sq + kEnd, 0, 1,
          "WARNING| reading stopped at line 13, before ENDLIB: 1 features read", ""},
     };
