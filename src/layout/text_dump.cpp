@@ -2,10 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 
 #include "base/fatal.h"
@@ -15,28 +17,20 @@ namespace textdump {
 
 namespace {
 
-// Per-stream slots for the line count and the ENDLIB flag.
-int lineSlot() {
-    static const int slot = std::ios_base::xalloc();
-    return slot;
-}
-int endSlot() {
-    static const int slot = std::ios_base::xalloc();
-    return slot;
-}
-// Elements that ran into another one, the line of the first, and whether
-// the element being read has been counted.
-int brokenSlot() {
-    static const int slot = std::ios_base::xalloc();
-    return slot;
-}
-int firstBrokenSlot() {
-    static const int slot = std::ios_base::xalloc();
-    return slot;
-}
-int countedSlot() {
-    static const int slot = std::ios_base::xalloc();
-    return slot;
+// What the reading keeps with each stream: the lines read, whether ENDLIB
+// went by, the elements that ran into another one and the line of the
+// first, whether the element being read has been counted as such, and
+// whether the last record line seen opened an element (and no ENDEL
+// followed).
+enum Slot { kLines, kEnded, kBroken, kFirstBroken, kCounted, kInElement, kSlots };
+
+long& slot(std::ios_base& in, Slot s) {
+    static const std::array<int, kSlots> index = [] {
+        std::array<int, kSlots> a;
+        for (int& i : a) i = std::ios_base::xalloc();
+        return a;
+    }();
+    return in.iword(index[s]);
 }
 
 // Records that cannot lie between an element's start and the record looked
@@ -48,7 +42,7 @@ const char* const kBeforeEnd[] = {"XY", "LAYER", "BOUNDARY", "BOX", "DATATYPE", 
 // std::getline, counting the lines it reads.
 bool readLine(std::istream& in, std::string& line) {
     if (!std::getline(in, line)) return false;
-    ++in.iword(lineSlot());
+    ++slot(in, kLines);
     return true;
 }
 
@@ -75,13 +69,14 @@ inline bool isCSpace(char c) {
 
 // A field read as a base-10 integer the way strtoll reads it: leading white
 // space, an optional sign, then digits up to the first non-digit; no digits
-// gives 0, and values beyond 64 bits saturate.
-int64_t fieldToInt64(const char* p, const char* end) {
+// gives 0 (and *digits false), and values beyond 64 bits saturate.
+int64_t fieldToInt64(const char* p, const char* end, bool* digits = nullptr) {
     while (p < end && isCSpace(*p)) ++p;
     bool negative = false;
     if (p < end && (*p == '+' || *p == '-')) negative = (*p++ == '-');
     uint64_t v = 0;
     bool overflow = false;
+    if (digits) *digits = p < end && *p >= '0' && *p <= '9';
     for (; p < end && *p >= '0' && *p <= '9'; ++p) {
         const unsigned d = unsigned(*p - '0');
         if (v > (UINT64_MAX - d) / 10)
@@ -97,12 +92,6 @@ int64_t fieldToInt64(const char* p, const char* end) {
     return int64_t(v);
 }
 
-bool hasDigit(const char* p, const char* end) {
-    for (; p < end; ++p)
-        if (*p >= '0' && *p <= '9') return true;
-    return false;
-}
-
 bool isDirectory(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -111,11 +100,11 @@ bool isDirectory(const std::string& path) {
 }  // namespace
 
 int64_t lineNumber(std::istream& in) {
-    return in.iword(lineSlot());
+    return slot(in, kLines);
 }
 
 bool libraryEnded(std::istream& in) {
-    return in.iword(endSlot()) != 0;
+    return slot(in, kEnded) != 0;
 }
 
 void readingError(std::istream& in, const std::string& what) {
@@ -171,10 +160,10 @@ void reportSkipped(const PTR::SkippedOutlines& skipped, int layer, Reporter& rep
 void reportUnreadParts(std::istream& in, size_t features, Reporter& report) {
     if (brokenElements(in) > 0)
         report.print(
-            "WARNING| %lld elements run into the next one (a LAYER, DATATYPE or ENDEL "
-            "line missing), the first at line %lld\n",
+            "WARNING| %lld elements with a missing or damaged record line (element name, "
+            "LAYER, DATATYPE or ENDEL), the first near line %lld\n",
             static_cast<long long>(brokenElements(in)),
-            static_cast<long long>(in.iword(firstBrokenSlot())));
+            static_cast<long long>(slot(in, kFirstBroken)));
     if (libraryEnded(in)) return;
     report.print("WARNING| reading stopped at line %lld, before ENDLIB: %zu features read\n",
                  static_cast<long long>(lineNumber(in)), features);
@@ -189,31 +178,54 @@ void open(const std::string& path, std::ifstream& in, std::vector<char>& buffer)
 
 namespace {
 
-// The record name of a line: its first field.
+// A line's record name (its first field) is `name`.
 bool recordIs(const std::string& line, const char* name) {
     const char* p = line.data();
     const char* end = p + line.size();
     const char* fieldEnd = nullptr;
     const char* field = nextField(p, end, &fieldEnd);
-    return field && std::string(field, fieldEnd) == name;
+    const size_t n = std::strlen(name);
+    return field && size_t(fieldEnd - field) == n && std::memcmp(field, name, n) == 0;
 }
 
-// searchUntil, counting the element as broken once when a line passed on
-// the way is one of `foreign`.
+const char* const kElementStarts[] = {"BOUNDARY", "BOX",  "PATH", "TEXT",
+                                      "NODE",     "SREF", "AREF", nullptr};
+
+bool recordIsOneOf(const std::string& line, const char* const* names) {
+    for (; names && *names; ++names)
+        if (recordIs(line, *names)) return true;
+    return false;
+}
+
+void countBroken(std::istream& in) {
+    if (slot(in, kCounted)) return;
+    slot(in, kCounted) = 1;
+    if (slot(in, kBroken)++ == 0) slot(in, kFirstBroken) = slot(in, kLines);
+}
+
+// searchUntil, counting the element being read as broken (once) when a line
+// passed on the way is one of `foreign`, and any element whose LAYER line
+// turns up outside an element (its first line is missing or damaged).
 bool search(std::istream& in, const std::string& key, const std::string& alt, std::string& line,
             const char* const* foreign) {
     while (!in.eof()) {
         if (!readLine(in, line)) return false;
+        const bool ends = recordIs(line, "ENDEL");
+        const bool starts = !ends && recordIsOneOf(line, kElementStarts);
+        const bool orphan = !ends && !starts && !slot(in, kInElement) && recordIs(line, "LAYER");
+        if (ends || starts) slot(in, kInElement) = starts;
         if (!in.eof()) {
             if (line.find(key) != std::string::npos) return true;
             if (!alt.empty() && line.find(alt) != std::string::npos) return true;
         }
-        if (line.find("ENDLIB") != std::string::npos) in.iword(endSlot()) = 1;
+        if (line.find("ENDLIB") != std::string::npos) slot(in, kEnded) = 1;
         if (in.eof()) return false;
-        for (const char* const* f = foreign; f && *f && !in.iword(countedSlot()); ++f) {
-            if (!recordIs(line, *f)) continue;
-            in.iword(countedSlot()) = 1;
-            if (in.iword(brokenSlot())++ == 0) in.iword(firstBrokenSlot()) = lineNumber(in);
+        if (orphan) {
+            slot(in, kInElement) = 1;
+            slot(in, kCounted) = 0;
+            countBroken(in);
+        } else if (recordIsOneOf(line, foreign)) {
+            countBroken(in);
         }
     }
     return false;
@@ -231,7 +243,7 @@ bool endOfElement(std::istream& in, std::string& line) {
 }
 
 int64_t brokenElements(std::istream& in) {
-    return in.iword(brokenSlot());
+    return slot(in, kBroken);
 }
 
 bool secondField(const std::string& line, int& value) {
@@ -240,9 +252,10 @@ bool secondField(const std::string& line, int& value) {
     const char* fieldEnd = nullptr;
     if (!nextField(p, end, &fieldEnd)) return false;
     const char* second = nextField(p, end, &fieldEnd);
-    if (!second || !hasDigit(second, fieldEnd)) return false;
-    const int64_t v = fieldToInt64(second, fieldEnd);
-    if (v > INT_MAX || v < INT_MIN) return false;
+    if (!second) return false;
+    bool digits = false;
+    const int64_t v = fieldToInt64(second, fieldEnd, &digits);
+    if (!digits || v > INT_MAX || v < INT_MIN) return false;
     value = static_cast<int>(v);
     return true;
 }
@@ -298,7 +311,7 @@ void readPoints(std::istream& in, const std::string& line, float factor, oaPoint
 Step nextElement(std::istream& in, int layer, float factor, std::string& line, oaPointArray& points,
                  int& datatype) {
     if (!searchUntil(in, "BOX", "BOUNDARY", line)) return Step::End;
-    in.iword(countedSlot()) = 0;
+    slot(in, kCounted) = 0;
     if (!search(in, "LAYER", "", line, kBeforeLayer)) return Step::End;
     int layerNum = 0;
     if (!secondField(line, layerNum)) readingError(in, "LAYER line without a layer number");

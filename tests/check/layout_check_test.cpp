@@ -195,7 +195,7 @@ TEST_F(LayoutCheck, LayoutsThatProveNothingAreNotClean) {
         {"m.ascii",
          {},
          0,
-         "WARNING| 1 elements run into the next one",
+         "WARNING| 1 elements with a missing or damaged record line",
          "HEADER: 600\nBGNLIB\nLIBNAME: L\nUNITS: 0.001, 1e-09\nBGNSTR\nSTRNAME: S\nBOUNDARY\n"
          "LAYER: 1\nXY: 0: 0, 9: 0, 9: 9, 0: 9, 0: 0\n"
          "ENDEL\nBOUNDARY\nLAYER: 1\nDATATYPE: 1\nXY: 0: 0, 9: 0, 9: 9, 0: 9, 0: 0\nENDEL\n"

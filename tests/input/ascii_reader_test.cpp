@@ -247,13 +247,18 @@ TEST_F(Reader, DamagedInputIsNamedNeverReadSilently) {
          "WARNING| reading stopped at line 15, before ENDLIB: 2 features read", ""},
         {"no DATATYPE line", kHeader + "BOUNDARY\nLAYER: 1\n" + kSquare + "\nENDEL\n" + sq + kEnd,
          0, 1,
-         "WARNING| 1 elements run into the next one (a LAYER, DATATYPE or ENDEL line missing), "
-         "the first at line 9",
+         "WARNING| 1 elements with a missing or damaged record line (element name, LAYER, "
+         "DATATYPE or ENDEL), the first near line 9",
          ""},
         {"no ENDEL and BOUNDARY lines",
          kHeader + "BOUNDARY\nLAYER: 1\nDATATYPE: 0\n" + kSquare + "\n" + sq.substr(9) + kEnd, 0, 1,
-         "WARNING| 1 elements run into the next one (a LAYER, DATATYPE or ENDEL line missing), "
-         "the first at line 11",
+         "WARNING| 1 elements with a missing or damaged record line (element name, LAYER, "
+         "DATATYPE or ENDEL), the first near line 11",
+         ""},
+        {"damaged BOUNDARY line",
+         kHeader + sq + "BOUN\nLAYER: 1\nDATATYPE: 0\n" + kSquare + "\nENDEL\n" + sq + kEnd, 0, 2,
+         "WARNING| 1 elements with a missing or damaged record line (element name, LAYER, "
+         "DATATYPE or ENDEL), the first near line 13",
          ""},
         {"negative layer", kHeader + sq + boundary(kSquare, -3) + sq + kEnd, 0, 1,
          "WARNING| reading stopped at line 13, before ENDLIB: 1 features read", ""},
