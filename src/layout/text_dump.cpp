@@ -188,6 +188,8 @@ bool recordIs(const std::string& line, const char* name) {
     return field && size_t(fieldEnd - field) == n && std::memcmp(field, name, n) == 0;
 }
 
+// Records found only inside an element.
+const char* const kInsideElements[] = {"LAYER", "XY", "DATATYPE", "BOXTYPE", nullptr};
 const char* const kElementStarts[] = {"BOUNDARY", "BOX",  "PATH", "TEXT",
                                       "NODE",     "SREF", "AREF", nullptr};
 
@@ -204,15 +206,18 @@ void countBroken(std::istream& in) {
 }
 
 // searchUntil, counting the element being read as broken (once) when a line
-// passed on the way is one of `foreign`, and any element whose LAYER line
-// turns up outside an element (its first line is missing or damaged).
+// passed on the way is one of `foreign`, and any element whose inner
+// records turn up outside an element (its first line is missing or
+// damaged). A line taken for an element's start or end by the keyword
+// search opens or closes the element whatever its first field.
 bool search(std::istream& in, const std::string& key, const std::string& alt, std::string& line,
             const char* const* foreign) {
     while (!in.eof()) {
         if (!readLine(in, line)) return false;
         const bool ends = recordIs(line, "ENDEL");
         const bool starts = !ends && recordIsOneOf(line, kElementStarts);
-        const bool orphan = !ends && !starts && !slot(in, kInElement) && recordIs(line, "LAYER");
+        const bool orphan =
+            !ends && !starts && !slot(in, kInElement) && recordIsOneOf(line, kInsideElements);
         if (ends || starts) slot(in, kInElement) = starts;
         if (!in.eof()) {
             if (line.find(key) != std::string::npos) return true;
@@ -239,7 +244,9 @@ bool searchUntil(std::istream& in, const std::string& key, const std::string& al
 }
 
 bool endOfElement(std::istream& in, std::string& line) {
-    return search(in, "ENDEL", "", line, kBeforeEnd);
+    if (!search(in, "ENDEL", "", line, kBeforeEnd)) return false;
+    slot(in, kInElement) = 0;
+    return true;
 }
 
 int64_t brokenElements(std::istream& in) {
@@ -311,6 +318,7 @@ void readPoints(std::istream& in, const std::string& line, float factor, oaPoint
 Step nextElement(std::istream& in, int layer, float factor, std::string& line, oaPointArray& points,
                  int& datatype) {
     if (!searchUntil(in, "BOX", "BOUNDARY", line)) return Step::End;
+    slot(in, kInElement) = 1;
     slot(in, kCounted) = 0;
     if (!search(in, "LAYER", "", line, kBeforeLayer)) return Step::End;
     int layerNum = 0;
