@@ -289,8 +289,9 @@ float readHeader(std::istream& in, std::string& line) {
         readingError(in, "database unit " + formatText("%g", dbUnit) +
                              " is not a positive number of metres");
 
-    searchUntil(in, "BGNSTR", "", line);
-    searchUntil(in, "STRNAME", "", line);
+    // Element records passed here (a damaged STRNAME line) are elements lost.
+    search(in, "BGNSTR", "", line, kInsideElements);
+    search(in, "STRNAME", "", line, kInsideElements);
     return factor;
 }
 

@@ -260,6 +260,11 @@ TEST_F(Reader, DamagedInputIsNamedNeverReadSilently) {
          "WARNING| 1 elements with a missing or damaged record line (element name, LAYER, "
          "DATATYPE or ENDEL), the first near line 13",
          ""},
+        {"damaged STRNAME line",
+         kHeader.substr(0, kHeader.find("STRNAME")) + "STRN: top\n" + sq + kEnd, 0, 0,
+         "WARNING| 1 elements with a missing or damaged record line (element name, LAYER, "
+         "DATATYPE or ENDEL), the first near line 8",
+         ""},
         {"negative layer", kHeader + sq + boundary(kSquare, -3) + sq + kEnd, 0, 1,
          "WARNING| reading stopped at line 13, before ENDLIB: 1 features read", ""},
     };
