@@ -24,23 +24,18 @@ namespace {
 // followed).
 enum Slot { kLines, kEnded, kBroken, kFirstBroken, kCounted, kInElement, kSlots };
 
-long& slot(std::ios_base& in, Slot s) {
-    static const std::array<int, kSlots> index = [] {
-        std::array<int, kSlots> a;
-        for (int& i : a) i = std::ios_base::xalloc();
-        return a;
-    }();
-    return in.iword(index[s]);
+const std::array<int, kSlots> kSlotIndex = [] {
+    std::array<int, kSlots> a;
+    for (int& i : a) i = std::ios_base::xalloc();
+    return a;
+}();
+
+inline long& slot(std::ios_base& in, Slot s) {
+    return in.iword(kSlotIndex[s]);
 }
 
-// Records that cannot lie between an element's start and the record looked
-// for: passing one means a record of this element is missing and the search
-// has gone on into the next element.
-const char* const kBeforeLayer[] = {"XY", "ENDEL", nullptr};
-const char* const kBeforeEnd[] = {"XY", "LAYER", "BOUNDARY", "BOX", "DATATYPE", "BOXTYPE", nullptr};
-
 // std::getline, counting the lines it reads.
-bool readLine(std::istream& in, std::string& line) {
+inline bool readLine(std::istream& in, std::string& line) {
     if (!std::getline(in, line)) return false;
     ++slot(in, kLines);
     return true;
@@ -112,14 +107,8 @@ void readingError(std::istream& in, const std::string& what) {
           "ERROR| in reading\nERROR| line " + std::to_string(lineNumber(in)) + ": " + what);
 }
 
-bool scaleCoordinate(int64_t v, float factor, int& out) {
+bool scaleExactly(int64_t v, float factor, int& out) {
     if (!std::isfinite(factor)) return false;
-    const float kExact = 16777216.0f;  // 2^24: every integer below is a float
-    const float single = static_cast<float>(v) * factor;
-    if (v > -16777216 && v < 16777216 && single > -kExact && single < kExact) {
-        out = static_cast<int>(single);
-        return true;
-    }
     // factor = mantissa * 2^exponent with a 24-bit integer mantissa, so the
     // product is an integer of at most 87 bits scaled by a power of two.
     int exponent = 0;
@@ -178,26 +167,46 @@ void open(const std::string& path, std::ifstream& in, std::vector<char>& buffer)
 
 namespace {
 
-// A line's record name (its first field) is `name`.
-bool recordIs(const std::string& line, const char* name) {
-    const char* p = line.data();
-    const char* end = p + line.size();
-    const char* fieldEnd = nullptr;
-    const char* field = nextField(p, end, &fieldEnd);
-    const size_t n = std::strlen(name);
-    return field && size_t(fieldEnd - field) == n && std::memcmp(field, name, n) == 0;
-}
+struct Name {
+    const char* text;
+    size_t size;
+};
+constexpr Name kEndel = {"ENDEL", 5};
+// Records found only inside an element, and those that open one.
+constexpr Name kInsideElements[] = {{"LAYER", 5}, {"XY", 2}, {"DATATYPE", 8}, {"BOXTYPE", 7}};
+constexpr Name kElementStarts[] = {{"BOUNDARY", 8}, {"BOX", 3},  {"PATH", 4}, {"TEXT", 4},
+                                   {"NODE", 4},     {"SREF", 4}, {"AREF", 4}};
+// Records that cannot lie between an element's start and the record looked
+// for: passing one means a record of this element is missing and the search
+// has gone on into the next element.
+constexpr Name kBeforeLayer[] = {{"XY", 2}, {"ENDEL", 5}};
+constexpr Name kBeforeEnd[] = {{"XY", 2},  {"LAYER", 5},    {"BOUNDARY", 8},
+                               {"BOX", 3}, {"DATATYPE", 8}, {"BOXTYPE", 7}};
 
-// Records found only inside an element.
-const char* const kInsideElements[] = {"LAYER", "XY", "DATATYPE", "BOXTYPE", nullptr};
-const char* const kElementStarts[] = {"BOUNDARY", "BOX",  "PATH", "TEXT",
-                                      "NODE",     "SREF", "AREF", nullptr};
+// A line's record name: its first field.
+struct Record {
+    const char* name = nullptr;
+    size_t size = 0;
 
-bool recordIsOneOf(const std::string& line, const char* const* names) {
-    for (; names && *names; ++names)
-        if (recordIs(line, *names)) return true;
-    return false;
-}
+    explicit Record(const std::string& line) {
+        const char* p = line.data();
+        const char* end = nullptr;
+        name = nextField(p, p + line.size(), &end);
+        size = name ? size_t(end - name) : 0;
+    }
+    bool is(const Name& n) const {
+        if (!name || n.size != size) return false;
+        for (size_t i = 0; i < size; ++i)
+            if (name[i] != n.text[i]) return false;
+        return true;
+    }
+    template <size_t N>
+    bool isOneOf(const Name (&names)[N]) const {
+        for (const Name& n : names)
+            if (is(n)) return true;
+        return false;
+    }
+};
 
 void countBroken(std::istream& in) {
     if (slot(in, kCounted)) return;
@@ -210,14 +219,16 @@ void countBroken(std::istream& in) {
 // records turn up outside an element (its first line is missing or
 // damaged). A line taken for an element's start or end by the keyword
 // search opens or closes the element whatever its first field.
+template <size_t N>
 bool search(std::istream& in, const std::string& key, const std::string& alt, std::string& line,
-            const char* const* foreign) {
+            const Name (&foreign)[N]) {
     while (!in.eof()) {
         if (!readLine(in, line)) return false;
-        const bool ends = recordIs(line, "ENDEL");
-        const bool starts = !ends && recordIsOneOf(line, kElementStarts);
+        const Record record(line);
+        const bool ends = record.is(kEndel);
+        const bool starts = !ends && record.isOneOf(kElementStarts);
         const bool orphan =
-            !ends && !starts && !slot(in, kInElement) && recordIsOneOf(line, kInsideElements);
+            !ends && !starts && !slot(in, kInElement) && record.isOneOf(kInsideElements);
         if (ends || starts) slot(in, kInElement) = starts;
         if (!in.eof()) {
             if (line.find(key) != std::string::npos) return true;
@@ -229,7 +240,7 @@ bool search(std::istream& in, const std::string& key, const std::string& alt, st
             slot(in, kInElement) = 1;
             slot(in, kCounted) = 0;
             countBroken(in);
-        } else if (recordIsOneOf(line, foreign)) {
+        } else if (record.isOneOf(foreign)) {
             countBroken(in);
         }
     }
@@ -240,7 +251,8 @@ bool search(std::istream& in, const std::string& key, const std::string& alt, st
 
 bool searchUntil(std::istream& in, const std::string& key, const std::string& alt,
                  std::string& line) {
-    return search(in, key, alt, line, nullptr);
+    static constexpr Name kNone[] = {{"", 0}};  // no record is named so
+    return search(in, key, alt, line, kNone);
 }
 
 bool endOfElement(std::istream& in, std::string& line) {

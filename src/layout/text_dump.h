@@ -59,7 +59,16 @@ float readHeader(std::istream& in, std::string& line);
 // round a coordinate, so the product with the factor is computed exactly
 // there. False when the result does not fit 32 bits or the factor is not
 // finite.
-bool scaleCoordinate(int64_t v, float factor, int& out);
+bool scaleExactly(int64_t v, float factor, int& out);  // the second case alone
+inline bool scaleCoordinate(int64_t v, float factor, int& out) {
+    const float kExact = 16777216.0f;  // 2^24: every integer below is a float
+    const float single = static_cast<float>(v) * factor;
+    if (v > -16777216 && v < 16777216 && single > -kExact && single < kExact) {
+        out = static_cast<int>(single);
+        return true;
+    }
+    return scaleExactly(v, factor, out);
+}
 
 // Appends the points of an XY line, each scaled by scaleCoordinate. A field
 // not starting with a digit or '-' is skipped; an x without a y, or a
