@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "base/fatal.h"
@@ -102,6 +103,9 @@ int checkMain(int argc, char** argv) {
         } catch (const FatalError& e) {
             // A layout that cannot be read proves nothing, whatever the reason.
             report.line(e.message());
+            status = kExitUnchecked;
+        } catch (const std::bad_alloc&) {
+            report.line("ERROR| out of memory: the layout needs more than this machine has");
             status = kExitUnchecked;
         }
     }

@@ -21,15 +21,6 @@ namespace chromasect {
 
 namespace {
 
-bool isManhattan(const std::vector<oaPoint>& ring) {
-    for (size_t i = 0; i < ring.size(); ++i) {
-        const oaPoint& p = ring[i];
-        const oaPoint& q = ring[(i + 1) % ring.size()];
-        if (p.x() != q.x() && p.y() != q.y()) return false;
-    }
-    return true;
-}
-
 DecomposedLayer readTextLayer(const std::string& path, int layer, Reporter& report) {
     std::vector<char> buffer;
     std::ifstream in;
@@ -38,23 +29,30 @@ DecomposedLayer readTextLayer(const std::string& path, int layer, Reporter& repo
     const float factor = textdump::readHeader(in, line);
     std::map<int, RectilinearMerge> merges;
     DecomposedLayer out;
-    oaPointArray points;
+    oaPointArray points, corners;
+    std::vector<oaBox> rects;
+    PTR::SkippedOutlines skipped;
+    size_t read = 0;
     for (;;) {
         int datatype = 0;
         const textdump::Step step =
             textdump::nextElement(in, layer, factor, line, points, datatype);
         if (step == textdump::Step::End) break;
         if (step == textdump::Step::Skipped) continue;
-        const std::vector<oaPoint>& ring = points.points();
-        if (isManhattan(ring))
-            merges[datatype].addRing(ring);
-        else
-            ++out.unplaced;
-        if (!textdump::searchUntil(in, "ENDEL", "", line)) break;
+        // Outlines the decomposer would not read are not checked either.
+        const PTR::OutlineUse use = PTR::CutOutline(points, corners, rects);
+        if (use == PTR::OutlineUse::Keep) {
+            merges[datatype].addRing(points.points());
+            ++read;
+        } else {
+            skipped.count(use);
+        }
+        if (!textdump::endOfElement(in, line)) break;
     }
-    if (out.unplaced > 0)
-        report.print("WARNING| %d non-Manhattan boundaries on layer %d skipped\n", out.unplaced,
-                     layer);
+    textdump::reportSkipped(skipped, layer, report);
+    textdump::reportUnreadParts(in, read, report);
+    out.unplaced = skipped.total() + static_cast<int>(textdump::brokenElements(in));
+    out.incomplete = !textdump::libraryEnded(in);
     for (const auto& entry : merges) out.byDatatype[entry.first] = entry.second.polygons();
     return out;
 }
@@ -260,7 +258,7 @@ DecomposedLayer readDecomposedLayer(const std::string& path, int layer, Reporter
     DecomposedLayer out;
     out.byDatatype =
         gdsii::mergedLayerByDatatype(lib, layer, gdsii::nanometreFactor(lib.dbUnit), &flattening);
-    out.unplaced = flattening.nonManhattan + flattening.skippedReferences;
+    out.unplaced = flattening.nonManhattan + flattening.degenerate + flattening.skippedReferences;
     return out;
 }
 
@@ -328,6 +326,11 @@ int reportLayerCheck(const DecomposedLayer& layer, const std::string& path, int 
     if (layer.unplaced > 0) {
         report.print("ERROR| %d shapes of layer %d could not be checked\n", layer.unplaced,
                      layerNumber);
+        return 2;
+    }
+    if (layer.incomplete) {
+        report.print("ERROR| %s ends before its ENDLIB record: the rest was not checked\n",
+                     path.c_str());
         return 2;
     }
     if (maskPolygons == 0) {

@@ -28,8 +28,11 @@ struct DecomposedLayer {
     std::map<int, std::vector<MergedPolygon> > byDatatype;
     // Shapes of the layer that could not be placed in it, so that a result
     // without them proves nothing: non-Manhattan outlines, and (GDSII) array
-    // or structure references that could not be flattened.
+    // or structure references that could not be flattened, degenerate,
+    // unclosed or self-crossing outlines.
     int unplaced = 0;
+    // The file ended (or its reading stopped) before its library did.
+    bool incomplete = false;
 };
 
 // Reads `layer` of a binary GDSII library (a name ending in ".gds", ".gds2"
@@ -72,7 +75,8 @@ MaskCheck checkMasks(const std::vector<std::vector<MergedPolygon> >& masks,
 // "CHECK | spacing violations: V, stitches: S, unassigned shapes: U".
 // Returns the exit status: 1 with any violation or unassigned shape; else 2
 // (after one "ERROR| " line) when the result proves nothing: shapes of the
-// layer could not be placed, or no shape lies on a mask datatype; else 0.
+// layer could not be placed, the file stopped early, or no shape lies on a
+// mask datatype; else 0.
 // Stitches never make a layout unclean.
 int reportLayerCheck(const DecomposedLayer& layer, const std::string& path, int layerNumber,
                      Reporter& report);

@@ -16,6 +16,7 @@
 #include "design/pool.h"
 #include "design/run_stats.h"
 #include "geometry/oa.h"
+#include "geometry/polygon_to_rect.h"
 #include "geometry/records.h"
 #include "geometry/wire_rtree.h"
 #include "graph/graph.h"
@@ -77,6 +78,8 @@ class Design {
         std::string line;
         oaPointArray points;
         std::vector<oaBox> rects;
+        oaPointArray corners;
+        PTR::SkippedOutlines skipped;  // boundaries of the layer left out
     } readBuffers;
 
     // Every report line of the run goes through here.
@@ -121,6 +124,9 @@ class Design {
     bool sdpMemoryGiven = false;
     // "-threads": graphs solved at once (1: one after another).
     int threads = 1;
+    // "-max_shapes": a GDSII library flattening into more shapes of the
+    // layer ends the run before any is made.
+    long long maxFlatShapes = 500000000;
     double exactSeconds = 10.0;
     double tabuSeconds = 0.0;    // "-tabu_sec": the tabu engine's limit per graph (0: none)  //
                                  // "-exact_sec": the exact engine's limit per graph

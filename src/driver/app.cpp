@@ -9,6 +9,7 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <new>
 
 #include "base/fatal.h"
 #include "base/files.h"
@@ -120,6 +121,12 @@ int chromasectMain(int argc, char** argv) {
         report.line(e.message());
         status = e.status();
         end.error = e.message();
+    } catch (const std::bad_alloc&) {
+        // What was being made is gone again, so the line can still be written.
+        const char* line = "ERROR| out of memory: the layout needs more than this machine has";
+        report.line(line);
+        status = kExitInternal;
+        end.error = line;
     }
     if (ran && !design->reportFile.empty()) {
         end.status = status & 0xff;

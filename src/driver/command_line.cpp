@@ -169,6 +169,8 @@ bool parseParametersV2(Design& d, int argc, char** argv) {
             d.quiet = choice == 0;
         } else if (is("-exact_sec") && readSeconds(value, d.exactSeconds)) {
         } else if (is("-threads") && readWholeInt(value, d.threads) && d.threads >= 1) {
+        } else if (is("-max_shapes") && readWholeInt(value, choice) && choice >= 1) {
+            d.maxFlatShapes = choice;
         } else if (is("-tabu_sec") && readSeconds(value, d.tabuSeconds)) {
         } else if (is("-sdp_max_mb") && readPositive(value, 1e12, d.sdpMemoryMB)) {
             d.sdpMemoryGiven = true;
@@ -284,6 +286,9 @@ void printUsageV2(chromasect::Reporter& report) {
     report.print(
         "\"-sdp_max_mb\"    : followed by a number, the memory one SDP solve may take in MB; "
         "larger graphs go to the tabu engine (default: available memory / threads). \n");
+    report.print(
+        "\"-max_shapes\"    : followed by an integer of at least 1, the most shapes of the layer "
+        "a GDSII library may flatten into (default: 500000000). \n");
     report.print(
         "\"-report\"        : followed by a JSON file name, the machine-readable run "
         "report. \n");

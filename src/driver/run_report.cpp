@@ -170,6 +170,7 @@ json parametersOf(const MPLDesign& d) {
     p["tabu_sec"] = d.tabuSeconds;
     p["solver_sec"] = d.solverSeconds;
     p["sdp_max_mb"] = d.sdpMemoryMB;
+    p["max_shapes"] = d.maxFlatShapes;
     p["out"] = nameOrNull(d.outFile);
     p["svg"] = nameOrNull(d.svgFile);
     p["dump"] = nameOrNull(d.dumpFile);

@@ -28,8 +28,9 @@ std::vector<oaPoint> withoutRepeats(const std::vector<oaPoint>& ring) {
 // True when b lies on the straight run from a to c (a, b, c collinear and b
 // between them). A reversal (a spike, as in the cut to a hole) is kept.
 bool straightThrough(const oaPoint& a, const oaPoint& b, const oaPoint& c) {
-    const long long ux = (long long)b.x() - a.x(), uy = (long long)b.y() - a.y();
-    const long long vx = (long long)c.x() - b.x(), vy = (long long)c.y() - b.y();
+    // Differences take 33 bits, so their products need more than 64.
+    const __int128 ux = (long long)b.x() - a.x(), uy = (long long)b.y() - a.y();
+    const __int128 vx = (long long)c.x() - b.x(), vy = (long long)c.y() - b.y();
     return ux * vy - uy * vx == 0 && ux * vx + uy * vy > 0;
 }
 
@@ -81,13 +82,13 @@ oaBox boundsOf(const std::vector<oaPoint>& ring) {
     return b;
 }
 
-long long doubledSignedArea(const std::vector<oaPoint>& ring) {
-    long long a = 0;
+__int128 doubledSignedArea(const std::vector<oaPoint>& ring) {
+    __int128 a = 0;
     const size_t n = ring.size();
     for (size_t i = 0; i < n; ++i) {
         const oaPoint& p = ring[i];
         const oaPoint& q = ring[(i + 1) % n];
-        a += (long long)p.x() * q.y() - (long long)q.x() * p.y();
+        a += (__int128)p.x() * q.y() - (__int128)q.x() * p.y();
     }
     return a;
 }
@@ -111,7 +112,7 @@ std::vector<oaPoint> normalizedRing(const std::vector<oaPoint>& ring, bool clock
         }
     }
     if (r.size() < 3) return r;
-    const long long area = doubledSignedArea(r);
+    const __int128 area = doubledSignedArea(r);
     if ((clockwise && area > 0) || (!clockwise && area < 0)) std::reverse(r.begin(), r.end());
     std::rotate(r.begin(), std::min_element(r.begin(), r.end(), lowerLeft), r.end());
     return r;
@@ -127,7 +128,7 @@ void RectilinearMerge::addBox(const oaBox& box) {
 // ends, so that with sign +1 the inside of the ring counts +1 whatever the
 // ring's orientation.
 void RectilinearMerge::addEdges(Set& set, const std::vector<oaPoint>& ring, int sign) const {
-    const long long area = doubledSignedArea(ring);
+    const __int128 area = doubledSignedArea(ring);
     if (area == 0) return;
     const int orientation = area > 0 ? 1 : -1;
     const size_t n = ring.size();

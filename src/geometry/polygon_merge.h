@@ -69,8 +69,9 @@ std::vector<oaPoint> normalizedRing(const std::vector<oaPoint>& ring, bool clock
 // Bounding box of a ring of at least one point.
 oaBox boundsOf(const std::vector<oaPoint>& ring);
 
-// Twice the signed area (positive for counter-clockwise), in 64 bits.
-long long doubledSignedArea(const std::vector<oaPoint>& ring);
+// Twice the signed area (positive for counter-clockwise). It takes up to 66
+// bits for 32-bit coordinates, hence the 128-bit result.
+__int128 doubledSignedArea(const std::vector<oaPoint>& ring);
 
 // Rings for a stream format that holds at most maxPoints vertices per
 // polygon (closing vertex included): holes joined by cuts, and a polygon

@@ -318,8 +318,10 @@ bool CutCornersIndexed(oaPointArray& points, std::vector<oaBox>& rects) {
     return ok;
 }
 
-bool Polygon2Rectangle(oaPointArray& points, std::vector<oaBox>& rects) {
-    points.compress(points, 1);
+namespace {
+
+// Polygon2Rectangle after the compression.
+bool cutCompressed(oaPointArray& points, std::vector<oaBox>& rects) {
     const uint32_t n = points.getNumElements();
     for (uint32_t i = 0; i + 2 < n; ++i) {
         const oaPoint &a = points[i], &b = points[i + 1], &c = points[i + 2];
@@ -328,6 +330,65 @@ bool Polygon2Rectangle(oaPointArray& points, std::vector<oaBox>& rects) {
     }
     if (n <= kDirectLimit) return CutCornersDirect(points, rects);
     return CutCornersIndexed(points, rects);
+}
+
+}  // namespace
+
+bool Polygon2Rectangle(oaPointArray& points, std::vector<oaBox>& rects) {
+    points.compress(points, 1);
+    return cutCompressed(points, rects);
+}
+
+}  // namespace PTR
+
+namespace PTR {
+
+void SkippedOutlines::count(OutlineUse use) {
+    switch (use) {
+        case OutlineUse::Keep:
+            break;
+        case OutlineUse::Unclosed:
+            ++unclosed;
+            break;
+        case OutlineUse::Degenerate:
+            ++degenerate;
+            break;
+        case OutlineUse::NonManhattan:
+            ++nonManhattan;
+            break;
+        case OutlineUse::SelfCrossing:
+            ++selfCrossing;
+            break;
+    }
+}
+
+OutlineUse CutOutline(const oaPointArray& points, oaPointArray& corners,
+                      std::vector<oaBox>& rects) {
+    rects.clear();
+    const uint32_t n = points.getNumElements();
+    if (n == 0) return OutlineUse::Degenerate;
+    if (points[n - 1] != points[0]) return OutlineUse::Unclosed;
+    points.compress(corners, 1);
+    const uint32_t m = corners.getNumElements();
+    __int128 doubledArea = 0;  // up to 66 bits
+    for (uint32_t i = 0; i < m; ++i) {
+        const oaPoint& p = corners[i];
+        const oaPoint& q = corners[(i + 1) % m];
+        if (p.x() != q.x() && p.y() != q.y()) return OutlineUse::NonManhattan;
+        doubledArea += static_cast<__int128>(p.x()) * q.y() - static_cast<__int128>(q.x()) * p.y();
+    }
+    if (m < 4 || doubledArea == 0) return OutlineUse::Degenerate;
+    if (!cutCompressed(corners, rects)) {
+        rects.clear();
+        return OutlineUse::SelfCrossing;
+    }
+    __int128 covered = 0;
+    for (const oaBox& r : rects) covered += static_cast<__int128>(r.getWidth()) * r.getHeight();
+    if (2 * covered != (doubledArea < 0 ? -doubledArea : doubledArea)) {
+        rects.clear();
+        return OutlineUse::SelfCrossing;
+    }
+    return OutlineUse::Keep;
 }
 
 }  // namespace PTR

@@ -36,6 +36,29 @@ namespace PTR {
 // than O(passes n).
 bool Polygon2Rectangle(oaPointArray& points, std::vector<oaBox>& rects);
 
+// What a reader makes of a boundary's outline.
+enum class OutlineUse {
+    Keep,
+    Unclosed,      // the last vertex does not repeat the first
+    Degenerate,    // fewer than four corners (none at all included), or no area
+    NonManhattan,  // an edge neither horizontal nor vertical
+    SelfCrossing,  // refused by the conversion, or its rectangles do not cover it once
+};
+
+// Outlines left out of a layer, per kind.
+struct SkippedOutlines {
+    int unclosed = 0, degenerate = 0, nonManhattan = 0, selfCrossing = 0;
+    void count(OutlineUse use);
+    int total() const { return unclosed + degenerate + nonManhattan + selfCrossing; }
+};
+
+// Classifies the vertices of a boundary as read (closing repeat last) and,
+// for one that is kept, cuts it into rects as Polygon2Rectangle does.
+// `corners` is working space; `points` is left as it is. A ring that
+// crosses or overlaps itself has a signed area other than the area its
+// rectangles cover, which is how it is told apart from a simple polygon.
+OutlineUse CutOutline(const oaPointArray& points, oaPointArray& corners, std::vector<oaBox>& rects);
+
 // Toggles (x, y) in the corner set: removes its first occurrence (later
 // points move up one place), or appends it when absent.
 void F(oaPointArray& points, int x, int y);

@@ -51,9 +51,12 @@ void ReadASCII(Design& d) {
     std::ifstream in;
     chromasect::textdump::open(d.inputFile, in, streamBuffer);
 
+    d.readBuffers.skipped = PTR::SkippedOutlines();
     const float factor = ReadAsciiHeader(d, in);
     while (ReadBlock(d, in, factor)) {
     }
+    chromasect::textdump::reportSkipped(d.readBuffers.skipped, d.layer, d.report);
+    chromasect::textdump::reportUnreadParts(in, d.shapes.size(), d.report);
     layout_left = d.minX;
     layout_right = d.maxX;
     layout_bottom = d.minY;
@@ -73,7 +76,7 @@ int ReadLayerNum(Design& d, std::ifstream& in, std::string key) {
     if (!ReadSearchUntil(d, in, key, "")) return -1;
     int value = 0;
     if (!chromasect::textdump::secondField(d.readBuffers.line, value))
-        chromasect::fatal(chromasect::kExitInternal, "ERROR| in reading");
+        chromasect::textdump::readingError(in, "LAYER line without a layer number");
     return value;
 }
 
@@ -86,6 +89,15 @@ bool ReadBlock(Design& d, std::ifstream& in, float factor) {
     if (step == Step::End) return false;
     if (step == Step::Skipped) return true;
 
+    // Outlines that cannot be cut into rectangles are left out, as the
+    // GDSII reader leaves them out: a feature without real boxes would take
+    // part in nothing and still be counted.
+    std::vector<oaBox>& rects = d.readBuffers.rects;
+    const PTR::OutlineUse use = PTR::CutOutline(points, d.readBuffers.corners, rects);
+    if (use != PTR::OutlineUse::Keep) {
+        d.readBuffers.skipped.count(use);
+        return chromasect::textdump::endOfElement(in, d.readBuffers.line);
+    }
     int left = INT_MAX, bottom = INT_MAX, right = INT_MIN, top = INT_MIN;
     for (const oaPoint& p : points.points()) {
         left = std::min(left, p.x());
@@ -96,9 +108,7 @@ bool ReadBlock(Design& d, std::ifstream& in, float factor) {
     // The closing vertex repeats the first; the bounding box still covers it.
     points.setNumElements(points.getNumElements() - 1);
     myShape* shape = AddFeature(d, oaBox(left, bottom, right, top), points);
-    std::vector<oaBox>& rects = d.readBuffers.rects;
-    rects.clear();
-    if (PTR::Polygon2Rectangle(points, rects)) shape->SetRealBoxes(rects);
+    shape->SetRealBoxes(rects);
 
-    return ReadSearchUntil(d, in, "ENDEL", "");
+    return chromasect::textdump::endOfElement(in, d.readBuffers.line);
 }

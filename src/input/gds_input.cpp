@@ -16,7 +16,8 @@ void ReadGDSII(Design& d) {
         const gdsii::Library lib = gdsii::readLibraryFile(d.inputFile);
         gdsii::LayerReport report;
         report.warn = [&d](const std::string& line) { d.report.print("%s", line.c_str()); };
-        polygons = gdsii::mergedLayer(lib, d.layer, gdsii::nanometreFactor(lib.dbUnit), &report);
+        polygons = gdsii::mergedLayer(lib, d.layer, gdsii::nanometreFactor(lib.dbUnit), &report,
+                                      d.maxFlatShapes);
         d.inputLibName = lib.name;
         d.inputUserUnit = lib.userUnit;
         d.inputDbUnit = lib.dbUnit;

@@ -13,6 +13,7 @@
 #include "base/params.h"
 #include "base/report.h"
 #include "geometry/polygon_to_rect.h"
+#include "layout/text_dump.h"
 
 namespace chromasect {
 namespace gdsii {
@@ -46,7 +47,8 @@ void warn(LayerReport& report, const char* format, ...) {
 }
 
 const int kMaxDepth = 1000;
-const int64_t kMaxFlatShapes = 2147483647;
+// Flat shape counts saturate here; any limit lies below.
+const int64_t kCountCap = int64_t(1) << 62;
 // Bounds that keep every product below in 64 bits; real layouts stay far
 // inside them.
 const int64_t kMaxMatrixEntry = int64_t(1) << 20;
@@ -186,8 +188,14 @@ struct StructureInfo {
 
 class Flattener {
   public:
-    Flattener(const Library& lib, int layer, float factor, LayerReport& report, bool byDatatype)
-        : lib_(lib), layer_(layer), factor_(factor), report_(report), byDatatype_(byDatatype) {}
+    Flattener(const Library& lib, int layer, float factor, LayerReport& report, bool byDatatype,
+              int64_t maxShapes)
+        : lib_(lib),
+          layer_(layer),
+          factor_(factor),
+          report_(report),
+          byDatatype_(byDatatype),
+          maxShapes_(std::min(maxShapes, kMaxFlatShapes)) {}
 
     // Merged area per datatype (all under 0 unless split by datatype).
     std::map<int, RectilinearMerge> run();
@@ -205,6 +213,7 @@ class Flattener {
     float factor_;
     LayerReport& report_;
     bool byDatatype_;
+    int64_t maxShapes_;
     std::vector<StructureInfo> info_;
     std::vector<int64_t> flatCount_;  // shapes of one instance, saturated
     std::map<int, RectilinearMerge> merges_;
@@ -302,21 +311,21 @@ void Flattener::orderAndCount() {
             const Element& e = lib_.structures[s].elements[r.element];
             const int64_t instances = e.kind == ElementKind::ARef ? int64_t(e.cols) * e.rows : 1;
             const int64_t child = flatCount_[r.target];
-            if (child > 0 && instances > (kMaxFlatShapes + 1 - count) / child)
-                count = kMaxFlatShapes + 1;
+            if (child > 0 && instances > (kCountCap - count) / child)
+                count = kCountCap;
             else
                 count += instances * child;
         }
-        flatCount_[s] = std::min(count, kMaxFlatShapes + 1);
+        flatCount_[s] = std::min(count, kCountCap);
     }
     for (size_t s = 0; s < n; ++s)
         if (!referenced[s] && !info_[s].ignored) report_.tops.push_back(s);
     int64_t total = 0;
-    for (size_t s : report_.tops) total = std::min(total + flatCount_[s], kMaxFlatShapes + 1);
-    if (total > kMaxFlatShapes)
+    for (size_t s : report_.tops) total = std::min(total + flatCount_[s], kCountCap);
+    if (total > maxShapes_)
         fatal(kExitUsage, "ERROR| flattening layer " + std::to_string(layer_) +
                               " of the GDSII library would make more than " +
-                              std::to_string(kMaxFlatShapes) + " shapes");
+                              std::to_string(maxShapes_) + " shapes (-max_shapes)");
 }
 
 // One warning per skipped reference that would have brought shapes of the
@@ -362,14 +371,13 @@ void Flattener::reportSkipped() {
              report_.degenerate, layer_);
 }
 
-// Scaled exactly as the text reader scales a coordinate: to float,
-// multiplied in single precision, truncated toward zero.
+// Scaled exactly as the text reader scales a coordinate.
 int Flattener::scale(int64_t v, size_t s) const {
-    const float f = static_cast<float>(v) * factor_;
-    if (!(f > -2147483648.0f && f < 2147483648.0f))
+    int out = 0;
+    if (!textdump::scaleCoordinate(v, factor_, out))
         fatal(kExitUsage, "ERROR| GDSII coordinate out of range in structure " +
                               quoted(lib_.structures[s].name));
-    return static_cast<int>(f);
+    return out;
 }
 
 void Flattener::emit(const Element& e, const Transform& t) {
@@ -484,18 +492,18 @@ std::map<int, RectilinearMerge> Flattener::run() {
 }  // namespace
 
 std::vector<MergedPolygon> mergedLayer(const Library& lib, int layer, float factor,
-                                       LayerReport* report) {
+                                       LayerReport* report, int64_t maxShapes) {
     LayerReport local;
-    Flattener f(lib, layer, factor, report ? *report : local, false);
+    Flattener f(lib, layer, factor, report ? *report : local, false, maxShapes);
     const std::map<int, RectilinearMerge> merged = f.run();
     return merged.empty() ? std::vector<MergedPolygon>() : merged.begin()->second.polygons();
 }
 
 std::map<int, std::vector<MergedPolygon> > mergedLayerByDatatype(const Library& lib, int layer,
-                                                                 float factor,
-                                                                 LayerReport* report) {
+                                                                 float factor, LayerReport* report,
+                                                                 int64_t maxShapes) {
     LayerReport local;
-    Flattener f(lib, layer, factor, report ? *report : local, true);
+    Flattener f(lib, layer, factor, report ? *report : local, true, maxShapes);
     std::map<int, std::vector<MergedPolygon> > out;
     for (const auto& entry : f.run()) out[entry.first] = entry.second.polygons();
     return out;

@@ -14,6 +14,7 @@
 // exactly as the text reader scales it, then everything is merged.
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -45,20 +46,27 @@ struct LayerReport {
     std::function<void(const std::string&)> warn;
 };
 
+// Most shapes of one layer a flattening may make (a library of a few
+// hundred bytes can place 2^30 copies of a shape), and the default limit.
+constexpr int64_t kMaxFlatShapes = 2147483647;
+constexpr int64_t kDefaultMaxFlatShapes = 500000000;
+
 // The merged polygons of `layer` in the top structures, in a fixed order
 // (see RectilinearMerge::polygons). Each of these ends the run with one
 // "ERROR| " line: references that loop (naming a structure on the loop),
 // coordinates out of the 32-bit range after scaling, a hierarchy deeper than
-// 1000 levels, a flattening of more than 2^31 - 1 shapes.
+// 1000 levels, a flattening into more than maxShapes shapes of the layer
+// (counted before any is made; at most kMaxFlatShapes).
 std::vector<MergedPolygon> mergedLayer(const Library& lib, int layer, float factor,
-                                       LayerReport* report = nullptr);
+                                       LayerReport* report = nullptr,
+                                       int64_t maxShapes = kDefaultMaxFlatShapes);
 
 // The same with each datatype merged on its own, keyed by datatype; shapes
 // of different datatypes never join. Datatypes without shapes may be absent
 // or hold no polygon.
-std::map<int, std::vector<MergedPolygon> > mergedLayerByDatatype(const Library& lib, int layer,
-                                                                 float factor,
-                                                                 LayerReport* report = nullptr);
+std::map<int, std::vector<MergedPolygon> > mergedLayerByDatatype(
+    const Library& lib, int layer, float factor, LayerReport* report = nullptr,
+    int64_t maxShapes = kDefaultMaxFlatShapes);
 
 }  // namespace gdsii
 }  // namespace chromasect

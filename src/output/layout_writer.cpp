@@ -1,6 +1,7 @@
 #include "output/layout_writer.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -28,9 +29,12 @@ int datatypeOf(int color) {
 // outline is the feature. Otherwise the polygon had holes, or its boxes are
 // not a tiling of it.
 bool boxesTileOutline(const myShape* s) {
-    long long boxArea = 0;
-    for (const myBox* b : s->realBoxes) boxArea += b->box->getWidth() * b->box->getHeight();
-    return 2 * boxArea == std::llabs(doubledSignedArea(s->points.points()));
+    // A box near the 32-bit limits alone has an area of 64 bits.
+    __int128 boxArea = 0;
+    for (const myBox* b : s->realBoxes)
+        boxArea += (__int128)b->box->getWidth() * b->box->getHeight();
+    const __int128 doubled = doubledSignedArea(s->points.points());
+    return 2 * boxArea == (doubled < 0 ? -doubled : doubled);
 }
 
 // Boxes of a feature as rings without holes, never outside its outline.
@@ -53,14 +57,15 @@ std::vector<std::vector<oaPoint> > featureRings(const myShape* s) {
 
 // Per axis the span between the two intervals: their gap when apart, their
 // common part when they overlap. A span of zero length widens by one unit
-// on each side so that the marker has an area.
+// on each side so that the marker has an area (on one side only at the
+// edge of the coordinate range).
 void spanBetween(int l1, int h1, int l2, int h2, int& lo, int& hi) {
     const int a = std::max(l1, l2), b = std::min(h1, h2);
     lo = std::min(a, b);
     hi = std::max(a, b);
     if (lo == hi) {
-        --lo;
-        ++hi;
+        if (lo > INT_MIN) --lo;
+        if (hi < INT_MAX) ++hi;
     }
 }
 

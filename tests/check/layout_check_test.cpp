@@ -10,6 +10,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "base/fatal.h"
 #include "base/params.h"
 #include "geometry/boxdist.h"
 #include "layout/layout_file.h"
@@ -156,22 +157,76 @@ TEST_F(LayoutCheck, PolygonsAndPlaces) {
     EXPECT_NE(lines[0].find("distance 0 < 120"), std::string::npos) << lines[0];
 }
 
+// Each row: a layout (cut short by some bytes, or not) whose check proves
+// nothing, with its status and first "WARNING| " or "ERROR| " line; the
+// sound mask box in it is clean.
 TEST_F(LayoutCheck, LayoutsThatProveNothingAreNotClean) {
-    // Nothing on a mask (a wrong layer, or a layout never decomposed).
+    Shapes sound;
+    box(sound, 1, 0, 0, 10, 10);
+    auto with = [&](int dt, std::vector<oaPoint> ring) {
+        Shapes s = sound;
+        s.push_back({dt, std::move(ring)});
+        return s;
+    };
     Shapes undecomposed;
     box(undecomposed, 0, 0, 0, 10, 10);
-    auto r = check("u.gds", undecomposed, true);
-    EXPECT_EQ(r.first, 2);
-    EXPECT_EQ(r.second[1], "WARNING| 1 polygons of layer 1 on datatypes that hold no mask ignored");
-    EXPECT_EQ(r.second.back().rfind("ERROR| no shape on a mask datatype of layer 1", 0), 0u);
-    // A diagonal edge cannot be checked.
-    Shapes diagonal;
-    box(diagonal, 1, 0, 0, 10, 10);
-    diagonal.push_back({2, {{100, 0}, {200, 0}, {100, 100}}});
-    r = check("d.ascii", diagonal, true);
-    EXPECT_EQ(r.first, 2);
-    EXPECT_EQ(r.second[0], "WARNING| 1 non-Manhattan boundaries on layer 1 skipped");
-    EXPECT_EQ(r.second.back(), "ERROR| 1 shapes of layer 1 could not be checked");
+    const std::string kStopped = "WARNING| reading stopped at line ";
+    struct Row {
+        const char* path;
+        Shapes shapes;
+        size_t cut;  // bytes taken off the end of the file
+        std::string first;
+        std::string text = "";  // written instead of the shapes
+    } rows[] = {
+        {"u.gds", undecomposed, 0,
+         "WARNING| 1 polygons of layer 1 on datatypes that hold no mask ignored"},
+        {"d.ascii", with(2, {{100, 0}, {200, 0}, {100, 100}}), 0,
+         "WARNING| 1 non-Manhattan boundaries on layer 1 skipped"},
+        {"f.ascii", with(2, {{100, 0}, {200, 0}}), 0,
+         "WARNING| 1 degenerate boundaries on layer 1 skipped (fewer than four corners, or no "
+         "area)"},
+        {"f.gds", with(2, {{100, 0}, {200, 0}, {200, 0}, {100, 0}}), 0,
+         "WARNING| 1 degenerate boundaries or paths on layer 1 skipped (fewer than four corners, "
+         "or no width)"},
+        {"x.ascii", with(2, {{100, 0}, {110, 0}, {110, 30}, {120, 30}, {120, 10}, {100, 10}}), 0,
+         "WARNING| 1 self-crossing boundaries on layer 1 skipped"},
+        {"t.ascii", sound, std::string("ENDSTR\nENDLIB\n").size(), kStopped + "11"},
+        {"e.ascii", with(2, {{100, 0}, {200, 0}, {200, 10}, {100, 10}}), 20, kStopped + "15"},
+        {"m.ascii",
+         {},
+         0,
+         "WARNING| 1 elements with a missing or damaged record line",
+         "HEADER: 600\nBGNLIB\nLIBNAME: L\nUNITS: 0.001, 1e-09\nBGNSTR\nSTRNAME: S\nBOUNDARY\n"
+         "LAYER: 1\nXY: 0: 0, 9: 0, 9: 9, 0: 9, 0: 0\n"
+         "ENDEL\nBOUNDARY\nLAYER: 1\nDATATYPE: 1\nXY: 0: 0, 9: 0, 9: 9, 0: 9, 0: 0\nENDEL\n"
+         "ENDLIB\n"},
+        {"t.gds", sound, 4, "ERROR| corrupt GDSII stream: stream ends without ENDLIB (truncated)"},
+    };
+    for (const Row& row : rows) {
+        writeLayout(row.path, layoutFormatOf(row.path), LayoutHeader(), 1,
+                    [&](const RingSink& sink) {
+                        for (const auto& s : row.shapes) sink(s.first, s.second);
+                    });
+        if (!row.text.empty()) testsupport::writeFile(row.path, row.text);
+        const std::string whole = testsupport::readFile(row.path);
+        testsupport::writeFile(row.path, whole.substr(0, whole.size() - row.cut));
+        chromasect::Reporter report;
+        report.capture();
+        int status = 0;
+        try {
+            status =
+                reportLayerCheck(readDecomposedLayer(row.path, 1, report), row.path, 1, report);
+        } catch (const FatalError& e) {
+            report.line(e.message());
+            status = 2;
+        }
+        std::istringstream out(report.takeCaptured());
+        std::string first;
+        for (std::string l; first.empty() && std::getline(out, l);)
+            if (l.rfind("WARNING| ", 0) == 0 || l.rfind("ERROR| ", 0) == 0) first = l;
+        EXPECT_EQ(status, 2) << row.path;
+        EXPECT_EQ(first.substr(0, row.first.size()), row.first) << row.path;
+    }
 }
 
 // Random masks of random rectangles, merged, against every polygon pair.

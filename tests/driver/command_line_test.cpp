@@ -55,6 +55,8 @@ const char* kUsage =
     "(default: none). \n"
     "\"-sdp_max_mb\"    : followed by a number, the memory one SDP solve may take in MB; larger "
     "graphs go to the tabu engine (default: available memory / threads). \n"
+    "\"-max_shapes\"    : followed by an integer of at least 1, the most shapes of the layer a "
+    "GDSII library may flatten into (default: 500000000). \n"
     "\"-report\"        : followed by a JSON file name, the machine-readable run report. \n"
     "\"--version\"      : the version and the solvers found. \n"
     "\n";

@@ -45,6 +45,18 @@ void writeFourSquares(const std::string& path) {
     gdsii::writeLibraryFile(path, lib);
 }
 
+// One 10 x 10 square placed n x n times, 20 apart.
+void writeSquareArray(const std::string& path, int n) {
+    gdsii::Library lib;
+    gdsii::Element array;
+    array.kind = gdsii::ElementKind::ARef;
+    array.sname = "SQ";
+    array.cols = array.rows = n;
+    array.xy = {{0, 0}, {20 * n, 0}, {0, 20 * n}};
+    lib.structures = {gdsii::Structure{"SQ", {square(0, 0, 10)}}, gdsii::Structure{"TOP", {array}}};
+    gdsii::writeLibraryFile(path, lib);
+}
+
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
     std::istringstream in(text);
@@ -121,8 +133,17 @@ TEST(GdsRun, DamagedOrLoopingStreamsEndTheRunWithOneError) {
     zero[good.size() - 8] = zero[good.size() - 7] = 0;  // the ENDSTR record before ENDLIB
     testsupport::writeFile("zero.gds2", zero);
 
-    for (const char* file : {"loop.gds", "cut.gds", "zero.gds2", "missing.gdsii"}) {
-        const auto r = runMain({"-inlib", file});
+    // A few hundred bytes that flatten into 2^30 squares: refused before any
+    // shape is made, as is a library above a -max_shapes given.
+    writeSquareArray("bomb.gds", 32767);
+
+    const std::vector<std::vector<std::string> > runs = {
+        {"-inlib", "loop.gds"},  {"-inlib", "cut.gds"},
+        {"-inlib", "zero.gds2"}, {"-inlib", "missing.gdsii"},
+        {"-inlib", "bomb.gds"},  {"-inlib", "good.GDS", "-max_shapes", "3"}};
+    for (const std::vector<std::string>& args : runs) {
+        const std::string file = args[1];
+        const auto r = runMain(args);
         EXPECT_EQ(r.status, 1) << file;
         const std::vector<std::string> out = lines(r.out);
         int errors = 0;
@@ -130,9 +151,28 @@ TEST(GdsRun, DamagedOrLoopingStreamsEndTheRunWithOneError) {
         EXPECT_EQ(errors, 1) << r.out;
         EXPECT_EQ(out.back().rfind("ERROR| ", 0), 0u) << r.out;
     }
-    const auto ok = runMain({"-inlib", "good.GDS"});
+    EXPECT_NE(runMain({"-inlib", "bomb.gds"}).out.find("more than 500000000 shapes"),
+              std::string::npos);
+    const auto ok = runMain({"-inlib", "good.GDS", "-max_shapes", "4"});
     EXPECT_EQ(ok.status, 0);
     EXPECT_NE(ok.out.find("STAT | After read all wires, wire# = 4\n"), std::string::npos) << ok.out;
+}
+
+// Memory that runs out (here an address-space limit below what 100 million
+// squares take) ends the run with one ERROR line, not an abort. The
+// sanitizers reserve more address space than the limit leaves.
+TEST(GdsRun, RunningOutOfMemoryIsReported) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "not under the address sanitizer";
+#endif
+    testsupport::ScopedWorkDir dir;
+    writeSquareArray("big.gds", 10000);
+    const auto r = runCommand("ulimit -v 1000000; " + testsupport::binaryPath() +
+                              " -inlib big.gds -threads 1");
+    EXPECT_EQ(r.status, 255) << r.out;
+    const std::vector<std::string> out = lines(r.out);
+    ASSERT_FALSE(out.empty());
+    EXPECT_EQ(out.back(), "ERROR| out of memory: the layout needs more than this machine has");
 }
 
 TEST(GdsRun, DecomposedLayoutComesAfterAnUnchangedReport) {

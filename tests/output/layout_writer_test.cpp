@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <map>
 
 #include "design/design.h"
@@ -217,4 +218,42 @@ TEST(StreamRings, LargePolygonsAreCutIntoPartsThatFit) {
     const auto cut = ringsForStream(ring, 100);
     ASSERT_EQ(cut.size(), 1u);
     EXPECT_EQ(std::llabs(doubledSignedArea(cut[0])), 2LL * 800);
+}
+
+// Features reaching the ends of the 32-bit range keep all their metal in
+// both formats: areas, outline checks and the merge of stitched pieces must
+// not wrap (the sanitizer build runs this too).
+TEST_F(DecomposedLayout, FeaturesAtTheCoordinateLimitsAreWrittenWhole) {
+    const int lo = INT_MIN, hi = INT_MAX;
+    const oaBox half(lo, lo, hi, -1000), top(0, hi - 100, 200, hi), wide(lo, 0, hi, 100);
+    myShape* a = feature(ringOf(half), {half});
+    piece(a, half, 0);
+    myShape* b = feature(ringOf(top), {top});
+    piece(b, oaBox(0, hi - 100, 100, hi), 0);
+    piece(b, oaBox(100, hi - 100, 200, hi), 1);
+    myShape* c = feature(ringOf(wide), {wide});
+    piece(c, oaBox(lo, 0, 0, 100), 1);
+    piece(c, oaBox(0, 0, hi, 100), 2);
+    std::map<int, std::vector<oaBox> > written;
+    for (const auto& s : shapes()) written[s.first].push_back(boundsOf(s.second));
+    const std::map<int, std::vector<oaBox> > expected = {
+        {1, {half, oaBox(0, hi - 100, 100, hi)}},
+        {2, {oaBox(100, hi - 100, 200, hi), oaBox(lo, 0, 0, 100)}},
+        {3, {oaBox(0, 0, hi, 100)}},
+    };
+    EXPECT_EQ(written, expected);
+
+    testsupport::ScopedWorkDir dir;
+    for (const char* name : {"out.gds", "out.ascii"}) {
+        d.outFile = name;
+        d.report.capture();
+        writeDecomposedLayout(d);
+        EXPECT_NE(
+            d.report.takeCaptured().find(": 2 on datatype 1, 2 on datatype 2, 1 on datatype 3"),
+            std::string::npos)
+            << name;
+    }
+    const gdsii::Library lib = gdsii::readLibraryFile("out.gds");
+    ASSERT_EQ(lib.structures.size(), 1u);
+    EXPECT_EQ(lib.structures[0].elements.size(), 5u);
 }
