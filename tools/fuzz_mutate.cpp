@@ -111,7 +111,26 @@ std::vector<std::pair<size_t, size_t> > numberSpans(const std::string& line) {
     return spans;
 }
 
-Mutation mutateText(std::string& text, Rng& rng) {
+// Whether line i lies in an element the reader takes: a BOUNDARY or BOX
+// (PATH, TEXT and references are passed over), on `layer` unless any layer
+// will do (a LAYER line the reader must parse in any such element).
+bool inReadElement(const std::vector<std::string>& lines, size_t i, int layer, bool anyLayer) {
+    size_t start = i + 1;
+    while (start-- > 0) {
+        const std::string& l = lines[start];
+        if (l.compare(0, 5, "ENDEL") == 0 && start != i) return false;
+        if (l.compare(0, 8, "BOUNDARY") == 0 || l.compare(0, 3, "BOX") == 0) break;
+        for (const char* other : {"PATH", "TEXT", "NODE", "SREF", "AREF"})
+            if (l.compare(0, std::string(other).size(), other) == 0) return false;
+        if (start == 0) return false;
+    }
+    if (anyLayer) return true;
+    for (size_t j = start; j < lines.size() && lines[j].compare(0, 5, "ENDEL") != 0; ++j)
+        if (lines[j].compare(0, 6, "LAYER:") == 0) return std::atoi(lines[j].c_str() + 6) == layer;
+    return false;
+}
+
+Mutation mutateText(std::string& text, Rng& rng, int layer) {
     std::vector<std::string> lines = splitLines(text);
     const std::vector<size_t> xy = linesStarting(lines, "XY:");
     const size_t kinds = 10;
@@ -144,23 +163,31 @@ Mutation mutateText(std::string& text, Rng& rng) {
                 for (const char* key : {"UNITS:", "LAYER:", "DATATYPE:"})
                     for (size_t i : linesStarting(lines, key)) candidates.push_back(i);
             if (candidates.empty()) break;
-            std::string& line = lines[candidates[rng.below(candidates.size())]];
+            const size_t at = candidates[rng.below(candidates.size())];
+            std::string& line = lines[at];
             const auto spans = numberSpans(line);
             if (spans.empty()) break;
-            const auto span = spans[rng.below(spans.size())];
+            const size_t spanIndex = rng.below(spans.size());
+            const auto span = spans[spanIndex];
             const std::string value = kind == 2 ? rng.pick(huge) : rng.pick(none);
             line.replace(span.first, span.second, value);
             text = joinLines(lines);
             m.name = kind == 2 ? "text-huge" : "text-not-a-number";
             const long long v = std::strtoll(value.c_str(), nullptr, 10);
-            m.damaged = kind == 3 || v > 2147483647LL || v < -2147483648LL || value.size() > 12;
+            // Of a units line only the database unit (its second number) is used.
+            const bool units = line.compare(0, 6, "UNITS:") == 0 && spanIndex == 1;
+            const bool read =
+                units || inReadElement(lines, at, layer, line.compare(0, 6, "LAYER:") == 0);
+            m.damaged =
+                read && (kind == 3 || v > 2147483647LL || v < -2147483648LL || value.size() > 12);
             return m;
         }
         case 4:    // degenerate outline
         case 5:    // not rectilinear
         case 6: {  // not closed
             if (xy.empty()) break;
-            std::string& line = lines[xy[rng.below(xy.size())]];
+            const size_t at = xy[rng.below(xy.size())];
+            std::string& line = lines[at];
             auto pts = xyPoints(line);
             if (pts.size() < 4) break;
             if (kind == 4) {
@@ -188,8 +215,8 @@ Mutation mutateText(std::string& text, Rng& rng) {
                 m.name = "text-unclosed";
             }
             line = xyLine(pts);
+            m.damaged = inReadElement(lines, at, layer, false);
             text = joinLines(lines);
-            m.damaged = true;
             return m;
         }
         case 7: {  // units that are no units
@@ -225,10 +252,12 @@ Mutation mutateText(std::string& text, Rng& rng) {
             const char* bad[] = {"LAYER: abc", "LAYER: ", "LAYER: 1x", "LAYER: 99999999999",
                                  "LAYER: -1"};
             const char* value = rng.pick(bad);
-            lines[layers[rng.below(layers.size())]] = value;
+            const size_t at = layers[rng.below(layers.size())];
+            lines[at] = value;
+            m.damaged = inReadElement(lines, at, layer, true) &&
+                        std::string(value) != "LAYER: -1" && std::string(value) != "LAYER: 1x";
             text = joinLines(lines);
             m.name = "text-layer";
-            m.damaged = std::string(value) != "LAYER: -1" && std::string(value) != "LAYER: 1x";
             return m;
         }
     }
@@ -398,7 +427,8 @@ Mutation mutateGds(std::string& b, Rng& rng, int layer) {
         case 3: {  // units that are no units: zero, negative, or the largest real
             if (units.empty()) break;
             const Record& r = units[0];
-            const size_t at = r.at + 4 + 8 * rng.below(2);
+            const size_t which = rng.below(2);  // the user unit is never used
+            const size_t at = r.at + 4 + 8 * which;
             const unsigned char bad[][8] = {{0, 0, 0, 0, 0, 0, 0, 0},
                                             {0xBE, 0x41, 0x89, 0x37, 0x4B, 0xC6, 0xA7, 0xEF},
                                             {0x7F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
@@ -406,7 +436,7 @@ Mutation mutateGds(std::string& b, Rng& rng, int layer) {
             const unsigned char* v = bad[rng.below(4)];
             for (int k = 0; k < 8; ++k) b[at + k] = static_cast<char>(v[k]);
             m.name = "gds-units";
-            m.damaged = true;
+            m.damaged = which == 1;
             return m;
         }
         case 4:    // degenerate outline
@@ -489,7 +519,7 @@ int main(int argc, char** argv) {
     rng.next();
     const bool gds =
         data.size() >= 4 && data[0] == 0 && data[1] == 6 && data[2] == 0 && data[3] == 2;
-    const Mutation m = gds ? mutateGds(data, rng, layer) : mutateText(data, rng);
+    const Mutation m = gds ? mutateGds(data, rng, layer) : mutateText(data, rng, layer);
     std::ofstream out(argv[5], std::ios::binary | std::ios::trunc);
     out << data;
     out.close();

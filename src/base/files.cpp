@@ -1,10 +1,12 @@
 #include "base/files.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -43,7 +45,12 @@ double availableMemoryMB() {
     while (std::fgets(line, sizeof line, f))
         if (std::sscanf(line, "MemAvailable: %lf kB", &kb) == 1) break;
     std::fclose(f);
-    return kb / 1024.0;
+    double mb = kb / 1024.0;
+    // An address-space limit (ulimit -v) is all this process may take.
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        mb = std::min(mb, static_cast<double>(limit.rlim_cur) / 1048576.0);
+    return mb;
 }
 
 std::string inDir(const std::string& dir, const std::string& name) {

@@ -15,7 +15,8 @@ std::string shellQuote(const std::string& s);
 // Makes a directory owned by this user alone; an existing one is kept.
 void makeDirectory(const std::string& path);
 
-// Memory the system can give now, in MB (MemAvailable); 0 when unknown.
+// Memory the system can give now, in MB (MemAvailable, within an address
+// space limit); 0 when unknown.
 double availableMemoryMB();
 
 // name inside dir ("." leaves name as it is).

@@ -51,7 +51,8 @@ DecomposedLayer readTextLayer(const std::string& path, int layer, Reporter& repo
     }
     textdump::reportSkipped(skipped, layer, report);
     textdump::reportUnreadParts(in, read, report);
-    out.unplaced = skipped.total() + static_cast<int>(textdump::brokenElements(in));
+    out.unplaced = skipped.total() + static_cast<int>(textdump::brokenElements(in) +
+                                                      textdump::oddCoordinateLines(in));
     out.incomplete = !textdump::libraryEnded(in);
     for (const auto& entry : merges) out.byDatatype[entry.first] = entry.second.polygons();
     return out;

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "base/fatal.h"
+#include "base/files.h"
 #include "base/params.h"
 #include "base/report.h"
 #include "geometry/polygon_to_rect.h"
@@ -162,6 +163,14 @@ Use classify(const Element& e) {
     }
     std::vector<Point> r = ringOf(e);
     if (r.size() < 4) return Use::Degenerate;
+    // A ring on one line covers nothing: left out like one of few corners,
+    // not merged into nothing without a word.
+    bool oneX = true, oneY = true;
+    for (const Point& p : r) {
+        oneX = oneX && p.x == r[0].x;
+        oneY = oneY && p.y == r[0].y;
+    }
+    if (oneX || oneY) return Use::Degenerate;
     for (size_t i = 0; i < r.size(); ++i) {
         const Point& p = r[i];
         const Point& q = r[(i + 1) % r.size()];
@@ -326,6 +335,16 @@ void Flattener::orderAndCount() {
         fatal(kExitUsage, "ERROR| flattening layer " + std::to_string(layer_) +
                               " of the GDSII library would make more than " +
                               std::to_string(maxShapes_) + " shapes (-max_shapes)");
+    // Reading a layer takes about 600 bytes a shape (a million-feature layer
+    // measured); a count that cannot fit in half of that would only end,
+    // minutes later, out of memory.
+    const double needMB = static_cast<double>(total) * 300.0 / 1048576.0;
+    const double haveMB = availableMemoryMB();
+    if (haveMB > 0 && needMB > haveMB)
+        fatal(kExitUsage, "ERROR| flattening layer " + std::to_string(layer_) +
+                              " of the GDSII library would make " + std::to_string(total) +
+                              " shapes, more than the " + formatText("%.0f", haveMB) +
+                              " MB of memory available can hold");
 }
 
 // One warning per skipped reference that would have brought shapes of the

@@ -248,11 +248,21 @@ bool outerRecord(uint8_t type) {
            type == BGNSTR || type == STRNAME || type == ENDSTR || startsElement(type, k);
 }
 
+// Records of one value: a longer one (a length that lies) would swallow the
+// records after it, and the elements in them would be lost without a word.
+template <class V>
+const V& only(const Record& r, const V& values) {
+    if (values.size() != 1)
+        corrupt(recordName(r.type) + " record has a payload of wrong length " +
+                    std::to_string(r.data.size()),
+                r.offset);
+    return values;
+}
 int16_t firstInt16(const Record& r) {
-    return r.int16s(1)[0];
+    return only(r, r.int16s(1))[0];
 }
 int32_t firstInt32(const Record& r) {
-    return r.int32s(1)[0];
+    return only(r, r.int32s(1))[0];
 }
 
 // Reads the records of one element after its first record, up to ENDEL.
@@ -317,13 +327,17 @@ Element parseElement(RecordReader& reader, ElementKind kind, size_t offset) {
                 e.strans = be16(r.data.data());
                 break;
             case MAG:
-                e.mag = r.real8s(1)[0];
+                e.mag = only(r, r.real8s(1))[0];
                 break;
             case ANGLE:
-                e.angle = r.real8s(1)[0];
+                e.angle = only(r, r.real8s(1))[0];
                 break;
             case COLROW: {
                 std::vector<int16_t> v = r.int16s(2);
+                if (v.size() != 2)
+                    corrupt("COLROW record has a payload of wrong length " +
+                                std::to_string(r.data.size()),
+                            r.offset);
                 e.cols = v[0];
                 e.rows = v[1];
                 haveColRow = true;

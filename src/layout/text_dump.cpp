@@ -21,7 +21,17 @@ namespace {
 // first, whether the element being read has been counted as such, and
 // whether the last record line seen opened an element (and no ENDEL
 // followed).
-enum Slot { kLines, kEnded, kBroken, kFirstBroken, kCounted, kInElement, kSlots };
+enum Slot {
+    kLines,
+    kEnded,
+    kBroken,
+    kFirstBroken,
+    kCounted,
+    kInElement,
+    kOddLines,
+    kFirstOddLine,
+    kSlots
+};
 
 const std::array<int, kSlots> kSlotIndex = [] {
     std::array<int, kSlots> a;
@@ -84,6 +94,17 @@ int64_t fieldToInt64(const char* p, const char* end, bool* digits = nullptr) {
     }
     if (overflow || v > uint64_t(INT64_MAX)) return INT64_MAX;
     return int64_t(v);
+}
+
+// A field that is one integer and nothing else (white space around it aside).
+bool isWholeInteger(const char* p, const char* end) {
+    while (p < end && isCSpace(*p)) ++p;
+    if (p < end && (*p == '+' || *p == '-')) ++p;
+    const char* digits = p;
+    while (p < end && *p >= '0' && *p <= '9') ++p;
+    if (p == digits) return false;
+    while (p < end && isCSpace(*p)) ++p;
+    return p == end;
 }
 
 bool isDirectory(const std::string& path) {
@@ -152,6 +173,12 @@ void reportUnreadParts(std::istream& in, size_t features, Reporter& report) {
             "LAYER, DATATYPE or ENDEL), the first near line %lld\n",
             static_cast<long long>(brokenElements(in)),
             static_cast<long long>(slot(in, kFirstBroken)));
+    if (oddCoordinateLines(in) > 0)
+        report.print(
+            "WARNING| %lld coordinate lines with a field that is not a whole number (read as "
+            "the format reads it), the first at line %lld\n",
+            static_cast<long long>(oddCoordinateLines(in)),
+            static_cast<long long>(slot(in, kFirstOddLine)));
     if (libraryEnded(in)) return;
     report.print("WARNING| reading stopped at line %lld, before ENDLIB: %zu features read\n",
                  static_cast<long long>(lineNumber(in)), features);
@@ -264,6 +291,10 @@ int64_t brokenElements(std::istream& in) {
     return slot(in, kBroken);
 }
 
+int64_t oddCoordinateLines(std::istream& in) {
+    return slot(in, kOddLines);
+}
+
 bool secondField(const std::string& line, int& value) {
     const char* p = line.data();
     const char* end = p + line.size();
@@ -271,9 +302,9 @@ bool secondField(const std::string& line, int& value) {
     if (!nextField(p, end, &fieldEnd)) return false;
     const char* second = nextField(p, end, &fieldEnd);
     if (!second) return false;
-    bool digits = false;
-    const int64_t v = fieldToInt64(second, fieldEnd, &digits);
-    if (!digits || v > INT_MAX || v < INT_MIN) return false;
+    if (!isWholeInteger(second, fieldEnd)) return false;
+    const int64_t v = fieldToInt64(second, fieldEnd);
+    if (v > INT_MAX || v < INT_MIN) return false;
     value = static_cast<int>(v);
     return true;
 }
@@ -310,13 +341,22 @@ void readPoints(std::istream& in, const std::string& line, float factor, oaPoint
     const char* p = line.data();
     const char* end = p + line.size();
     const char* fieldEnd = nullptr;
+    // Fields that are not whole numbers are read as the format reads them
+    // (skipped, or y 0, or up to the first non-digit), which shifts or cuts
+    // coordinates: such a line is counted, so that it is never read silently.
+    bool odd = false;
+    bool first = true;
     while (const char* field = nextField(p, end, &fieldEnd)) {
-        if (!((*field >= '0' && *field <= '9') || *field == '-')) continue;
+        const bool number = (*field >= '0' && *field <= '9') || *field == '-';
+        if (!first && !isWholeInteger(field, fieldEnd)) odd = true;
+        first = false;
+        if (!number) continue;
         const char* xEnd = fieldEnd;
         const char* yField = nextField(p, end, &fieldEnd);
         if (!yField)
             readingError(in, "x value " + std::string(field, xEnd) + " without a y value (point " +
                                  std::to_string(points.getNumElements() + 1) + ")");
+        if (!isWholeInteger(yField, fieldEnd)) odd = true;
         int x = 0, y = 0;
         if (!scaleCoordinate(fieldToInt64(field, xEnd), factor, x) ||
             !scaleCoordinate(fieldToInt64(yField, fieldEnd), factor, y))
@@ -325,6 +365,7 @@ void readPoints(std::istream& in, const std::string& line, float factor, oaPoint
                                  ") out of the 32-bit range once scaled");
         points.append(oaPoint(x, y));
     }
+    if (odd && slot(in, kOddLines)++ == 0) slot(in, kFirstOddLine) = slot(in, kLines);
 }
 
 Step nextElement(std::istream& in, int layer, float factor, std::string& line, oaPointArray& points,
@@ -340,7 +381,10 @@ Step nextElement(std::istream& in, int layer, float factor, std::string& line, o
     // Another layer: the rest of the element is skipped by the next search.
     if (layerNum != layer) return Step::Skipped;
     if (!search(in, "BOXTYPE", "DATATYPE", line, kBeforeLayer)) return Step::End;
-    if (!secondField(line, datatype)) datatype = -1;
+    if (!secondField(line, datatype)) {
+        datatype = -1;
+        countBroken(in);
+    }
 
     if (!readLine(in, line)) line.clear();
     if (line.empty()) return Step::End;

@@ -90,6 +90,8 @@ bool endOfElement(std::istream& in, std::string& line);
 // looked for, so that one of its records is missing and its neighbour is
 // read in part or not at all.
 int64_t brokenElements(std::istream& in);
+// Coordinate lines of the layer with a field that is not a whole number.
+int64_t oddCoordinateLines(std::istream& in);
 
 enum class Step {
     End,      // no further element

@@ -188,6 +188,9 @@ TEST_F(LayoutCheck, LayoutsThatProveNothingAreNotClean) {
         {"f.gds", with(2, {{100, 0}, {200, 0}, {200, 0}, {100, 0}}), 0,
          "WARNING| 1 degenerate boundaries or paths on layer 1 skipped (fewer than four corners, "
          "or no width)"},
+        {"z.gds", with(2, {{100, 0}, {200, 0}, {300, 0}, {150, 0}}), 0,
+         "WARNING| 1 degenerate boundaries or paths on layer 1 skipped (fewer than four corners, "
+         "or no width)"},
         {"x.ascii", with(2, {{100, 0}, {110, 0}, {110, 30}, {120, 30}, {120, 10}, {100, 10}}), 0,
          "WARNING| 1 self-crossing boundaries on layer 1 skipped"},
         {"t.ascii", sound, std::string("ENDSTR\nENDLIB\n").size(), kStopped + "11"},

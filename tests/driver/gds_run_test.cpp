@@ -132,15 +132,24 @@ TEST(GdsRun, DamagedOrLoopingStreamsEndTheRunWithOneError) {
     std::string zero = good;
     zero[good.size() - 8] = zero[good.size() - 7] = 0;  // the ENDSTR record before ENDLIB
     testsupport::writeFile("zero.gds2", zero);
+    // A LAYER record whose length swallows the DATATYPE record after it.
+    std::string lying = good;
+    lying[lying.find(std::string("\x00\x06\x0d\x02", 4)) + 1] = 12;
+    testsupport::writeFile("lying.gds", lying);
 
     // A few hundred bytes that flatten into 2^30 squares: refused before any
     // shape is made, as is a library above a -max_shapes given.
     writeSquareArray("bomb.gds", 32767);
 
     const std::vector<std::vector<std::string> > runs = {
-        {"-inlib", "loop.gds"},  {"-inlib", "cut.gds"},
-        {"-inlib", "zero.gds2"}, {"-inlib", "missing.gdsii"},
-        {"-inlib", "bomb.gds"},  {"-inlib", "good.GDS", "-max_shapes", "3"}};
+        {"-inlib", "loop.gds"},
+        {"-inlib", "cut.gds"},
+        {"-inlib", "zero.gds2"},
+        {"-inlib", "missing.gdsii"},
+        {"-inlib", "bomb.gds"},
+        {"-inlib", "good.GDS", "-max_shapes", "3"},
+        {"-inlib", "lying.gds"},
+        {"-inlib", "bomb.gds", "-max_shapes", "2000000000"}};  // more than memory holds
     for (const std::vector<std::string>& args : runs) {
         const std::string file = args[1];
         const auto r = runMain(args);
@@ -158,15 +167,16 @@ TEST(GdsRun, DamagedOrLoopingStreamsEndTheRunWithOneError) {
     EXPECT_NE(ok.out.find("STAT | After read all wires, wire# = 4\n"), std::string::npos) << ok.out;
 }
 
-// Memory that runs out (here an address-space limit below what 100 million
-// squares take) ends the run with one ERROR line, not an abort. The
-// sanitizers reserve more address space than the limit leaves.
+// Memory that runs out (here an address-space limit below what 2.9 million
+// squares take, though above the floor the count is refused at) ends the
+// run with one ERROR line, not an abort. The sanitizers reserve more
+// address space than the limit leaves.
 TEST(GdsRun, RunningOutOfMemoryIsReported) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "not under the address sanitizer";
 #endif
     testsupport::ScopedWorkDir dir;
-    writeSquareArray("big.gds", 10000);
+    writeSquareArray("big.gds", 1700);
     const auto r = runCommand("ulimit -v 1000000; " + testsupport::binaryPath() +
                               " -inlib big.gds -threads 1");
     EXPECT_EQ(r.status, 255) << r.out;

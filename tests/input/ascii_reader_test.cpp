@@ -223,6 +223,18 @@ TEST_F(Reader, DamagedInputIsNamedNeverReadSilently) {
          0, "ERROR| in reading",
          "ERROR| line 10: point 2 (99999999999999999999999, 0) out of the 32-bit range once "
          "scaled"},
+        {"layer partly a number", kHeader + "BOUNDARY\nLAYER: 1e5\n" + sq + kEnd, 255, 0,
+         "ERROR| in reading", "ERROR| line 8: LAYER line without a layer number"},
+        {"coordinate not a number",
+         kHeader + boundary("XY: 0: 0, 100: 0, 100: 50, 0: 50x, 0: 0") + sq + kEnd, 0, 2,
+         "WARNING| 1 coordinate lines with a field that is not a whole number (read as the "
+         "format reads it), the first at line 10",
+         ""},
+        {"datatype not a number",
+         kHeader + "BOUNDARY\nLAYER: 1\nDATATYPE: nan\n" + kSquare + "\nENDEL\n" + kEnd, 0, 1,
+         "WARNING| 1 elements with a missing or damaged record line (element name, LAYER, "
+         "DATATYPE or ENDEL), the first near line 9",
+         ""},
         {"unclosed", kHeader + boundary("XY: 0: 0, 100: 0, 100: 50, 0: 50, 0: 70") + sq + kEnd, 0,
          1,
          "WARNING| 1 unclosed boundaries on layer 1 skipped (the last vertex does not repeat the "
