@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "base/fatal.h"
+#include "base/report.h"
 
 namespace chromasect {
 namespace gdsii {
@@ -407,6 +408,13 @@ Library parseLibrary(const uint8_t* data, size_t size) {
     if (!haveUnits) corrupt("no UNITS record", reader.offset());
     if (!(lib.dbUnit > 0) || !std::isfinite(lib.dbUnit))
         corrupt("database unit is not positive", reader.offset());
+    // Coordinates are scaled through a float: a unit it cannot hold would put
+    // every vertex on the origin (or nowhere), and every shape would vanish.
+    const float unit = static_cast<float>(lib.dbUnit);
+    const float factor = static_cast<float>(static_cast<double>(unit) / 1e-9);
+    if (!(factor > 0) || !std::isfinite(factor))
+        corrupt("database unit " + formatText("%g", lib.dbUnit) + " m is out of scale",
+                reader.offset());
     return lib;
 }
 

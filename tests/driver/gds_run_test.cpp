@@ -128,6 +128,10 @@ TEST(GdsRun, DamagedOrLoopingStreamsEndTheRunWithOneError) {
     loop.structures[0].elements.push_back(ab);
     loop.structures[1].elements.push_back(ba);
     gdsii::writeLibraryFile("loop.gds", loop);
+    gdsii::Library tiny;  // a unit a float cannot hold: every vertex would be 0
+    tiny.dbUnit = 1e-78;
+    tiny.structures = {gdsii::Structure{"A", {square(0, 0, 10)}}};
+    gdsii::writeLibraryFile("tiny.gds", tiny);
     testsupport::writeFile("cut.gds", good.substr(0, good.size() / 2));
     std::string zero = good;
     zero[good.size() - 8] = zero[good.size() - 7] = 0;  // the ENDSTR record before ENDLIB
@@ -149,6 +153,7 @@ TEST(GdsRun, DamagedOrLoopingStreamsEndTheRunWithOneError) {
         {"-inlib", "bomb.gds"},
         {"-inlib", "good.GDS", "-max_shapes", "3"},
         {"-inlib", "lying.gds"},
+        {"-inlib", "tiny.gds"},
         {"-inlib", "bomb.gds", "-max_shapes", "2000000000"}};  // more than memory holds
     for (const std::vector<std::string>& args : runs) {
         const std::string file = args[1];
