@@ -29,15 +29,23 @@ namespace {
 // Keys in the order written, the documented order.
 using json = nlohmann::ordered_json;
 
-// Processor seconds of this process and of the children it has waited for
-// (the solvers do most of the work).
-double processorSeconds() {
+// Processor seconds and peak memory of this process and of the children it
+// has waited for (the solvers do most of the work), read once.
+struct Usage {
+    double cpuSeconds = 0.0;
+    long peakRssKB = 0, peakChildRssKB = 0;
+};
+Usage usageNow() {
     auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec * 1e-6; };
     rusage self{}, children{};
     getrusage(RUSAGE_SELF, &self);
     getrusage(RUSAGE_CHILDREN, &children);
-    return seconds(self.ru_utime) + seconds(self.ru_stime) + seconds(children.ru_utime) +
-           seconds(children.ru_stime);
+    Usage u;
+    u.cpuSeconds = seconds(self.ru_utime) + seconds(self.ru_stime) + seconds(children.ru_utime) +
+                   seconds(children.ru_stime);
+    u.peakRssKB = self.ru_maxrss;
+    u.peakChildRssKB = children.ru_maxrss;
+    return u;
 }
 
 // The first line the command prints, empty when it cannot be run.
@@ -65,14 +73,26 @@ std::string csdpVersion(std::string& command) {
 class Sha256 {
   public:
     void add(const unsigned char* data, size_t n) {
-        for (size_t i = 0; i < n; ++i) {
-            block_[fill_++] = data[i];
+        bits_ += 8ull * n;
+        // Whole blocks straight from the input; bytes are copied only to
+        // fill a partial block.
+        while (n > 0) {
+            if (fill_ == 0 && n >= 64) {
+                compress(data);
+                data += 64;
+                n -= 64;
+                continue;
+            }
+            const size_t take = std::min(n, size_t(64) - fill_);
+            std::copy(data, data + take, block_ + fill_);
+            fill_ += take;
+            data += take;
+            n -= take;
             if (fill_ == 64) {
-                compress();
+                compress(block_);
                 fill_ = 0;
             }
         }
-        bits_ += 8ull * n;
     }
     std::string hex() {
         const uint64_t bits = bits_;
@@ -93,7 +113,7 @@ class Sha256 {
 
   private:
     static uint32_t rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
-    void compress() {
+    void compress(const unsigned char* block) {
         static const uint32_t k[64] = {
             0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4,
             0xab1c5ed5, 0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe,
@@ -107,9 +127,9 @@ class Sha256 {
             0xc67178f2};
         uint32_t w[64];
         for (int i = 0; i < 16; ++i)
-            w[i] = static_cast<uint32_t>(block_[4 * i]) << 24 |
-                   static_cast<uint32_t>(block_[4 * i + 1]) << 16 |
-                   static_cast<uint32_t>(block_[4 * i + 2]) << 8 | block_[4 * i + 3];
+            w[i] = static_cast<uint32_t>(block[4 * i]) << 24 |
+                   static_cast<uint32_t>(block[4 * i + 1]) << 16 |
+                   static_cast<uint32_t>(block[4 * i + 2]) << 8 | block[4 * i + 3];
         for (int i = 16; i < 64; ++i) {
             const uint32_t s0 = rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
             const uint32_t s1 = rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
@@ -279,23 +299,20 @@ std::vector<std::string> versionLines() {
 }
 
 StageClock::StageClock(MPLDesign& d)
-    : d_(d), wall_(std::chrono::steady_clock::now()), cpu_(processorSeconds()) {}
+    : d_(d), wall_(std::chrono::steady_clock::now()), cpu_(usageNow().cpuSeconds) {}
 
 void StageClock::stage(const char* name) {
     const auto now = std::chrono::steady_clock::now();
-    const double cpu = processorSeconds();
+    const Usage usage = usageNow();
     StageRecord r;
     r.name = name;
     r.wallSeconds = std::chrono::duration<double>(now - wall_).count();
-    r.cpuSeconds = cpu - cpu_;
-    rusage self{}, children{};
-    getrusage(RUSAGE_SELF, &self);
-    getrusage(RUSAGE_CHILDREN, &children);
-    r.peakRssKB = self.ru_maxrss;
-    r.peakChildRssKB = children.ru_maxrss;
+    r.cpuSeconds = usage.cpuSeconds - cpu_;
+    r.peakRssKB = usage.peakRssKB;
+    r.peakChildRssKB = usage.peakChildRssKB;
     d_.stats.stages.push_back(r);
     wall_ = now;
-    cpu_ = cpu;
+    cpu_ = usage.cpuSeconds;
 }
 
 bool fileSha256(const std::string& path, std::string& hex, long long& size) {
