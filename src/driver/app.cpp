@@ -52,10 +52,14 @@ int chromasectMain(int argc, char** argv) {
     // The same for the OpenBLAS in this process (under CBC's LP solver): it
     // read the environment when it was loaded, so it is told directly. Its
     // thread pool would also spin forever when entered from a solving
-    // thread.
+    // thread, and the threads it started on loading spin for their first
+    // tenths of a second, taking a core from a short run: they are ended.
     using SetThreads = void (*)(int);
     if (auto set = reinterpret_cast<SetThreads>(dlsym(RTLD_DEFAULT, "openblas_set_num_threads")))
         set(1);
+    using Shutdown = int (*)();
+    if (auto shutdown = reinterpret_cast<Shutdown>(dlsym(RTLD_DEFAULT, "blas_thread_shutdown_")))
+        shutdown();
     // Past a file-size limit a write then fails and is reported, instead of
     // the signal ending the run half way through an output.
     std::signal(SIGXFSZ, SIG_IGN);

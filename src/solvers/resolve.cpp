@@ -79,6 +79,11 @@ void solveAll(MPLDesign& d, std::vector<GraphWork>& work, size_t end) {
     std::vector<size_t> jobs;
     for (size_t i = 0; i < end; ++i)
         if (work[i].engine) jobs.push_back(i);
+    // Largest graphs first, so that no worker is left with a large one at
+    // the end while the others wait; each answer is kept with its graph.
+    std::stable_sort(jobs.begin(), jobs.end(), [&](size_t a, size_t b) {
+        return work[a].job.problem.n > work[b].job.problem.n;
+    });
     LiveProgress progress(!d.quiet, jobs.size());
     const size_t workers =
         std::min<size_t>(jobs.size(), static_cast<size_t>(std::max(1, d.threads)));

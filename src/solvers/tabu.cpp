@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <random>
+#include <cstdint>
+#include <limits>
 #include <set>
 #include <utility>
 
@@ -12,12 +13,22 @@ namespace {
 
 // Per vertex and mask, how many conflict neighbours hold the mask and how
 // many stitch neighbours do: the cost of a vertex on a mask follows from
-// them exactly, and one move changes only its neighbours' rows.
+// them exactly, and one move changes only its neighbours' rows. Each row also
+// keeps conflicts - alpha x same-mask stitch neighbours, recomputed from the
+// counts (so it never drifts), since a move's delta is the difference of two
+// of them; and when the move is tabu until, beside it, so that the scan of
+// the candidates reads one cache line per vertex.
 class CostTable {
   public:
+    struct Entry {
+        double score = 0;  // conflicts - alpha x same-mask stitch neighbours
+        long tabuUntil = 0;
+        int conf = 0, same = 0;
+    };
+
     CostTable(int n, int k, const std::vector<std::pair<int, int> >& conflicts,
               const std::vector<std::pair<int, int> >& stitches, double alpha)
-        : n_(n), k_(k), alpha_(alpha), conf_(n * k, 0), same_(n * k, 0), cadj_(n), sadj_(n) {
+        : k_(k), alpha_(alpha), rows_(static_cast<size_t>(n) * k), cadj_(n), sadj_(n) {
         for (const auto& e : conflicts) {
             cadj_[e.first].push_back(e.second);
             cadj_[e.second].push_back(e.first);
@@ -32,42 +43,96 @@ class CostTable {
 
     // Cost of v on mask c: its conflict neighbours on c, and alpha for each
     // coloured stitch neighbour on another mask.
-    double costOf(int v, int c) const {
-        return conf_[v * k_ + c] + alpha_ * (stitched_[v] - same_[v * k_ + c]);
-    }
+    double costOf(int v, int c) const { return row(v)[c].score + alpha_ * stitched_[v]; }
     // Change in total cost when v (coloured) takes mask c instead.
-    double delta(int v, int c) const {
-        const int a = color_[v];
-        return (conf_[v * k_ + c] - conf_[v * k_ + a]) -
-               alpha_ * (same_[v * k_ + c] - same_[v * k_ + a]);
-    }
+    double delta(int v, int c) const { return row(v)[c].score - row(v)[color_[v]].score; }
     void set(int v, int c) {
         const int a = color_[v];
         for (int u : cadj_[v]) {
-            if (a >= 0) --conf_[u * k_ + a];
-            if (c >= 0) ++conf_[u * k_ + c];
+            if (a >= 0) add(u, a, -1, 0);
+            if (c >= 0) add(u, c, 1, 0);
         }
         for (int u : sadj_[v]) {
-            if (a >= 0) --same_[u * k_ + a];
-            if (c >= 0) ++same_[u * k_ + c];
+            if (a >= 0) add(u, a, 0, -1);
+            if (c >= 0) add(u, c, 0, 1);
             stitched_[u] += (c >= 0) - (a >= 0);
         }
         color_[v] = c;
     }
+    Entry* row(int v) { return &rows_[static_cast<size_t>(v) * k_]; }
+    const Entry* row(int v) const { return &rows_[static_cast<size_t>(v) * k_]; }
     int color(int v) const { return color_[v]; }
     const std::vector<int>& colors() const { return color_; }
-    int conflictCount(int v, int c) const { return conf_[v * k_ + c]; }
-    int stitchSame(int v, int c) const { return same_[v * k_ + c]; }
+    int conflictCount(int v, int c) const { return row(v)[c].conf; }
     size_t degree(int v) const { return cadj_[v].size() + sadj_[v].size(); }
     const std::vector<int>& conflictNeighbours(int v) const { return cadj_[v]; }
     const std::vector<int>& stitchNeighbours(int v) const { return sadj_[v]; }
 
   private:
-    int n_, k_;
+    void add(int u, int c, int conf, int same) {
+        Entry& e = row(u)[c];
+        e.conf += conf;
+        e.same += same;
+        e.score = e.conf - alpha_ * e.same;
+    }
+
+    int k_;
     double alpha_;
-    std::vector<int> conf_, same_, color_, stitched_;
+    std::vector<Entry> rows_;
+    std::vector<int> color_, stitched_;
     std::vector<std::vector<int> > cadj_, sadj_;
 };
+
+// A small fast generator (xorshift64*): the search draws one number per tie.
+class Random {
+  public:
+    explicit Random(uint64_t seed) : x_(seed ? seed : 0x9e3779b97f4a7c15ull) {}
+    uint32_t operator()() {
+        x_ ^= x_ >> 12;
+        x_ ^= x_ << 25;
+        x_ ^= x_ >> 27;
+        return static_cast<uint32_t>((x_ * 0x2545f4914f6cdd1dull) >> 32);
+    }
+    // Uniform in [0, n).
+    uint32_t below(uint32_t n) {
+        return static_cast<uint32_t>((static_cast<uint64_t>((*this)()) * n) >> 32);
+    }
+
+  private:
+    uint64_t x_;
+};
+
+// The best move of a vertex in `bad` (ties broken at random, so that
+// plateaus are walked), skipping tabu moves unless they lower the cost by
+// more than `aspiration`. Compiled apart for three masks, the usual case:
+// this loop is most of the search's time.
+template <int K>
+void bestMove(const CostTable& table, const std::vector<int>& bad, int masks, long it,
+              double aspiration, Random& rng, int& mv, int& mc) {
+    const int k = K > 0 ? K : masks;
+    uint32_t ties = 0;
+    double md = std::numeric_limits<double>::infinity();
+    for (int v : bad) {
+        const CostTable::Entry* row = table.row(v);
+        const int a = table.color(v);
+        const double here = row[a].score;
+        for (int c = 0; c < k; ++c) {
+            if (c == a) continue;
+            const double d = row[c].score - here;
+            if (d > md + 1e-12) continue;
+            if (row[c].tabuUntil > it && !(d < aspiration - 1e-9)) continue;
+            if (d < md - 1e-12) {
+                mv = v;
+                mc = c;
+                md = d;
+                ties = 1;
+            } else if (rng.below(++ties) == 0) {
+                mv = v;
+                mc = c;
+            }
+        }
+    }
+}
 
 double totalCost(const std::vector<std::pair<int, int> >& conflicts,
                  const std::vector<std::pair<int, int> >& stitches, double alpha,
@@ -144,8 +209,8 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
     // when it is small), the rest held fixed: on a large graph a global best
     // almost never improves, since some region is always off its own best.
     double cost = r.startCost, best = cost;
-    std::mt19937 rng(options.seed * 2654435761u + static_cast<unsigned>(n));
-    std::vector<long> tabuUntil(static_cast<size_t>(n) * k, 0);
+    Random rng((static_cast<uint64_t>(options.seed) << 32) ^
+               (static_cast<uint64_t>(n) * 2654435761u));
     const auto start = std::chrono::steady_clock::now();
     auto outOfTime = [&]() {
         return options.seconds > 0 &&
@@ -178,6 +243,55 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
         for (int u : table.stitchNeighbours(v)) refresh(u);
     };
 
+    // Kempe chains: a set of vertices on masks a and b, closed under
+    // conflict pairs within those masks, swaps a and b without changing
+    // a conflict, so only the stitch pairs leaving it change. Single moves
+    // reach such a swap only through many costlier steps, so these are
+    // tried whole, each chain that lowers the cost taken, until none does.
+    std::vector<int> chainMark(n, -1), chain;
+    int chainId = 0;
+    auto kempeDescent = [&]() {
+        bool improved = false, again = true;
+        while (again) {
+            again = false;
+            for (int a = 0; a < k; ++a)
+                for (int b = a + 1; b < k; ++b) {
+                    std::fill(chainMark.begin(), chainMark.end(), -1);
+                    for (int s = 0; s < n; ++s) {
+                        const int cs = table.color(s);
+                        if (!inRegion[s] || (cs != a && cs != b) || chainMark[s] >= 0) continue;
+                        const int id = chainId++;
+                        chain.assign(1, s);
+                        chainMark[s] = id;
+                        bool leaves = false;  // reaches a vertex outside the region
+                        for (size_t h = 0; h < chain.size(); ++h)
+                            for (int u : table.conflictNeighbours(chain[h])) {
+                                const int cu = table.color(u);
+                                if ((cu != a && cu != b) || chainMark[u] == id) continue;
+                                if (!inRegion[u]) leaves = true;
+                                chainMark[u] = id;
+                                chain.push_back(u);
+                            }
+                        if (leaves) continue;
+                        double d = 0;
+                        for (int v : chain) {
+                            const int cv = table.color(v), swapped = cv == a ? b : a;
+                            for (int u : table.stitchNeighbours(v))
+                                if (chainMark[u] != id) {
+                                    const int cu = table.color(u);
+                                    d += p.alpha * ((swapped != cu) - (cv != cu));
+                                }
+                        }
+                        if (d < -1e-9) {
+                            for (int v : chain) move(v, table.color(v) == a ? b : a);
+                            improved = again = true;
+                        }
+                    }
+                }
+        }
+        return improved;
+    };
+
     // The tenure's share of the vertices carrying cost changes with each
     // restart: short tenures suit some graphs, long ones others.
     static const double kTenureShare[3] = {0.6, 1.2, 2.0};
@@ -189,61 +303,54 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
         for (int v : region) refresh(v);
         const long budget = it + std::max(floor, perVertex * size);
         const long stallLimit = std::max(options.stallIterations, options.stallPerVertex * size);
+        const long quitLimit = std::max(options.quitIterations, options.quitPerVertex * size);
         std::vector<int> regionBest(size);
         for (long i = 0; i < size; ++i) regionBest[i] = table.color(region[i]);
-        long phase = 0, lastImprovement = it;
+        long phase = 0, lastImprovement = it, lastBest = it;
         for (; it < budget && !bad.empty(); ++it) {
             if (best <= r.lowerBound + 1e-9 || ((it & 1023) == 0 && outOfTime())) {
                 stop = true;
                 break;
             }
+            // Long without a new best: the rest of the budget seldom pays.
+            if (it - lastBest > quitLimit) break;
             if (it - lastImprovement > stallLimit) {
                 // Back to the best, then a few random recolourings.
                 for (long i = 0; i < size; ++i)
                     if (table.color(region[i]) != regionBest[i]) move(region[i], regionBest[i]);
+                if (kempeDescent() && cost < best - 1e-9) {
+                    best = cost;
+                    for (long i = 0; i < size; ++i) regionBest[i] = table.color(region[i]);
+                    lastBest = it;
+                    r.bestIteration = it;
+                }
                 const long kicks = std::max(2L, static_cast<long>(size * options.perturbation));
                 for (long j = 0; j < kicks; ++j) {
-                    const int v = region[rng() % size];
-                    move(v, static_cast<int>(rng() % k));
+                    const int v = region[rng.below(static_cast<uint32_t>(size))];
+                    move(v, static_cast<int>(rng.below(k)));
                 }
                 for (int v : region)
-                    std::fill_n(tabuUntil.begin() + static_cast<size_t>(v) * k, k, 0);
+                    for (int c = 0; c < k; ++c) table.row(v)[c].tabuUntil = 0;
                 lastImprovement = it;
                 ++phase;
                 if (bad.empty()) break;
             }
             // The best move, ties broken at random so that plateaus are walked.
-            int mv = -1, mc = -1, ties = 0;
-            double md = 0;
-            for (int v : bad) {
-                const int a = table.color(v);
-                for (int c = 0; c < k; ++c) {
-                    if (c == a) continue;
-                    const double d = table.delta(v, c);
-                    // Aspiration: a tabu move is taken when it beats the best.
-                    if (tabuUntil[static_cast<size_t>(v) * k + c] > it && !(cost + d < best - 1e-9))
-                        continue;
-                    if (mv < 0 || d < md - 1e-12) {
-                        mv = v;
-                        mc = c;
-                        md = d;
-                        ties = 1;
-                    } else if (d < md + 1e-12 && rng() % ++ties == 0) {
-                        mv = v;
-                        mc = c;
-                    }
-                }
-            }
+            int mv = -1, mc = -1;
+            if (k == 3)
+                bestMove<3>(table, bad, k, it, best - cost, rng, mv, mc);
+            else
+                bestMove<0>(table, bad, k, it, best - cost, rng, mv, mc);
             if (mv < 0) continue;
             const int from = table.color(mv);
-            tabuUntil[static_cast<size_t>(mv) * k + from] =
-                it + 1 + static_cast<long>(rng() % 10) +
-                static_cast<long>(kTenureShare[phase % 3] * bad.size());
+            table.row(mv)[from].tabuUntil = it + 1 + static_cast<long>(rng.below(10)) +
+                                            static_cast<long>(kTenureShare[phase % 3] * bad.size());
             move(mv, mc);
             if (cost < best - 1e-9) {
                 best = cost;
                 for (long i = 0; i < size; ++i) regionBest[i] = table.color(region[i]);
                 lastImprovement = it;
+                lastBest = it;
                 r.bestIteration = it;
             }
         }
@@ -251,6 +358,7 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
         // graph's best is this colouring.
         for (long i = 0; i < size; ++i)
             if (table.color(region[i]) != regionBest[i]) move(region[i], regionBest[i]);
+        if (kempeDescent()) best = std::min(best, cost);
         for (int v : region) inRegion[v] = 0;
         for (int v : region) refresh(v);
     };

@@ -11,12 +11,17 @@ namespace chromasect {
 
 struct TabuOptions {
     // Iterations per vertex (the budget grows with the graph), and a floor.
-    long iterationsPerVertex = 1000;
+    long iterationsPerVertex = 3000;
     long minIterations = 20000;
+    // The search ends early after this many iterations (per vertex, and a
+    // floor) without a new best: most graphs reach their best early, and a
+    // few need most of the budget.
+    long quitPerVertex = 400;
+    long quitIterations = 5000;
     // Without a new best for this many iterations (per vertex, and a floor),
     // the search restarts from its best with this share of vertices
     // recoloured at random.
-    long stallPerVertex = 30;
+    long stallPerVertex = 20;
     long stallIterations = 2000;
     double perturbation = 0.2;
     // A larger graph is searched a region of this many vertices at a time,
