@@ -248,41 +248,51 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
     // a conflict, so only the stitch pairs leaving it change. Single moves
     // reach such a swap only through many costlier steps, so these are
     // tried whole, each chain that lowers the cost taken, until none does.
-    std::vector<int> chainMark(n, -1), chain;
-    int chainId = 0;
-    auto kempeDescent = [&]() {
+    std::vector<long> chainMark(n, -1);
+    std::vector<int> chain;
+    long chainId = 0;
+    // The chain of masks a and b through s, marked with a new number; false
+    // when it reaches a vertex outside the region (it cannot be swapped).
+    auto growChain = [&](int s, int a, int b) {
+        const long id = chainId++;
+        chain.assign(1, s);
+        chainMark[s] = id;
+        bool inside = true;
+        for (size_t h = 0; h < chain.size(); ++h)
+            for (int u : table.conflictNeighbours(chain[h])) {
+                const int cu = table.color(u);
+                if ((cu != a && cu != b) || chainMark[u] == id) continue;
+                inside = inside && inRegion[u];
+                chainMark[u] = id;
+                chain.push_back(u);
+            }
+        return inside;
+    };
+    // The change in cost when the chain just grown swaps a and b.
+    auto chainDelta = [&](int a, int b) {
+        const long id = chainId - 1;
+        double d = 0;
+        for (int v : chain) {
+            const int cv = table.color(v), swapped = cv == a ? b : a;
+            for (int u : table.stitchNeighbours(v))
+                if (chainMark[u] != id) {
+                    const int cu = table.color(u);
+                    d += p.alpha * ((swapped != cu) - (cv != cu));
+                }
+        }
+        return d;
+    };
+    auto kempeDescent = [&](const std::vector<int>& region) {
         bool improved = false, again = true;
         while (again) {
             again = false;
             for (int a = 0; a < k; ++a)
                 for (int b = a + 1; b < k; ++b) {
-                    std::fill(chainMark.begin(), chainMark.end(), -1);
-                    for (int s = 0; s < n; ++s) {
+                    const long first = chainId;  // chains of this pass are numbered from here
+                    for (int s : region) {
                         const int cs = table.color(s);
-                        if (!inRegion[s] || (cs != a && cs != b) || chainMark[s] >= 0) continue;
-                        const int id = chainId++;
-                        chain.assign(1, s);
-                        chainMark[s] = id;
-                        bool leaves = false;  // reaches a vertex outside the region
-                        for (size_t h = 0; h < chain.size(); ++h)
-                            for (int u : table.conflictNeighbours(chain[h])) {
-                                const int cu = table.color(u);
-                                if ((cu != a && cu != b) || chainMark[u] == id) continue;
-                                if (!inRegion[u]) leaves = true;
-                                chainMark[u] = id;
-                                chain.push_back(u);
-                            }
-                        if (leaves) continue;
-                        double d = 0;
-                        for (int v : chain) {
-                            const int cv = table.color(v), swapped = cv == a ? b : a;
-                            for (int u : table.stitchNeighbours(v))
-                                if (chainMark[u] != id) {
-                                    const int cu = table.color(u);
-                                    d += p.alpha * ((swapped != cu) - (cv != cu));
-                                }
-                        }
-                        if (d < -1e-9) {
+                        if ((cs != a && cs != b) || chainMark[s] >= first) continue;
+                        if (growChain(s, a, b) && chainDelta(a, b) < -1e-9) {
                             for (int v : chain) move(v, table.color(v) == a ? b : a);
                             improved = again = true;
                         }
@@ -318,7 +328,7 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
                 // Back to the best, then a few random recolourings.
                 for (long i = 0; i < size; ++i)
                     if (table.color(region[i]) != regionBest[i]) move(region[i], regionBest[i]);
-                if (kempeDescent() && cost < best - 1e-9) {
+                if (kempeDescent(region) && cost < best - 1e-9) {
                     best = cost;
                     for (long i = 0; i < size; ++i) regionBest[i] = table.color(region[i]);
                     lastBest = it;
@@ -358,7 +368,7 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
         // graph's best is this colouring.
         for (long i = 0; i < size; ++i)
             if (table.color(region[i]) != regionBest[i]) move(region[i], regionBest[i]);
-        if (kempeDescent()) best = std::min(best, cost);
+        if (kempeDescent(region)) best = std::min(best, cost);
         for (int v : region) inRegion[v] = 0;
         for (int v : region) refresh(v);
     };
