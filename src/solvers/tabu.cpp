@@ -325,7 +325,10 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
             // Long without a new best: the rest of the budget seldom pays.
             if (it - lastBest > quitLimit) break;
             if (it - lastImprovement > stallLimit) {
-                // Back to the best, then a few random recolourings.
+                // Back to the best, then a kick: every other time random
+                // recolourings, which can leave a set of conflicts, and
+                // otherwise random Kempe swaps, which keep the conflicts and
+                // move the stitches, where the last tenths are mostly won.
                 for (long i = 0; i < size; ++i)
                     if (table.color(region[i]) != regionBest[i]) move(region[i], regionBest[i]);
                 if (kempeDescent(region) && cost < best - 1e-9) {
@@ -335,9 +338,22 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
                     r.bestIteration = it;
                 }
                 const long kicks = std::max(2L, static_cast<long>(size * options.perturbation));
-                for (long j = 0; j < kicks; ++j) {
-                    const int v = region[rng.below(static_cast<uint32_t>(size))];
-                    move(v, static_cast<int>(rng.below(k)));
+                if (phase % 2 == 0 && k > 1) {
+                    long swapped = 0;
+                    for (int tries = 0; tries < 200 && swapped < kicks; ++tries) {
+                        const int v = region[rng.below(static_cast<uint32_t>(size))];
+                        const int a = table.color(v);
+                        const int b = (a + 1 + static_cast<int>(rng.below(k - 1))) % k;
+                        if (!growChain(v, a, b) || static_cast<long>(chain.size()) > size / 2)
+                            continue;
+                        for (int u : chain) move(u, table.color(u) == a ? b : a);
+                        swapped += static_cast<long>(chain.size());
+                    }
+                } else {
+                    for (long j = 0; j < kicks; ++j) {
+                        const int v = region[rng.below(static_cast<uint32_t>(size))];
+                        move(v, static_cast<int>(rng.below(k)));
+                    }
                 }
                 for (int v : region)
                     for (int c = 0; c < k; ++c) table.row(v)[c].tabuUntil = 0;
