@@ -46,9 +46,11 @@ struct TabuResult {
 // Greedy start (most constrained vertex first, each taking its cheapest
 // mask given the vertices already coloured, so a stitch neighbour's mask is
 // followed where that costs nothing), then tabu moves that recolour one
-// vertex, restarting from the best so far with some vertices recoloured when
-// the search stalls. Stops at the clique lower bound, at the iteration
-// budget or at the time limit. Never worse than its start.
+// vertex, restarting from the best so far when the search stalls: improving
+// Kempe swaps taken, then a kick. Stops at the clique lower bound, long
+// without a new best, at the iteration budget or at the time limit. Never
+// worse than its start; a graph searched whole is left with no Kempe swap
+// that lowers the cost.
 TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options = TabuOptions());
 
 // The fewest conflicting pairs that some clique of conflict pairs forces
