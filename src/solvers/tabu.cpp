@@ -102,37 +102,56 @@ class Random {
     uint64_t x_;
 };
 
-// The best move of a vertex in `bad` (ties broken at random, so that
-// plateaus are walked), skipping tabu moves unless they lower the cost by
-// more than `aspiration`. Compiled apart for three masks, the usual case:
-// this loop is most of the search's time.
-template <int K>
-void bestMove(const CostTable& table, const std::vector<int>& bad, int masks, long it,
-              double aspiration, Random& rng, int& mv, int& mc) {
-    const int k = K > 0 ? K : masks;
-    uint32_t ties = 0;
-    double md = std::numeric_limits<double>::infinity();
-    for (int v : bad) {
-        const CostTable::Entry* row = table.row(v);
-        const int a = table.color(v);
-        const double here = row[a].score;
-        for (int c = 0; c < k; ++c) {
-            if (c == a) continue;
-            const double d = row[c].score - here;
-            if (d > md + 1e-12) continue;
-            if (row[c].tabuUntil > it && !(d < aspiration - 1e-9)) continue;
-            if (d < md - 1e-12) {
-                mv = v;
-                mc = c;
-                md = d;
-                ties = 1;
-            } else if (rng.below(++ties) == 0) {
-                mv = v;
-                mc = c;
-            }
+// The two moves of a vertex carrying cost on three masks, the usual case,
+// with their deltas: kept up to date with the vertex's row, so that the scan
+// for the best move, most of the search's time, reads one short record per
+// vertex in turn instead of following each vertex to its row.
+struct Moves3 {
+    double delta[2];
+    int vertex, mask[2];
+};
+
+Moves3 movesOf(const CostTable& table, int v) {
+    const CostTable::Entry* row = table.row(v);
+    const int a = table.color(v);
+    Moves3 m;
+    m.vertex = v;
+    m.mask[0] = a == 0 ? 1 : 0;
+    m.mask[1] = a == 2 ? 1 : 2;
+    for (int j = 0; j < 2; ++j) m.delta[j] = row[m.mask[j]].score - row[a].score;
+    return m;
+}
+
+// Picks the best of the moves offered, ties broken at random (so that
+// plateaus are walked), skipping a tabu move unless it lowers the cost by
+// more than `aspiration`.
+class BestMove {
+  public:
+    BestMove(const CostTable& table, long it, double aspiration, Random& rng)
+        : table_(table), it_(it), aspiration_(aspiration), rng_(rng) {}
+    void offer(int v, int c, double d) {
+        if (d > md_ + 1e-12) return;
+        if (table_.row(v)[c].tabuUntil > it_ && !(d < aspiration_ - 1e-9)) return;
+        if (d < md_ - 1e-12) {
+            vertex = v;
+            mask = c;
+            md_ = d;
+            ties_ = 1;
+        } else if (rng_.below(++ties_) == 0) {
+            vertex = v;
+            mask = c;
         }
     }
-}
+    int vertex = -1, mask = -1;
+
+  private:
+    const CostTable& table_;
+    const long it_;
+    const double aspiration_;
+    Random& rng_;
+    double md_ = std::numeric_limits<double>::infinity();
+    uint32_t ties_ = 0;
+};
 
 double totalCost(const std::vector<std::pair<int, int> >& conflicts,
                  const std::vector<std::pair<int, int> >& stitches, double alpha,
@@ -222,14 +241,23 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
     // lower it), kept up to date as their rows change.
     std::vector<char> inRegion(n, 0);
     std::vector<int> bad, where(n, -1);
+    std::vector<Moves3> moves;  // beside `bad`, when there are three masks
     auto refresh = [&](int v) {
         const bool isBad = inRegion[v] && table.costOf(v, table.color(v)) > 1e-12;
-        if (isBad && where[v] < 0) {
-            where[v] = static_cast<int>(bad.size());
-            bad.push_back(v);
-        } else if (!isBad && where[v] >= 0) {
+        if (isBad) {
+            if (where[v] < 0) {
+                where[v] = static_cast<int>(bad.size());
+                bad.push_back(v);
+                if (k == 3) moves.emplace_back();
+            }
+            if (k == 3) moves[where[v]] = movesOf(table, v);
+        } else if (where[v] >= 0) {
             const int last = bad.back();
             bad[where[v]] = last;
+            if (k == 3) {
+                moves[where[v]] = moves.back();
+                moves.pop_back();
+            }
             where[last] = where[v];
             bad.pop_back();
             where[v] = -1;
@@ -362,11 +390,16 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
                 if (bad.empty()) break;
             }
             // The best move, ties broken at random so that plateaus are walked.
-            int mv = -1, mc = -1;
-            if (k == 3)
-                bestMove<3>(table, bad, k, it, best - cost, rng, mv, mc);
-            else
-                bestMove<0>(table, bad, k, it, best - cost, rng, mv, mc);
+            BestMove pick(table, it, best - cost, rng);
+            if (k == 3) {
+                for (const Moves3& m : moves)
+                    for (int j = 0; j < 2; ++j) pick.offer(m.vertex, m.mask[j], m.delta[j]);
+            } else {
+                for (int v : bad)
+                    for (int c = 0; c < k; ++c)
+                        if (c != table.color(v)) pick.offer(v, c, table.delta(v, c));
+            }
+            const int mv = pick.vertex, mc = pick.mask;
             if (mv < 0) continue;
             const int from = table.color(mv);
             table.row(mv)[from].tabuUntil = it + 1 + static_cast<long>(rng.below(10)) +
