@@ -16,7 +16,7 @@ struct TabuOptions {
     // The search ends early after this many iterations (per vertex, and a
     // floor) without a new best: most graphs reach their best early, and a
     // few need most of the budget.
-    long quitPerVertex = 400;
+    long quitPerVertex = 350;
     long quitIterations = 5000;
     // Without a new best for this many iterations (per vertex, and a floor),
     // the search restarts from its best with this share of vertices
