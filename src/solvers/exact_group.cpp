@@ -1,5 +1,5 @@
-// The exact engine on one decomposition graph: the SDP engine with the
-// second-stage rounding gives the start, CBC improves it within a time limit.
+// The exact engine on one decomposition graph: the tabu colouring gives the
+// start, CBC improves it within a time limit.
 
 #include <cstdio>
 
