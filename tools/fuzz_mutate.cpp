@@ -45,6 +45,13 @@ struct Mutation {
 
 // ---------------------------------------------------------------- text dumps
 
+// One to four bytes changed, each to another value.
+void flipBytes(std::string& bytes, Rng& rng) {
+    const size_t flips = 1 + rng.below(4);
+    for (size_t k = 0; k < flips && !bytes.empty(); ++k)
+        bytes[rng.below(bytes.size())] ^= static_cast<char>(1 + rng.below(255));
+}
+
 std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -137,13 +144,10 @@ Mutation mutateText(std::string& text, Rng& rng, int layer) {
     const size_t kind = rng.below(kinds);
     Mutation m;
     switch (kind) {
-        case 0: {  // byte flips
-            const size_t flips = 1 + rng.below(4);
-            for (size_t k = 0; k < flips && !text.empty(); ++k)
-                text[rng.below(text.size())] ^= static_cast<char>(1 + rng.below(255));
+        case 0:
+            flipBytes(text, rng);
             m.name = "text-flip";
             return m;
-        }
         case 1: {  // truncation: damaged when the library's end is cut off
             const size_t end = text.rfind("ENDLIB");
             const size_t cut = rng.below(text.size());
@@ -402,13 +406,10 @@ Mutation mutateGds(std::string& b, Rng& rng, int layer) {
     Mutation m;
     const size_t kind = rng.below(10);
     switch (kind) {
-        case 0: {  // byte flips
-            const size_t flips = 1 + rng.below(4);
-            for (size_t k = 0; k < flips && !b.empty(); ++k)
-                b[rng.below(b.size())] ^= static_cast<char>(1 + rng.below(255));
+        case 0:
+            flipBytes(b, rng);
             m.name = "gds-flip";
             return m;
-        }
         case 1:  // truncation
             b.resize(rng.below(b.size()));
             m.name = "gds-truncate";
