@@ -173,13 +173,3 @@ class MPLDesign : public Design {
 inline void ReportGraphErrors(const Design& d, myGraph& g) {
     for (const std::string& line : g.TakeErrors()) d.report.print("%s", line.c_str());
 }
-
-// The rail test: a feature that spans at least half of the layout extent in
-// either direction. The extent is taken in double so that an unset
-// (inverted) extent cannot overflow.
-inline bool SpansHalfLayout(const Design& d, const myShape* s) {
-    const double halfWidth = (static_cast<double>(d.maxX) - static_cast<double>(d.minX)) * 0.5;
-    const double halfHeight = (static_cast<double>(d.maxY) - static_cast<double>(d.minY)) * 0.5;
-    return static_cast<double>(s->bbox->getWidth()) >= halfWidth ||
-           static_cast<double>(s->bbox->getHeight()) >= halfHeight;
-}

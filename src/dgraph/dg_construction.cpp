@@ -84,7 +84,7 @@ void GenerateDGs(Design& d, std::vector<myShape*> lg, std::vector<mySuperShape*>
             bool join;
             if (NUM_COLORS < 2)
                 join = true;
-            else if (SpansHalfLayout(d, b->shape))
+            else if (b->shape->isVDDGND)
                 join = true;
             else if (!d.allowStitch)
                 join = true;

@@ -8,6 +8,13 @@
 #include "design/design.h"
 
 void RelationshipLGs(Design& d);
+// Marks the power and ground rails: the features at least half as wide or
+// half as tall as their block. The blocks are those that empty strips of
+// twice the spacing cut the layout into (geometry/blocks.h); the layout
+// itself, and what no block of its own holds, is judged against the layout
+// extent (minX .. maxY). So copies of a block placed apart keep the block's
+// own rails, and a one-block layout keeps the rails it always had.
+void MarkRails(Design& d);
 void initTouchDPLBoxes4RealBoxes(Design& d);
 // Numbers the components of lg; returns how many there are.
 int GenerateLGCmpID(Design& d, std::vector<myShape*> lg);

@@ -15,6 +15,7 @@
 
 #include "base/fatal.h"
 #include "base/params.h"
+#include "geometry/blocks.h"
 #include "geometry/boxdist.h"
 #include "geometry/rtree.h"
 #include "layoutgraph/layoutgraph.h"
@@ -194,10 +195,39 @@ class ConflictLinker {
     std::vector<int> scratch_;
 };
 
+// At least half as wide or half as tall as the extent, taken in double so
+// that an unset (inverted) extent cannot overflow.
+bool spansHalf(const oaBox& b, int minX, int maxX, int minY, int maxY) {
+    const double halfWidth = (static_cast<double>(maxX) - static_cast<double>(minX)) * 0.5;
+    const double halfHeight = (static_cast<double>(maxY) - static_cast<double>(minY)) * 0.5;
+    return static_cast<double>(b.getWidth()) >= halfWidth ||
+           static_cast<double>(b.getHeight()) >= halfHeight;
+}
+
 }  // namespace
 
+void MarkRails(Design& d) {
+    std::vector<oaBox> boxes;
+    boxes.reserve(d.shapes.size());
+    for (const myShape* s : d.shapes) boxes.push_back(*s->bbox);
+    // Blocks more than twice the spacing apart share no conflict and no
+    // rail: each block's rails are judged against that block alone.
+    const chromasect::LayoutBlocks blocks =
+        chromasect::layoutBlocks(boxes, int64_t(2) * MINDPLDIST);
+    for (size_t i = 0; i < d.shapes.size(); ++i) {
+        myShape* s = d.shapes[i];
+        const int b = blocks.blockOf[i];
+        if (b == 0) {
+            s->isVDDGND = spansHalf(*s->bbox, d.minX, d.maxX, d.minY, d.maxY);
+        } else {
+            const oaBox& e = blocks.extent[b];
+            s->isVDDGND = spansHalf(*s->bbox, e.left(), e.right(), e.bottom(), e.top());
+        }
+    }
+}
+
 void RelationshipLGs(Design& d) {
-    for (myShape* s : d.shapes) s->isVDDGND = SpansHalfLayout(d, s);
+    MarkRails(d);
 
     initTouchDPLBoxes4RealBoxes(d);
 

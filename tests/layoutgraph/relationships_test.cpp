@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <random>
 #include <set>
 #include <string>
 #include <utility>
@@ -251,6 +253,63 @@ TEST_F(Relationships, RailsSpanHalfTheLayout) {
     EXPECT_FALSE(narrow->isVDDGND);
     EXPECT_TRUE(tall->isVDDGND);
     EXPECT_FALSE(shortish->isVDDGND);
+}
+
+// Rails are judged per block: copies of a block set twice the spacing
+// apart keep exactly the block's rails, and stray shapes beside a block
+// change none of them.
+TEST_F(Relationships, EveryCopyOfABlockKeepsTheBlocksRails) {
+    // A block 2000 x 1200: rails top and bottom, a tall strap, and rows of
+    // random wires, some of them just under or over half the width.
+    std::mt19937 rng(7);
+    std::vector<oaBox> block = {oaBox(0, 0, 2000, 40), oaBox(0, 1160, 2000, 1200),
+                                oaBox(0, 0, 30, 1200), oaBox(100, 600, 1100, 640),
+                                oaBox(100, 700, 1099, 740)};
+    for (int k = 0; k < 60; ++k) {
+        const int x = 40 + int(rng() % 1800), y = 60 + int(rng() % 1000);
+        block.push_back(rng() % 2 ? oaBox(x, y, x + 20 + int(rng() % 150), y + 30)
+                                  : oaBox(x, y, x + 30, y + 20 + int(rng() % 100)));
+    }
+    auto railsOf = [&](int nx, int ny, int gap, bool stray) {
+        MPLDesign t;
+        for (int j = 0; j < ny; ++j)
+            for (int i = 0; i < nx; ++i)
+                for (const oaBox& b : block) {
+                    const int dx = i * (2000 + gap), dy = j * (1200 + gap);
+                    myShape* s = testrecords::feature(t, b.left() + dx, b.bottom() + dy,
+                                                      b.right() + dx, b.top() + dy);
+                    t.minX = std::min(t.minX, s->bbox->left());
+                    t.minY = std::min(t.minY, s->bbox->bottom());
+                    t.maxX = std::max(t.maxX, s->bbox->right());
+                    t.maxY = std::max(t.maxY, s->bbox->top());
+                }
+        if (stray) {  // a marker far off, beside the last copy
+            testrecords::feature(t, t.maxX + 5000, 0, t.maxX + 5040, 40);
+            t.maxX += 5040;
+        }
+        MarkRails(t);
+        std::vector<bool> rails;
+        for (const myShape* s : t.shapes) rails.push_back(s->isVDDGND);
+        return rails;
+    };
+    const std::vector<bool> one = railsOf(1, 1, 0, false);
+    EXPECT_EQ(std::count(one.begin(), one.end(), true), 4);  // not the 999 wide wire
+    std::vector<bool> alone = railsOf(1, 1, 0, true);
+    alone.pop_back();
+    EXPECT_EQ(alone, one);
+    for (bool stray : {false, true}) {
+        std::vector<bool> tiled = railsOf(3, 2, 2 * MINDPLDIST, stray);
+        if (stray) {
+            EXPECT_FALSE(tiled.back());
+            tiled.pop_back();
+        }
+        ASSERT_EQ(tiled.size(), 6 * one.size());
+        for (size_t i = 0; i < tiled.size(); ++i) EXPECT_EQ(tiled[i], one[i % one.size()]) << i;
+    }
+    // Closer copies are one block: a rail of one copy spans only a third of
+    // it, the straps still span its height.
+    const std::vector<bool> near = railsOf(3, 1, 2 * MINDPLDIST - 1, false);
+    EXPECT_EQ(std::count(near.begin(), near.end(), true), 3);
 }
 
 TEST_F(Relationships, GroupsAmongFeaturesStillDecomposed) {
