@@ -1,6 +1,7 @@
 #include "geometry/records.h"
 
 #include <climits>
+#include <new>
 #include <string>
 
 #include "base/fatal.h"
@@ -22,15 +23,37 @@ bool BoxOrder::operator()(const myBox* a, const myBox* b) const {
 using chromasect::fatal;
 using chromasect::kExitInternal;
 
+// One allocation for the boxes of a feature and their rectangles, instead of
+// two per rectangle: a feature has a few, a layer millions.
+struct myShape::RealBoxBlock {
+    RealBoxBlock* next;
+    uint32_t capacity, count;
+    oaBox* rects() { return reinterpret_cast<oaBox*>(this + 1); }
+    myBox* boxes() { return reinterpret_cast<myBox*>(rects() + capacity); }
+    static RealBoxBlock* make(size_t n, RealBoxBlock* next) {
+        static_assert(sizeof(RealBoxBlock) % alignof(myBox) == 0, "block header alignment");
+        static_assert(sizeof(oaBox) % alignof(myBox) == 0, "rectangle alignment");
+        void* raw = ::operator new(sizeof(RealBoxBlock) + n * (sizeof(oaBox) + sizeof(myBox)));
+        RealBoxBlock* b = static_cast<RealBoxBlock*>(raw);
+        b->next = next;
+        b->capacity = static_cast<uint32_t>(n);
+        b->count = 0;
+        return b;
+    }
+};
+
 myShape::myShape(int left, int bottom, int right, int top)
-    : bbox(new oaBox(left, bottom, right, top)), serial(chromasect::nextRecordSerial()) {}
+    : bbox(&bboxStorage),
+      serial(chromasect::nextRecordSerial()),
+      bboxStorage(left, bottom, right, top) {}
 
 myShape::~myShape() {
-    for (myBox* b : realBoxes) {
-        delete b->box;
-        delete b;
+    while (realBoxBlocks) {
+        RealBoxBlock* b = realBoxBlocks;
+        realBoxBlocks = b->next;
+        for (uint32_t i = 0; i < b->count; ++i) b->boxes()[i].~myBox();
+        ::operator delete(b);
     }
-    delete bbox;
 }
 
 void myShape::SetPoints(oaPointArray& pts) {
@@ -38,9 +61,14 @@ void myShape::SetPoints(oaPointArray& pts) {
 }
 
 void myShape::SetRealBoxes(std::vector<oaBox>& rects) {
+    if (rects.empty()) return;
     realBoxes.reserve(realBoxes.size() + rects.size());
+    RealBoxBlock* block = RealBoxBlock::make(rects.size(), realBoxBlocks);
+    realBoxBlocks = block;
     for (const oaBox& r : rects) {
-        myBox* b = new myBox(new oaBox(r));
+        oaBox* rect = new (block->rects() + block->count) oaBox(r);
+        myBox* b = new (block->boxes() + block->count) myBox(rect);
+        ++block->count;
         b->shape = this;
         realBoxes.push_back(b);
     }

@@ -8,10 +8,11 @@
 // uncoloured, NEEDDG_COLOR and SPLIT_COLOR are markers. Every colour write
 // keeps the two-bit code colorHigh = c / 2, colorLow = c % 2 in step.
 
+#include <boost/container/flat_set.hpp>
+#include <boost/container/small_vector.hpp>
 #include <cstdint>
 #include <list>
 #include <ostream>
-#include <set>
 #include <vector>
 
 #include "geometry/oa.h"
@@ -33,15 +34,18 @@ struct BoxOrder {
 };
 }  // namespace chromasect
 
-typedef std::set<myShape*, chromasect::ShapeOrder> myShapeSet;
-typedef std::set<myBox*, chromasect::BoxOrder> myBoxSet;
+// Sorted arrays, not trees: a few pointers each, walked far more often than
+// changed, at a fraction of a tree's memory. Iterators do not survive an
+// insertion.
+typedef boost::container::flat_set<myShape*, chromasect::ShapeOrder> myShapeSet;
+typedef boost::container::flat_set<myBox*, chromasect::BoxOrder> myBoxSet;
 
 // One layout feature. It owns its bounding box, its real boxes and their
 // rectangles; it is neither copied nor moved (records are referred to by
 // address everywhere).
 struct myShape {
     oaPointArray points;            // outline, closing vertex dropped
-    oaBox* bbox;                    // bounding box of all vertices read (owned)
+    oaBox* bbox;                    // bounding box of all vertices read (owned: bboxStorage)
     std::vector<myBox*> myBoxes;    // pieces after projection, in creation order
     std::vector<myBox*> realBoxes;  // rectangles of the polygon (owned)
     myShapeSet neighbors;           // layout-graph neighbours
@@ -75,6 +79,12 @@ struct myShape {
     int GetDistance(myBox* b) const;
 
     const uint64_t serial;
+
+  private:
+    oaBox bboxStorage;
+    // The real boxes and their rectangles, one block per SetRealBoxes call.
+    struct RealBoxBlock;
+    RealBoxBlock* realBoxBlocks = nullptr;
 };
 
 // Layout-graph order of features: a feature narrower than tall compares left
@@ -85,7 +95,8 @@ bool byLeftBottom(myShape* a, myShape* b);
 // One rectangle: a real box (parent null) or a piece (parent set). It does
 // not own its rectangle.
 struct myBox {
-    std::vector<myBox*> pieces;  // real box: the pieces cut from it
+    // Real box: the pieces cut from it (mostly one, held in place).
+    boost::container::small_vector<myBox*, 1> pieces;
     myBox* parent = nullptr;     // piece: the real box it was cut from
     oaBox* box;                  // the rectangle
     myShape* shape = nullptr;    // owning feature

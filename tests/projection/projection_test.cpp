@@ -103,7 +103,7 @@ TEST_F(ProjectionTest, RealBoxCutTwiceIntoThreeChainedPieces) {
 
     ASSERT_EQ(rects(wire), (Rects{{0, 0, 350, 100}, {350, 0, 725, 100}, {725, 0, 1000, 100}}));
     myBox* real = wire->realBoxes[0];
-    EXPECT_EQ(real->pieces, wire->myBoxes);
+    EXPECT_EQ(std::vector<myBox*>(real->pieces.begin(), real->pieces.end()), wire->myBoxes);
     for (myBox* p : wire->myBoxes) {
         EXPECT_EQ(p->parent, real);
         EXPECT_EQ(p->shape, wire);
@@ -226,7 +226,8 @@ TEST_F(ProjectionTest, FeatureInTwoLayoutGraphsIsSplitTwice) {
     // Both sets of pieces in the feature's list, only the second on the box.
     ASSERT_EQ(wire->myBoxes.size(), 6u);
     std::vector<myBox*> second(wire->myBoxes.begin() + 3, wire->myBoxes.end());
-    EXPECT_EQ(wire->realBoxes[0]->pieces, second);
+    const auto& pieces = wire->realBoxes[0]->pieces;
+    EXPECT_EQ(std::vector<myBox*>(pieces.begin(), pieces.end()), second);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(*wire->myBoxes[i]->box, *wire->myBoxes[i + 3]->box);
 }
 
