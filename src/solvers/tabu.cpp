@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <limits>
+#include <queue>
 #include <set>
 #include <utility>
 
@@ -106,8 +107,11 @@ class Random {
 // with their deltas: kept up to date with the vertex's row, so that the scan
 // for the best move, most of the search's time, reads one short record per
 // vertex in turn instead of following each vertex to its row.
+// The tabu stamps are copied in too: they change only where the vertex's
+// record is refreshed or every record reset.
 struct Moves3 {
     double delta[2];
+    long tabuUntil[2];
     int vertex, mask[2];
 };
 
@@ -118,7 +122,10 @@ Moves3 movesOf(const CostTable& table, int v) {
     m.vertex = v;
     m.mask[0] = a == 0 ? 1 : 0;
     m.mask[1] = a == 2 ? 1 : 2;
-    for (int j = 0; j < 2; ++j) m.delta[j] = row[m.mask[j]].score - row[a].score;
+    for (int j = 0; j < 2; ++j) {
+        m.delta[j] = row[m.mask[j]].score - row[a].score;
+        m.tabuUntil[j] = row[m.mask[j]].tabuUntil;
+    }
     return m;
 }
 
@@ -131,7 +138,12 @@ class BestMove {
         : table_(table), it_(it), aspiration_(aspiration), rng_(rng) {}
     void offer(int v, int c, double d) {
         if (d > md_ + 1e-12) return;
-        if (table_.row(v)[c].tabuUntil > it_ && !(d < aspiration_ - 1e-9)) return;
+        offer(v, c, d, table_.row(v)[c].tabuUntil);
+    }
+    // With the move's tabu stamp at hand.
+    void offer(int v, int c, double d, long tabuUntil) {
+        if (d > md_ + 1e-12) return;
+        if (tabuUntil > it_ && !(d < aspiration_ - 1e-9)) return;
         if (d < md_ - 1e-12) {
             vertex = v;
             mask = c;
@@ -176,15 +188,25 @@ int cliqueLowerBound(const ColoringProblem& p) {
     auto adjacent = [&](int a, int b) {
         return std::binary_search(adj[a].begin(), adj[a].end(), b);
     };
-    // A greedy clique around each vertex, neighbours of higher degree first.
+    // Every list in the order the cliques are grown in: higher degree first,
+    // then the lower number. Sorted once, not once per vertex.
+    std::vector<std::vector<int> > order(adj);
+    for (auto& o : order)
+        std::sort(o.begin(), o.end(), [&](int a, int b) {
+            return adj[a].size() != adj[b].size() ? adj[a].size() > adj[b].size() : a < b;
+        });
+    // A greedy clique around each vertex, neighbours of higher degree first;
+    // a vertex too few neighbours to beat the best is passed over. A test
+    // stops at the first member it misses, so a vertex costs its degree
+    // times the size of its clique.
     int best = 0;
+    std::vector<int> clique;
     for (int v = 0; v < n; ++v) {
-        std::vector<int> order = adj[v];
-        std::stable_sort(order.begin(), order.end(),
-                         [&](int a, int b) { return adj[a].size() > adj[b].size(); });
-        std::vector<int> clique{v};
-        for (int u : order)
-            if (std::all_of(clique.begin(), clique.end(), [&](int w) { return adjacent(u, w); }))
+        if (cliqueFloor(static_cast<int>(adj[v].size()) + 1, k) <= best) continue;
+        clique.assign(1, v);
+        for (int u : order[v])
+            if (std::all_of(clique.begin() + 1, clique.end(),
+                            [&](int w) { return adjacent(u, w); }))
                 clique.push_back(u);
         best = std::max(best, cliqueFloor(static_cast<int>(clique.size()), k));
     }
@@ -200,26 +222,40 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
     CostTable table(n, k, conflicts, stitches, p.alpha);
 
     // Greedy start: the vertex with the most masks held by coloured conflict
-    // neighbours next (then the larger degree, then the lower number).
-    std::vector<bool> done(n, false);
-    for (int step = 0; step < n; ++step) {
-        int pick = -1, pickSat = -1;
-        size_t pickDeg = 0;
-        for (int v = 0; v < n; ++v) {
-            if (done[v]) continue;
-            int sat = 0;
-            for (int c = 0; c < k; ++c) sat += table.conflictCount(v, c) > 0;
-            if (sat > pickSat || (sat == pickSat && table.degree(v) > pickDeg)) {
-                pick = v;
-                pickSat = sat;
-                pickDeg = table.degree(v);
+    // neighbours next (then the larger degree, then the lower number). A
+    // vertex's count only grows, so the queue keeps an entry per count it
+    // had and the stale ones are dropped as they surface.
+    {
+        struct Entry {
+            int sat;
+            size_t degree;
+            int v;
+            bool operator<(const Entry& o) const {
+                if (sat != o.sat) return sat < o.sat;
+                if (degree != o.degree) return degree < o.degree;
+                return v > o.v;
             }
+        };
+        std::vector<int> sat(n, 0);
+        std::vector<char> done(n, 0);
+        std::vector<Entry> heap;
+        heap.reserve(n);
+        for (int v = 0; v < n; ++v) heap.push_back({0, table.degree(v), v});
+        std::priority_queue<Entry> queue(std::less<Entry>(), std::move(heap));
+        while (!queue.empty()) {
+            const Entry top = queue.top();
+            queue.pop();
+            const int pick = top.v;
+            if (done[pick] || top.sat != sat[pick]) continue;
+            int bestMask = 0;
+            for (int c = 1; c < k; ++c)
+                if (table.costOf(pick, c) < table.costOf(pick, bestMask)) bestMask = c;
+            table.set(pick, bestMask);
+            done[pick] = 1;
+            for (int u : table.conflictNeighbours(pick))
+                if (!done[u] && table.conflictCount(u, bestMask) == 1)
+                    queue.push({++sat[u], table.degree(u), u});
         }
-        int bestMask = 0;
-        for (int c = 1; c < k; ++c)
-            if (table.costOf(pick, c) < table.costOf(pick, bestMask)) bestMask = c;
-        table.set(pick, bestMask);
-        done[pick] = true;
     }
     r.startCost = totalCost(conflicts, stitches, p.alpha, table.colors());
     r.lowerBound = cliqueLowerBound(p);
@@ -281,6 +317,10 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
     long chainId = 0;
     // The chain of masks a and b through s, marked with a new number; false
     // when it reaches a vertex outside the region (it cannot be swapped).
+    // Only its part in the region is walked: a chain can run through the
+    // whole graph, and every region walking it would make the sweeps
+    // quadratic. Each part of an escaping chain reaches outside itself, so
+    // every seed of it is still told false.
     auto growChain = [&](int s, int a, int b) {
         const long id = chainId++;
         chain.assign(1, s);
@@ -290,7 +330,10 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
             for (int u : table.conflictNeighbours(chain[h])) {
                 const int cu = table.color(u);
                 if ((cu != a && cu != b) || chainMark[u] == id) continue;
-                inside = inside && inRegion[u];
+                if (!inRegion[u]) {
+                    inside = false;
+                    continue;
+                }
                 chainMark[u] = id;
                 chain.push_back(u);
             }
@@ -385,6 +428,7 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
                 }
                 for (int v : region)
                     for (int c = 0; c < k; ++c) table.row(v)[c].tabuUntil = 0;
+                for (Moves3& m : moves) m.tabuUntil[0] = m.tabuUntil[1] = 0;
                 lastImprovement = it;
                 ++phase;
                 if (bad.empty()) break;
@@ -393,7 +437,8 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
             BestMove pick(table, it, best - cost, rng);
             if (k == 3) {
                 for (const Moves3& m : moves)
-                    for (int j = 0; j < 2; ++j) pick.offer(m.vertex, m.mask[j], m.delta[j]);
+                    for (int j = 0; j < 2; ++j)
+                        pick.offer(m.vertex, m.mask[j], m.delta[j], m.tabuUntil[j]);
             } else {
                 for (int v : bad)
                     for (int c = 0; c < k; ++c)
