@@ -165,6 +165,44 @@ class BestMove {
     uint32_t ties_ = 0;
 };
 
+// The greedy start on an uncoloured table: the vertex with the most masks
+// held by coloured conflict neighbours next (then the larger degree, then
+// the lower number), on its cheapest mask (the lowest of equals). A vertex's
+// count only grows, so the queue keeps an entry per count it had and the
+// stale ones are dropped as they surface.
+void greedyStart(CostTable& table, int n, int k) {
+    struct Entry {
+        int sat;
+        size_t degree;
+        int v;
+        bool operator<(const Entry& o) const {
+            if (sat != o.sat) return sat < o.sat;
+            if (degree != o.degree) return degree < o.degree;
+            return v > o.v;
+        }
+    };
+    std::vector<int> sat(n, 0);
+    std::vector<char> done(n, 0);
+    std::vector<Entry> heap;
+    heap.reserve(n);
+    for (int v = 0; v < n; ++v) heap.push_back({0, table.degree(v), v});
+    std::priority_queue<Entry> queue(std::less<Entry>(), std::move(heap));
+    while (!queue.empty()) {
+        const Entry top = queue.top();
+        queue.pop();
+        const int pick = top.v;
+        if (done[pick] || top.sat != sat[pick]) continue;
+        int bestMask = 0;
+        for (int c = 1; c < k; ++c)
+            if (table.costOf(pick, c) < table.costOf(pick, bestMask)) bestMask = c;
+        table.set(pick, bestMask);
+        done[pick] = 1;
+        for (int u : table.conflictNeighbours(pick))
+            if (!done[u] && table.conflictCount(u, bestMask) == 1)
+                queue.push({++sat[u], table.degree(u), u});
+    }
+}
+
 double totalCost(const std::vector<std::pair<int, int> >& conflicts,
                  const std::vector<std::pair<int, int> >& stitches, double alpha,
                  const std::vector<int>& colors) {
@@ -213,6 +251,269 @@ int cliqueLowerBound(const ColoringProblem& p) {
     return best;
 }
 
+namespace {
+
+// The cheapest colouring of a small piece of the graph, by depth-first search
+// over its colourings with masks numbered in order of first use (costs do not
+// change when masks are renamed), cut off once the partial cost reaches the
+// best so far. Vertices are in the order given: each one's pairs go to
+// vertices before it.
+class PieceSolver {
+  public:
+    struct Pair {
+        int a, b;  // local vertices, a < b
+        bool stitch;
+    };
+
+    PieceSolver(int k, double alpha) : k_(k), alpha_(alpha) {}
+
+    // The least cost of `pairs` on vertices 0..m-1 if it is below `below`,
+    // with its conflicts and stitches; otherwise `below` (nothing found).
+    // Unknown unless complete(): a search is given up after a fixed number
+    // of steps, so that a piece never costs more than that.
+    double solve(int m, const std::vector<Pair>& pairs, const std::vector<char>& active,
+                 double below, int* conflicts = nullptr, int* stitches = nullptr) {
+        before_.assign(m, std::vector<std::pair<int, bool> >());
+        for (size_t i = 0; i < pairs.size(); ++i)
+            if (active[i]) before_[pairs[i].b].push_back({pairs[i].a, pairs[i].stitch});
+        colors_.assign(m, 0);
+        best_ = below;
+        found_ = false;
+        steps_ = 0;
+        search(0, 0, 0, 0);
+        if (found_) {
+            if (conflicts) *conflicts = bestConflicts_;
+            if (stitches) *stitches = bestStitches_;
+        }
+        return best_;
+    }
+    bool complete() const { return steps_ <= kSteps; }
+
+  private:
+    static constexpr long kSteps = 1L << 18;
+
+    void search(int i, int used, int conflicts, int stitches) {
+        if (++steps_ > kSteps) return;
+        const double cost = conflicts + alpha_ * stitches;
+        if (cost >= best_ - 1e-9) return;
+        if (i == static_cast<int>(colors_.size())) {
+            best_ = cost;
+            bestConflicts_ = conflicts;
+            bestStitches_ = stitches;
+            found_ = true;
+            return;
+        }
+        const int top = std::min(k_ - 1, used);
+        for (int c = 0; c <= top; ++c) {
+            int dc = 0, ds = 0;
+            for (const auto& e : before_[i]) {
+                if (e.second)
+                    ds += colors_[e.first] != c;
+                else
+                    dc += colors_[e.first] == c;
+            }
+            colors_[i] = c;
+            search(i + 1, std::max(used, c + 1), conflicts + dc, stitches + ds);
+            if (best_ <= 1e-9 || steps_ > kSteps) return;  // nothing is cheaper than free
+        }
+    }
+
+    int k_;
+    double alpha_;
+    std::vector<std::vector<std::pair<int, bool> > > before_;
+    std::vector<int> colors_;
+    double best_ = 0;
+    bool found_ = false;
+    long steps_ = 0;
+    int bestConflicts_ = 0, bestStitches_ = 0;
+};
+
+}  // namespace
+
+double packingLowerBound(const ColoringProblem& p, int pieceSize) {
+    // Pieces grown past their first size stop here (their searches are cut
+    // off before that matters on most).
+    const int kLargestPiece = 20;
+    const int n = p.n, k = std::max(1, p.masks);
+    if (n <= 0 || !(p.alpha >= 0)) return 0;
+    const auto conflicts = distinctPairs(p.conflicts, n);
+    const auto stitches = distinctPairs(p.stitches, n);
+    // Every pair once, with its kind; a pair both conflict and stitch counts
+    // as both, as in the cost.
+    struct Edge {
+        int a, b;
+        bool stitch;
+    };
+    std::vector<Edge> edges;
+    for (const auto& e : conflicts) edges.push_back({e.first, e.second, false});
+    for (const auto& e : stitches) edges.push_back({e.first, e.second, true});
+    std::vector<std::vector<std::pair<int, int> > > adj(n);  // (neighbour, edge)
+    for (int i = 0; i < static_cast<int>(edges.size()); ++i) {
+        adj[edges[i].a].push_back({edges[i].b, i});
+        adj[edges[i].b].push_back({edges[i].a, i});
+    }
+    std::vector<char> used(edges.size(), 0);
+    std::vector<int> local(n, -1), links(n, 0);
+    PieceSolver solver(k, p.alpha);
+    const double inf = std::numeric_limits<double>::infinity();
+
+    // A piece: its vertices (local numbers in order) and the pairs it holds.
+    struct Piece {
+        std::vector<int> members, pairs;
+        int conflicts = 0, stitches = 0;
+    };
+    std::vector<PieceSolver::Pair> pairs;
+    std::vector<int> pairEdge, candidates;
+    std::vector<char> active;
+    // Adds to `members` (local numbers set) up to `room` vertices among the
+    // candidates, those with the most free pairs into the piece first.
+    auto grow = [&](std::vector<int>& members, int room) {
+        for (int u : candidates) links[u] = 0;
+        auto join = [&](int w) {
+            for (const auto& a : adj[w])
+                if (!used[a.second] && local[a.first] == -2) ++links[a.first];
+        };
+        for (int w : members) join(w);
+        for (; room > 0; --room) {
+            int pick = -1;
+            for (int u : candidates)
+                if (local[u] == -2 && links[u] > 0 && (pick < 0 || links[u] > links[pick]))
+                    pick = u;
+            if (pick < 0) break;
+            local[pick] = static_cast<int>(members.size());
+            members.push_back(pick);
+            join(pick);
+        }
+    };
+    auto offer = [&](int u) {
+        if (local[u] == -1) {
+            local[u] = -2;
+            candidates.push_back(u);
+        }
+    };
+    // The free pairs among the members after the piece's own `held` pairs;
+    // then clears the local numbers.
+    auto collect = [&](const std::vector<int>& members, const std::vector<int>& held) {
+        pairs.clear();
+        pairEdge.clear();
+        for (int e : held) {
+            const int a = local[edges[e].a], b = local[edges[e].b];
+            pairs.push_back({std::min(a, b), std::max(a, b), edges[e].stitch});
+            pairEdge.push_back(e);
+        }
+        for (int i = 0; i < static_cast<int>(members.size()); ++i)
+            for (const auto& a : adj[members[i]]) {
+                const int j = local[a.first];
+                if (used[a.second] || j < 0 || j >= i) continue;
+                pairs.push_back({j, i, edges[a.second].stitch});
+                pairEdge.push_back(a.second);
+            }
+        for (int u : candidates) local[u] = -1;
+        for (int w : members) local[w] = -1;
+        candidates.clear();
+    };
+    // Drops every free pair (from index `from` on) the least cost `opt`
+    // does not need, so that it is left to other pieces.
+    auto prune = [&](int m, size_t from, double opt) {
+        active.assign(pairs.size(), 1);
+        for (size_t i = pairs.size(); i-- > from;) {
+            active[i] = 0;
+            if (solver.solve(m, pairs, active, opt) < opt || !solver.complete()) active[i] = 1;
+        }
+    };
+
+    std::vector<Piece> pieces;
+    // Seeds of higher degree first: the densest pieces are taken before
+    // their pairs go to sparser ones.
+    std::vector<int> seeds(n);
+    for (int v = 0; v < n; ++v) seeds[v] = v;
+    std::stable_sort(seeds.begin(), seeds.end(),
+                     [&](int a, int b) { return adj[a].size() > adj[b].size(); });
+    for (int v : seeds) {
+        for (;;) {
+            // The piece: v and its neighbours over free pairs, with the
+            // other pieces of the features met (a stitch pair costs only
+            // against the conflicts of both its ends).
+            local[v] = 0;
+            for (const auto& a : adj[v])
+                if (!used[a.second]) offer(a.first);
+            const size_t direct = candidates.size();
+            for (const auto& a : adj[v])
+                if (!used[a.second] && edges[a.second].stitch)
+                    for (const auto& b : adj[a.first])
+                        if (!used[b.second]) offer(b.first);
+            for (size_t i = 0; i < direct; ++i)
+                for (const auto& b : adj[candidates[i]])
+                    if (!used[b.second] && edges[b.second].stitch) offer(b.first);
+            Piece piece;
+            piece.members.assign(1, v);
+            grow(piece.members, pieceSize - 1);
+            collect(piece.members, piece.pairs);
+            const int m = static_cast<int>(piece.members.size());
+            active.assign(pairs.size(), 1);
+            const double opt =
+                solver.solve(m, pairs, active, inf, &piece.conflicts, &piece.stitches);
+            if (opt <= 1e-9 || !solver.complete()) break;
+            prune(m, 0, opt);
+            for (size_t i = 0; i < pairs.size(); ++i)
+                if (active[i]) {
+                    used[pairEdge[i]] = 1;
+                    piece.pairs.push_back(pairEdge[i]);
+                }
+            pieces.push_back(std::move(piece));
+        }
+    }
+    // Then each piece takes in free pairs around it while that raises its
+    // least cost: most often a stitch the piece's conflicts make costly.
+    for (Piece& piece : pieces) {
+        for (bool grew = true; grew;) {
+            grew = false;
+            for (int i = 0; i < static_cast<int>(piece.members.size()); ++i)
+                local[piece.members[i]] = i;
+            for (int w : piece.members)
+                for (const auto& a : adj[w])
+                    if (!used[a.second]) offer(a.first);
+            const size_t direct = candidates.size();
+            for (size_t i = 0; i < direct; ++i)
+                for (const auto& b : adj[candidates[i]])
+                    if (!used[b.second] && edges[b.second].stitch) offer(b.first);
+            std::vector<int> members = piece.members;
+            grow(members,
+                 std::min(pieceSize - 1, kLargestPiece - static_cast<int>(members.size())));
+            collect(members, piece.pairs);
+            const int m = static_cast<int>(members.size());
+            const double old = piece.conflicts + p.alpha * piece.stitches;
+            active.assign(pairs.size(), 1);
+            int c = 0, st = 0;
+            const double opt = solver.solve(m, pairs, active, inf, &c, &st);
+            if (opt <= old + 1e-9 || !solver.complete()) break;
+            prune(m, piece.pairs.size(), opt);
+            piece.conflicts = c;
+            piece.stitches = st;
+            for (size_t i = piece.pairs.size(); i < pairs.size(); ++i)
+                if (active[i]) {
+                    used[pairEdge[i]] = 1;
+                    piece.pairs.push_back(pairEdge[i]);
+                }
+            piece.members = members;
+            grew = true;
+        }
+    }
+    long totalConflicts = 0, totalStitches = 0;
+    for (const Piece& piece : pieces) {
+        totalConflicts += piece.conflicts;
+        totalStitches += piece.stitches;
+    }
+    return totalConflicts + p.alpha * totalStitches;
+}
+
+std::vector<int> greedyColoring(const ColoringProblem& p) {
+    const int n = std::max(0, p.n), k = std::max(1, p.masks);
+    CostTable table(n, k, distinctPairs(p.conflicts, n), distinctPairs(p.stitches, n), p.alpha);
+    greedyStart(table, n, k);
+    return table.colors();
+}
+
 TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
     TabuResult r;
     const int n = p.n, k = std::max(1, p.masks);
@@ -221,44 +522,9 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
     const auto stitches = distinctPairs(p.stitches, n);
     CostTable table(n, k, conflicts, stitches, p.alpha);
 
-    // Greedy start: the vertex with the most masks held by coloured conflict
-    // neighbours next (then the larger degree, then the lower number). A
-    // vertex's count only grows, so the queue keeps an entry per count it
-    // had and the stale ones are dropped as they surface.
-    {
-        struct Entry {
-            int sat;
-            size_t degree;
-            int v;
-            bool operator<(const Entry& o) const {
-                if (sat != o.sat) return sat < o.sat;
-                if (degree != o.degree) return degree < o.degree;
-                return v > o.v;
-            }
-        };
-        std::vector<int> sat(n, 0);
-        std::vector<char> done(n, 0);
-        std::vector<Entry> heap;
-        heap.reserve(n);
-        for (int v = 0; v < n; ++v) heap.push_back({0, table.degree(v), v});
-        std::priority_queue<Entry> queue(std::less<Entry>(), std::move(heap));
-        while (!queue.empty()) {
-            const Entry top = queue.top();
-            queue.pop();
-            const int pick = top.v;
-            if (done[pick] || top.sat != sat[pick]) continue;
-            int bestMask = 0;
-            for (int c = 1; c < k; ++c)
-                if (table.costOf(pick, c) < table.costOf(pick, bestMask)) bestMask = c;
-            table.set(pick, bestMask);
-            done[pick] = 1;
-            for (int u : table.conflictNeighbours(pick))
-                if (!done[u] && table.conflictCount(u, bestMask) == 1)
-                    queue.push({++sat[u], table.degree(u), u});
-        }
-    }
+    greedyStart(table, n, k);
     r.startCost = totalCost(conflicts, stitches, p.alpha, table.colors());
-    r.lowerBound = cliqueLowerBound(p);
+    r.lowerBound = std::max<double>(cliqueLowerBound(p), packingLowerBound(p));
 
     // The search proper, over regions of the graph in turn (the whole graph
     // when it is small), the rest held fixed: on a large graph a global best
@@ -505,6 +771,9 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
     r.recountedCost = totalCost(conflicts, stitches, p.alpha, table.colors());
     r.colors = table.colors();
     r.cost = totalCost(conflicts, stitches, p.alpha, r.colors);
+    // Within rounding of the bound, the cost is the optimum: the bound is
+    // given as the cost, so that comparing them needs no tolerance.
+    if (r.cost <= r.lowerBound + 1e-9) r.lowerBound = r.cost;
     return r;
 }
 

@@ -35,7 +35,9 @@ struct TabuResult {
     std::vector<int> colors;  // one mask per vertex
     double cost = 0.0;        // of colors
     double startCost = 0.0;   // of the greedy start
-    double lowerBound = 0.0;  // the clique bound the search stops at
+    // The search stops at it: the better of the clique and packing bounds
+    // (the cost itself when they agree within rounding).
+    double lowerBound = 0.0;
     long iterations = 0;
     long bestIteration = 0;  // when the best colouring was found
     // The cost the search kept by adding move deltas, against a recount of
@@ -43,11 +45,17 @@ struct TabuResult {
     double trackedCost = 0.0, recountedCost = 0.0;
 };
 
+// The greedy start alone: the vertex with the most masks held by coloured
+// conflict neighbours next (then the larger degree, stitch pairs counted,
+// then the lower number), each on its cheapest mask given those coloured
+// (the lowest of equals). Time (vertices + pairs) x log.
+std::vector<int> greedyColoring(const ColoringProblem& p);
+
 // Greedy start (most constrained vertex first, each taking its cheapest
 // mask given the vertices already coloured, so a stitch neighbour's mask is
 // followed where that costs nothing), then tabu moves that recolour one
 // vertex, restarting from the best so far when the search stalls: improving
-// Kempe swaps taken, then a kick. Stops at the clique lower bound, long
+// Kempe swaps taken, then a kick. Stops at the lower bound (packing or clique), long
 // without a new best, at the iteration budget or at the time limit. Never
 // worse than its start; a graph searched whole is left with no Kempe swap
 // that lowers the cost.
@@ -56,5 +64,12 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options = Tabu
 // The fewest conflicting pairs that some clique of conflict pairs forces
 // (q mutually conflicting vertices on k masks): a lower bound of the cost.
 int cliqueLowerBound(const ColoringProblem& p);
+
+// A lower bound of the cost from pieces of the graph that share no pair:
+// around each vertex in turn, a piece of at most pieceSize vertices and the
+// pairs not yet taken among them, its least cost found by search; the pairs
+// that cost does not need are left to later pieces. The cost is a sum over
+// pairs, so the pieces' least costs add up to a bound. 0 for a negative alpha.
+double packingLowerBound(const ColoringProblem& p, int pieceSize = 8);
 
 }  // namespace chromasect

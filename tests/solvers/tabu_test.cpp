@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "solvers/exact.h"
@@ -135,6 +136,92 @@ TEST(Tabu, LeavesNoImprovingKempeSwap) {
         EXPECT_NEAR(r.trackedCost, r.recountedCost, 1e-9);
         EXPECT_NEAR(r.cost, chromasect::colouringCost(p, r.colors), 1e-9);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The greedy rule as first written: every step scans every uncoloured vertex.
+std::vector<int> plainGreedy(const ColoringProblem& p) {
+    const auto conflicts = chromasect::distinctPairs(p.conflicts, p.n);
+    const auto stitches = chromasect::distinctPairs(p.stitches, p.n);
+    std::vector<std::vector<int> > cadj(p.n), sadj(p.n);
+    for (const auto& e : conflicts) {
+        cadj[e.first].push_back(e.second);
+        cadj[e.second].push_back(e.first);
+    }
+    for (const auto& e : stitches) {
+        sadj[e.first].push_back(e.second);
+        sadj[e.second].push_back(e.first);
+    }
+    std::vector<int> colors(p.n, -1);
+    for (int step = 0; step < p.n; ++step) {
+        int pick = -1, pickSat = -1;
+        size_t pickDeg = 0;
+        for (int v = 0; v < p.n; ++v) {
+            if (colors[v] >= 0) continue;
+            std::vector<char> held(p.masks, 0);
+            for (int u : cadj[v])
+                if (colors[u] >= 0) held[colors[u]] = 1;
+            const int sat = static_cast<int>(std::count(held.begin(), held.end(), 1));
+            const size_t deg = cadj[v].size() + sadj[v].size();
+            if (sat > pickSat || (sat == pickSat && deg > pickDeg)) {
+                pick = v;
+                pickSat = sat;
+                pickDeg = deg;
+            }
+        }
+        // Summed as the engine's table does, so that equal costs compare equal.
+        auto costOf = [&](int c) {
+            int conf = 0, same = 0, stitched = 0;
+            for (int u : cadj[pick]) conf += colors[u] == c;
+            for (int u : sadj[pick])
+                if (colors[u] >= 0) {
+                    ++stitched;
+                    same += colors[u] == c;
+                }
+            return (conf - p.alpha * same) + p.alpha * stitched;
+        };
+        int best = 0;
+        for (int c = 1; c < p.masks; ++c)
+            if (costOf(c) < costOf(best)) best = c;
+        colors[pick] = best;
+    }
+    return colors;
+}
+
+// The greedy start through its queue takes the vertices and masks the scan
+// takes, on sparse and dense graphs, with stitches and 2 to 4 masks.
+TEST(Tabu, GreedyStartMatchesThePlainScan) {
+    for (unsigned seed = 1; seed <= 24; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        ColoringProblem p =
+            randomProblem(20 + 10 * (seed % 5), 0.02 + 0.04 * (seed % 6), 0.05, seed);
+        p.masks = 2 + seed % 3;
+        EXPECT_EQ(chromasect::greedyColoring(p), plainGreedy(p));
+    }
+}
+
+// The packing bound never passes the optimum, whatever the masks, the stitch
+// weight or the piece size; on dense graphs it is mostly well above zero.
+TEST(Tabu, PackingBoundNeverExceedsTheOptimum) {
+    int positive = 0;
+    for (unsigned seed = 1; seed <= 60; ++seed) {
+        const int n = 5 + seed % 5;
+        ColoringProblem p = randomProblem(n, 0.3 + 0.1 * (seed % 5), 0.1 + 0.05 * (seed % 4), seed);
+        p.masks = seed % 7 == 0 ? 2 : seed % 11 == 0 ? 4 : 3;
+        p.alpha = seed % 3 == 0 ? 0.1 : seed % 3 == 1 ? 0.6 : 1.5;
+        const double optimum = bruteForce(p);
+        for (int size : {3, 5, 8}) {
+            SCOPED_TRACE("seed " + std::to_string(seed) + " size " + std::to_string(size));
+            const double bound = chromasect::packingLowerBound(p, size);
+            EXPECT_LE(bound, optimum + 1e-9);
+            EXPECT_GE(bound, 0);
+            positive += bound > 0;
+        }
+    }
+    EXPECT_GT(positive, 90);
 }
 
 }  // namespace
