@@ -352,6 +352,12 @@ double packingLowerBound(const ColoringProblem& p, int pieceSize) {
         adj[edges[i].a].push_back({edges[i].b, i});
         adj[edges[i].b].push_back({edges[i].a, i});
     }
+    std::vector<std::vector<std::pair<int, int> > > sorted(adj);  // for looking pairs up
+    std::vector<std::vector<std::pair<int, int> > > stitchAdj(n);
+    for (int v = 0; v < n; ++v)
+        for (const auto& a : adj[v])
+            if (edges[a.second].stitch) stitchAdj[v].push_back(a);
+    for (auto& a : sorted) std::sort(a.begin(), a.end());
     std::vector<char> used(edges.size(), 0);
     std::vector<int> local(n, -1), links(n, 0);
     PieceSolver solver(k, p.alpha);
@@ -369,9 +375,20 @@ double packingLowerBound(const ColoringProblem& p, int pieceSize) {
     // candidates, those with the most free pairs into the piece first.
     auto grow = [&](std::vector<int>& members, int room) {
         for (int u : candidates) links[u] = 0;
+        // A vertex of many more neighbours than there are candidates (a
+        // rail) is looked up from the candidates' side.
         auto join = [&](int w) {
-            for (const auto& a : adj[w])
-                if (!used[a.second] && local[a.first] == -2) ++links[a.first];
+            if (adj[w].size() <= 4 * candidates.size()) {
+                for (const auto& a : adj[w])
+                    if (!used[a.second] && local[a.first] == -2) ++links[a.first];
+                return;
+            }
+            for (int u : candidates) {
+                if (local[u] != -2) continue;
+                const auto& a = sorted[w];
+                auto at = std::lower_bound(a.begin(), a.end(), std::make_pair(u, -1));
+                for (; at != a.end() && at->first == u; ++at) links[u] += !used[at->second];
+            }
         };
         for (int w : members) join(w);
         for (; room > 0; --room) {
@@ -401,13 +418,31 @@ double packingLowerBound(const ColoringProblem& p, int pieceSize) {
             pairs.push_back({std::min(a, b), std::max(a, b), edges[e].stitch});
             pairEdge.push_back(e);
         }
-        for (int i = 0; i < static_cast<int>(members.size()); ++i)
-            for (const auto& a : adj[members[i]]) {
-                const int j = local[a.first];
-                if (used[a.second] || j < 0 || j >= i) continue;
-                pairs.push_back({j, i, edges[a.second].stitch});
-                pairEdge.push_back(a.second);
+        for (int i = 0; i < static_cast<int>(members.size()); ++i) {
+            const int w = members[i];
+            if (adj[w].size() <= 4 * members.size()) {
+                for (const auto& a : adj[w]) {
+                    const int j = local[a.first];
+                    if (used[a.second] || j < 0 || j >= i) continue;
+                    pairs.push_back({j, i, edges[a.second].stitch});
+                    pairEdge.push_back(a.second);
+                }
+                continue;
             }
+            // Looked up, then in the order of the walk above.
+            const size_t first = pairEdge.size();
+            for (int j = 0; j < i; ++j) {
+                const auto& a = sorted[w];
+                auto at = std::lower_bound(a.begin(), a.end(), std::make_pair(members[j], -1));
+                for (; at != a.end() && at->first == members[j]; ++at)
+                    if (!used[at->second]) pairEdge.push_back(at->second);
+            }
+            std::sort(pairEdge.begin() + first, pairEdge.end());
+            for (size_t e = first; e < pairEdge.size(); ++e) {
+                const Edge& x = edges[pairEdge[e]];
+                pairs.push_back({local[x.a == w ? x.b : x.a], i, x.stitch});
+            }
+        }
         for (int u : candidates) local[u] = -1;
         for (int w : members) local[w] = -1;
         candidates.clear();
@@ -438,13 +473,13 @@ double packingLowerBound(const ColoringProblem& p, int pieceSize) {
             for (const auto& a : adj[v])
                 if (!used[a.second]) offer(a.first);
             const size_t direct = candidates.size();
-            for (const auto& a : adj[v])
-                if (!used[a.second] && edges[a.second].stitch)
+            for (const auto& a : stitchAdj[v])
+                if (!used[a.second])
                     for (const auto& b : adj[a.first])
                         if (!used[b.second]) offer(b.first);
             for (size_t i = 0; i < direct; ++i)
-                for (const auto& b : adj[candidates[i]])
-                    if (!used[b.second] && edges[b.second].stitch) offer(b.first);
+                for (const auto& b : stitchAdj[candidates[i]])
+                    if (!used[b.second]) offer(b.first);
             Piece piece;
             piece.members.assign(1, v);
             grow(piece.members, pieceSize - 1);
@@ -475,8 +510,8 @@ double packingLowerBound(const ColoringProblem& p, int pieceSize) {
                     if (!used[a.second]) offer(a.first);
             const size_t direct = candidates.size();
             for (size_t i = 0; i < direct; ++i)
-                for (const auto& b : adj[candidates[i]])
-                    if (!used[b.second] && edges[b.second].stitch) offer(b.first);
+                for (const auto& b : stitchAdj[candidates[i]])
+                    if (!used[b.second]) offer(b.first);
             std::vector<int> members = piece.members;
             grow(members,
                  std::min(pieceSize - 1, kLargestPiece - static_cast<int>(members.size())));
