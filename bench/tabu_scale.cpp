@@ -5,7 +5,11 @@
 // than the spacing, are solved with the engine's default options. Per N
 // one row: the vertices and pairs, the seconds of the greedy start, of the
 // two lower bounds and of the whole solve, each also per million (vertices
-// + pairs), so that a column that stays level is linear.
+// + pairs), so that a column that stays level is linear; the solve's
+// iterations per vertex and microseconds per iteration (its budget is per
+// vertex, so the first varies with the graph and the second should not);
+// its cost, the packing bound, and how far the cost it kept by adding move
+// deltas drifted from a recount.
 //
 // The copies are joined here rather than taken from a tiled layout: the
 // pipeline makes every vertex next to a rail conflict with every rail
@@ -115,10 +119,12 @@ void row(const chromasect::ColoringProblem& p) {
     const chromasect::TabuResult r = chromasect::solveTabu(p);
     const double tabu = since(t);
     std::printf(
-        "SCALE | %9d %9zu | %7.3f %6.3f | %7.3f %6.3f | %7.3f %6.3f | %8.2f %6.2f | %5ld | %9.1f "
-        "%9.1f\n",
+        "SCALE | %9d %9zu | %7.3f %6.3f | %7.3f %6.3f | %7.3f %6.3f | %8.2f %6.2f | %5ld %6.3f | "
+        "%9.1f %9.1f %8.1e\n",
         p.n, pairs, greedy, greedy / million, packing, packing / million, clique, clique / million,
-        tabu, tabu / million, p.n > 0 ? r.iterations / p.n : 0L, r.cost, packed);
+        tabu, tabu / million, p.n > 0 ? r.iterations / p.n : 0L,
+        r.iterations > 0 ? 1e6 * tabu / r.iterations : 0.0, r.cost, packed,
+        r.trackedCost - r.recountedCost);
     std::fflush(stdout);
 }
 
@@ -144,9 +150,10 @@ int main(int argc, char** argv) {
         std::string stages;
         const chromasect::ColoringProblem block = largestGraph(argv[1], stages);
         std::printf("SCALE | %s: %d vertices\n", argv[1], block.n);
-        std::printf("SCALE | %9s %9s | %7s %6s | %7s %6s | %7s %6s | %8s %6s | %5s | %9s %9s\n",
-                    "vertices", "pairs", "greedy", "s/M", "packing", "s/M", "clique", "s/M", "tabu",
-                    "s/M", "it/v", "cost", "bound");
+        std::printf(
+            "SCALE | %9s %9s | %7s %6s | %7s %6s | %7s %6s | %8s %6s | %5s %6s | %9s %9s %8s\n",
+            "vertices", "pairs", "greedy", "s/M", "packing", "s/M", "clique", "s/M", "tabu", "s/M",
+            "it/v", "us/it", "cost", "bound", "drift");
         for (int i = 2; i < argc; ++i) row(copies(block, std::atoi(argv[i])));
     } catch (const chromasect::FatalError& e) {
         std::fprintf(stderr, "%s\n", e.what());

@@ -135,33 +135,41 @@ Moves3 movesOf(const CostTable& table, int v) {
 class BestMove {
   public:
     BestMove(const CostTable& table, long it, double aspiration, Random& rng)
-        : table_(table), it_(it), aspiration_(aspiration), rng_(rng) {}
+        : table_(table), it_(it), aspiration_(aspiration - 1e-9), rng_(rng) {}
     void offer(int v, int c, double d) {
-        if (d > md_ + 1e-12) return;
+        if (d > above_) return;
         offer(v, c, d, table_.row(v)[c].tabuUntil);
     }
     // With the move's tabu stamp at hand.
     void offer(int v, int c, double d, long tabuUntil) {
-        if (d > md_ + 1e-12) return;
-        if (tabuUntil > it_ && !(d < aspiration_ - 1e-9)) return;
-        if (d < md_ - 1e-12) {
+        if (d > above_) return;
+        if (tabuUntil > it_ && !(d < aspiration_)) return;
+        if (d < below_) {
             vertex = v;
             mask = c;
             md_ = d;
+            above_ = md_ + 1e-12;
+            below_ = md_ - 1e-12;
             ties_ = 1;
         } else if (rng_.below(++ties_) == 0) {
             vertex = v;
             mask = c;
         }
     }
+    // Whether a delta can be taken at all, or tie (a cheap test that passes
+    // over most candidates).
+    bool open(double d) const { return d <= above_; }
     int vertex = -1, mask = -1;
 
   private:
     const CostTable& table_;
     const long it_;
-    const double aspiration_;
+    const double aspiration_;  // less the tolerance
     Random& rng_;
     double md_ = std::numeric_limits<double>::infinity();
+    // md_ with the tolerance either side, kept with it.
+    double above_ = std::numeric_limits<double>::infinity();
+    double below_ = std::numeric_limits<double>::infinity();
     uint32_t ties_ = 0;
 };
 
@@ -737,9 +745,11 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
             // The best move, ties broken at random so that plateaus are walked.
             BestMove pick(table, it, best - cost, rng);
             if (k == 3) {
-                for (const Moves3& m : moves)
+                for (const Moves3& m : moves) {
+                    if (!pick.open(std::min(m.delta[0], m.delta[1]))) continue;
                     for (int j = 0; j < 2; ++j)
                         pick.offer(m.vertex, m.mask[j], m.delta[j], m.tabuUntil[j]);
+                }
             } else {
                 for (int v : bad)
                     for (int c = 0; c < k; ++c)
