@@ -19,6 +19,8 @@ bool Decomposition(MPLDesign& d, chromasect::StageClock* clock) {
     chromasect::RunStats& stats = d.stats;
     if (d.algo == Engine::Sdp) Csdp::csdpPrepare(d.solverDir);
     RelationshipLGs(d);
+    // Only the local density balance looks features up again.
+    if (d.densityBalance != Balance::Local) d.wireRTree.RemoveAll();
     GenerateLGs(d);
     stats.components = d.lgNum;
     for (const myShape* s : d.shapes)

@@ -8,14 +8,13 @@
 // uncoloured, NEEDDG_COLOR and SPLIT_COLOR are markers. Every colour write
 // keeps the two-bit code colorHigh = c / 2, colorLow = c % 2 in step.
 
-#include <boost/container/flat_set.hpp>
-#include <boost/container/small_vector.hpp>
 #include <cstdint>
 #include <list>
 #include <ostream>
 #include <vector>
 
 #include "geometry/oa.h"
+#include "geometry/ptr_set.h"
 
 struct myShape;
 struct myBox;
@@ -37,8 +36,8 @@ struct BoxOrder {
 // Sorted arrays, not trees: a few pointers each, walked far more often than
 // changed, at a fraction of a tree's memory. Iterators do not survive an
 // insertion.
-typedef boost::container::flat_set<myShape*, chromasect::ShapeOrder> myShapeSet;
-typedef boost::container::flat_set<myBox*, chromasect::BoxOrder> myBoxSet;
+typedef chromasect::PtrSet<myShape, chromasect::ShapeOrder> myShapeSet;
+typedef chromasect::PtrSet<myBox, chromasect::BoxOrder> myBoxSet;
 
 // One layout feature. It owns its bounding box, its real boxes and their
 // rectangles; it is neither copied nor moved (records are referred to by
@@ -96,7 +95,7 @@ bool byLeftBottom(myShape* a, myShape* b);
 // not own its rectangle.
 struct myBox {
     // Real box: the pieces cut from it (mostly one, held in place).
-    boost::container::small_vector<myBox*, 1> pieces;
+    chromasect::PtrList<myBox> pieces;
     myBox* parent = nullptr;     // piece: the real box it was cut from
     oaBox* box;                  // the rectangle
     myShape* shape = nullptr;    // owning feature

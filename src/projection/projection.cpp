@@ -37,9 +37,24 @@ void Projection(Design& d) {
             for (myBox* piece : shape->myBoxes) piece->shape = shape;
         }
     }
+    ReleaseRealBoxLinks(d);
     for (std::vector<myShape*>& lg : d.lgs) {
         ConnectTouchBoxes(lg);
         ConnectDPLBoxes(d, lg);
+    }
+}
+
+void ReleaseRealBoxLinks(Design& d) {
+    for (myShape* s : d.shapes) {
+        s->myBoxes.shrink_to_fit();
+        // Only a feature that simplification set aside still looks at the
+        // conflicts of its own real boxes (to pick a mask no neighbour
+        // holds); the touch links of real boxes are never read again.
+        const bool split = s->isVDDGND || s->needDG;
+        for (myBox* r : s->realBoxes) {
+            r->stitchNeighbors.release();
+            if (split) r->conflictNeighbors.release();
+        }
     }
 }
 

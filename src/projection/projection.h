@@ -8,6 +8,11 @@
 
 void Projection(Design& d);
 void SplitRealBoxes2MyBoxes(Design& d, myShape* shape);
+// Frees the real-box links no later stage reads: every touch link of a real
+// box, and the conflict links of the real boxes that were split (only
+// features set aside, coloured last, read their own). Projection ends with
+// it.
+void ReleaseRealBoxLinks(Design& d);
 // Whether a stitch may join pieces a and b of one feature (three-mask rule).
 int CanIntroStitch_TPL(myBox* a, myBox* b);
 void ConnectTouchBoxes(std::vector<myShape*>& shapes);
