@@ -63,11 +63,13 @@ int main(int argc, char** argv) {
         const size_t after = d.dgs.size();
 
         Largest big;  // largest unsplit graph, by vertices
-        for (const myGraph& g : d.dgGraphs)
+        for (const std::vector<mySuperShape*>& dg : d.tmpDGs) {
+            const myGraph g(dg);
             if (static_cast<size_t>(g.size()) > big.vertices) {
                 big.vertices = g.size();
                 big.edges = edgeCount(g);
             }
+        }
         size_t largestPiece = 0;
         for (const auto& dg : d.dgs) largestPiece = std::max(largestPiece, dg.size());
         // Pair sets of every piece, as the colouring stage builds them.

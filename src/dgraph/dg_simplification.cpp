@@ -7,12 +7,15 @@
 
 void GenSimplifiedDG(Design& d) {
     GenTmpDGs(d);
-    GenerateDGs_myGraph(d);
-    for (myGraph& g : d.dgGraphs) g.BiConnectCompute();
-
+    d.dgGraphs.clear();
     d.dgs.clear();
+    // One graph form at a time, dropped once split: together they would
+    // hold every pair of the layer twice over.
     for (size_t i = 0; i < d.tmpDGs.size(); ++i) {
-        for (const std::set<int>& component : d.dgGraphs[i].m_components) {
+        myGraph graph(d.tmpDGs[i]);
+        ReportGraphErrors(d, graph);
+        graph.BiConnectCompute();
+        for (const std::set<int>& component : graph.m_components) {
             const int piece = static_cast<int>(d.dgs.size());
             d.dgs.emplace_back();
             std::vector<mySuperShape*>& out = d.dgs.back();

@@ -4,15 +4,17 @@
 
 namespace chromasect {
 
-std::vector<std::pair<int, int> > distinctPairs(const std::set<std::pair<int, int> >& pairs,
-                                                int n) {
-    std::set<std::pair<int, int> > s;
+std::vector<std::pair<int, int> > distinctPairs(const VertexPairs& pairs, int n) {
+    std::vector<std::pair<int, int> > out;
+    out.reserve(pairs.size());
     for (const auto& e : pairs) {
         if (e.first == e.second) continue;
         if (e.first < 0 || e.second < 0 || e.first >= n || e.second >= n) continue;
-        s.insert(std::minmax(e.first, e.second));
+        out.push_back(std::minmax(e.first, e.second));
     }
-    return std::vector<std::pair<int, int> >(s.begin(), s.end());
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
 }
 
 int cliqueFloor(int q, int k) {

@@ -3,19 +3,63 @@
 // holds all an engine may use, so that an engine is a function of it and
 // touches nothing of the run.
 
+#include <algorithm>
+#include <initializer_list>
 #include <set>
 #include <utility>
 #include <vector>
 
 namespace chromasect {
 
+// Vertex pairs, sorted and without repeats: the walk of the std::set the run
+// collects them in, in a flat array (8 bytes a pair instead of 48), for the
+// problems of every graph waiting for an engine at once.
+class VertexPairs {
+  public:
+    typedef std::pair<int, int> value_type;
+    typedef std::vector<value_type>::const_iterator const_iterator;
+    typedef const_iterator iterator;
+
+    VertexPairs() = default;
+    VertexPairs(std::initializer_list<value_type> pairs) : pairs_(pairs) { normalise(); }
+    VertexPairs(const std::set<value_type>& pairs) : pairs_(pairs.begin(), pairs.end()) {}
+    VertexPairs& operator=(const std::set<value_type>& pairs) {
+        pairs_.assign(pairs.begin(), pairs.end());
+        return *this;
+    }
+    operator std::set<value_type>() const { return std::set<value_type>(begin(), end()); }
+
+    const_iterator begin() const { return pairs_.begin(); }
+    const_iterator end() const { return pairs_.end(); }
+    size_t size() const { return pairs_.size(); }
+    bool empty() const { return pairs_.empty(); }
+    size_t count(const value_type& e) const {
+        return std::binary_search(pairs_.begin(), pairs_.end(), e) ? 1 : 0;
+    }
+    // Linear in the pairs: for building small problems by hand.
+    std::pair<const_iterator, bool> insert(const value_type& e) {
+        auto it = std::lower_bound(pairs_.begin(), pairs_.end(), e);
+        if (it != pairs_.end() && *it == e) return {it, false};
+        return {pairs_.insert(it, e), true};
+    }
+    void clear() { pairs_.clear(); }
+    bool operator==(const VertexPairs& o) const { return pairs_ == o.pairs_; }
+
+  private:
+    void normalise() {
+        std::sort(pairs_.begin(), pairs_.end());
+        pairs_.erase(std::unique(pairs_.begin(), pairs_.end()), pairs_.end());
+    }
+    std::vector<value_type> pairs_;
+};
+
 struct ColoringProblem {
     int n = 0;      // vertices 0 .. n-1
     int masks = 3;  // number of masks
     // Vertex pairs, in either or both orders (the run collects both); self
     // pairs are ignored.
-    std::set<std::pair<int, int> > conflicts;
-    std::set<std::pair<int, int> > stitches;
+    VertexPairs conflicts;
+    VertexPairs stitches;
     double alpha = 0.1;  // stitch weight
     // Density balance (SDP engine only): when densities is not empty, one
     // density per vertex, weighted by beta.
@@ -25,7 +69,7 @@ struct ColoringProblem {
 
 // The distinct unordered pairs of `pairs` inside 0..n-1, smaller end first,
 // ascending; self pairs dropped.
-std::vector<std::pair<int, int> > distinctPairs(const std::set<std::pair<int, int> >& pairs, int n);
+std::vector<std::pair<int, int> > distinctPairs(const VertexPairs& pairs, int n);
 
 // Fewest same-mask pairs among q mutually conflicting vertices on k masks:
 // the vertices spread as evenly as the masks allow.
