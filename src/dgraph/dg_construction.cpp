@@ -3,6 +3,7 @@
 // that still need colouring; plus the vertex-pair sets the colouring engines
 // read.
 
+#include <algorithm>
 #include <boost/graph/adjacency_list.hpp>
 #include <boost/graph/connected_components.hpp>
 #include <unordered_map>
@@ -117,14 +118,22 @@ void GenerateDGs(Design& d, std::vector<myShape*> lg, std::vector<mySuperShape*>
         v->boxes.push_back(b);
         if (b->shape->isVDDGND) v->isVDDGND = true;
     }
+    for (mySuperShape* v : dg) v->boxes.shrink_to_fit();
 }
+
+namespace {
+void sortUnique(std::vector<std::pair<int, int> >& pairs) {
+    std::sort(pairs.begin(), pairs.end());
+    pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+}
+}  // namespace
 
 // Equivalent to comparing every piece of every vertex with every piece of
 // every other vertex, but walks each piece's neighbours once: a graph of a
 // few hundred vertices is then cheap. Rail pieces act as one: a vertex next
 // to any rail conflicts with every vertex holding a rail piece.
-void initConflictSet(Design& d, const std::vector<mySuperShape*>& dg) {
-    d.conflictSet.clear();
+std::vector<std::pair<int, int> > conflictPairsOf(const std::vector<mySuperShape*>& dg) {
+    std::vector<std::pair<int, int> > out;
     const PiecePositions pos = piecePositions(dg);
     std::vector<int> railVertices;
     for (size_t i = 0; i < dg.size(); ++i)
@@ -142,16 +151,18 @@ void initConflictSet(Design& d, const std::vector<mySuperShape*>& dg) {
                 auto it = pos.find(n);
                 if (it == pos.end()) continue;
                 for (int i : it->second)
-                    if (i != j) d.conflictSet.insert(std::make_pair(j, i));
+                    if (i != j) out.emplace_back(j, i);
             }
         if (nearRail)
             for (int i : railVertices)
-                if (i != j) d.conflictSet.insert(std::make_pair(j, i));
+                if (i != j) out.emplace_back(j, i);
     }
+    sortUnique(out);
+    return out;
 }
 
-void initStitchSet(Design& d, const std::vector<mySuperShape*>& dg) {
-    d.stitchSet.clear();
+std::vector<std::pair<int, int> > stitchPairsOf(const std::vector<mySuperShape*>& dg) {
+    std::vector<std::pair<int, int> > out;
     const PiecePositions pos = piecePositions(dg);
     for (size_t jj = 0; jj < dg.size(); ++jj) {
         const int j = static_cast<int>(jj);
@@ -160,9 +171,21 @@ void initStitchSet(Design& d, const std::vector<mySuperShape*>& dg) {
                 auto it = pos.find(n);
                 if (it == pos.end()) continue;
                 for (int i : it->second)
-                    if (i != j) d.stitchSet.insert(std::make_pair(j, i));
+                    if (i != j) out.emplace_back(j, i);
             }
     }
+    sortUnique(out);
+    return out;
+}
+
+void initConflictSet(Design& d, const std::vector<mySuperShape*>& dg) {
+    const std::vector<std::pair<int, int> > pairs = conflictPairsOf(dg);
+    d.conflictSet = std::set<std::pair<int, int> >(pairs.begin(), pairs.end());
+}
+
+void initStitchSet(Design& d, const std::vector<mySuperShape*>& dg) {
+    const std::vector<std::pair<int, int> > pairs = stitchPairsOf(dg);
+    d.stitchSet = std::set<std::pair<int, int> >(pairs.begin(), pairs.end());
 }
 
 void GenTmpDGs(Design& d) {

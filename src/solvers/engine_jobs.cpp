@@ -14,11 +14,20 @@
 
 chromasect::ColoringProblem ProblemOf(const MPLDesign& d, const std::vector<mySuperShape*>& dg,
                                       bool withDensities) {
+    return ProblemOf(d, dg, withDensities,
+                     std::vector<std::pair<int, int> >(d.conflictSet.begin(), d.conflictSet.end()),
+                     std::vector<std::pair<int, int> >(d.stitchSet.begin(), d.stitchSet.end()));
+}
+
+chromasect::ColoringProblem ProblemOf(const MPLDesign& d, const std::vector<mySuperShape*>& dg,
+                                      bool withDensities,
+                                      std::vector<std::pair<int, int> > conflicts,
+                                      std::vector<std::pair<int, int> > stitches) {
     chromasect::ColoringProblem p;
     p.n = static_cast<int>(dg.size());
     p.masks = NUM_COLORS;
-    p.conflicts = d.conflictSet;
-    p.stitches = d.stitchSet;
+    p.conflicts = chromasect::VertexPairs::fromSorted(std::move(conflicts));
+    p.stitches = chromasect::VertexPairs::fromSorted(std::move(stitches));
     p.alpha = d.alpha;
     p.beta = d.beta;
     if (withDensities)
@@ -26,9 +35,14 @@ chromasect::ColoringProblem ProblemOf(const MPLDesign& d, const std::vector<mySu
     return p;
 }
 
-void WarnUnsupportedIlpMasks(const MPLDesign& d) {
+std::string unsupportedIlpMasksNote() {
     if (NUM_COLORS != 3 && NUM_COLORS != 4)
-        d.report.print("WARNING| ILP ONLY support TPL or QPL currently\n");
+        return "WARNING| ILP ONLY support TPL or QPL currently\n";
+    return std::string();
+}
+
+void WarnUnsupportedIlpMasks(const MPLDesign& d) {
+    d.report.print("%s", unsupportedIlpMasksNote().c_str());
 }
 
 void ApplyIlpBits(const chromasect::IlpBits& bits, const std::vector<mySuperShape*>& dg) {
@@ -46,6 +60,15 @@ void RunEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, Engine eng
 
 EngineJob PrepareEngineJob(const MPLDesign& d, const std::vector<mySuperShape*>& dg,
                            Engine engine) {
+    return PrepareEngineJob(
+        d, dg, engine,
+        std::vector<std::pair<int, int> >(d.conflictSet.begin(), d.conflictSet.end()),
+        std::vector<std::pair<int, int> >(d.stitchSet.begin(), d.stitchSet.end()));
+}
+
+EngineJob PrepareEngineJob(const MPLDesign& d, const std::vector<mySuperShape*>& dg, Engine engine,
+                           std::vector<std::pair<int, int> > conflicts,
+                           std::vector<std::pair<int, int> > stitches) {
     EngineJob job;
     job.engine = engine;
     job.dir = d.solverDir;
@@ -53,7 +76,7 @@ EngineJob PrepareEngineJob(const MPLDesign& d, const std::vector<mySuperShape*>&
     const bool balanced = d.densityBalance != Balance::None;
     switch (engine) {
         case Engine::Sdp: {
-            job.problem = ProblemOf(d, dg, balanced);
+            job.problem = ProblemOf(d, dg, balanced, std::move(conflicts), std::move(stitches));
             job.secondStage = d.sdpRoundFlag;
             const double need = chromasect::sdpMemoryEstimateMB(job.problem);
             if (d.sdpMemoryMB > 0 && need > d.sdpMemoryMB) {
@@ -74,19 +97,17 @@ EngineJob PrepareEngineJob(const MPLDesign& d, const std::vector<mySuperShape*>&
             if (job.script.empty())
                 chromasect::fatal(chromasect::kExitUsage,
                                   "ERROR| cannot find the ILP solver script rungrb.csh");
-            chromasect::Reporter::Held before = d.report.hold();
-            WarnUnsupportedIlpMasks(d);
-            job.output = d.report.release(std::move(before));
-            job.problem = ProblemOf(d, dg, false);
+            job.output = unsupportedIlpMasksNote();
+            job.problem = ProblemOf(d, dg, false, std::move(conflicts), std::move(stitches));
             job.quiet = d.quiet;
             break;
         }
         case Engine::Tabu:
-            job.problem = ProblemOf(d, dg, false);
+            job.problem = ProblemOf(d, dg, false, std::move(conflicts), std::move(stitches));
             job.tabuSeconds = d.tabuSeconds;
             break;
         case Engine::Exact:
-            job.problem = ProblemOf(d, dg, false);
+            job.problem = ProblemOf(d, dg, false, std::move(conflicts), std::move(stitches));
             job.seconds = d.exactSeconds;
             break;
         case Engine::None:

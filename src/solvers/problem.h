@@ -27,6 +27,12 @@ class VertexPairs {
         pairs_.assign(pairs.begin(), pairs.end());
         return *this;
     }
+    // Takes pairs already sorted and without repeats.
+    static VertexPairs fromSorted(std::vector<value_type> pairs) {
+        VertexPairs p;
+        p.pairs_ = std::move(pairs);
+        return p;
+    }
     operator std::set<value_type>() const { return std::set<value_type>(begin(), end()); }
 
     const_iterator begin() const { return pairs_.begin(); }

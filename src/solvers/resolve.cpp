@@ -29,10 +29,33 @@ namespace {
 // What one graph adds to the run's output and, when it needs an engine, its
 // job.
 struct GraphWork {
-    std::string before;  // progress line and notes of the fast trial
+    std::string before;      // progress line and notes of the fast trial
+    bool fastTrial = false;  // settled by the fast trial
     bool engine = false;
     EngineJob job;
+    std::exception_ptr failure;  // a fatal condition met while preparing it
 };
+
+// Calls f(i) for every i in 0 .. n-1 on `threads` workers, handing out
+// small runs of indices in turn; f must touch only what index i owns.
+template <class F>
+void forEachGraph(int n, int threads, F f) {
+    const int workers = std::max(1, std::min(threads, n / 16));
+    if (workers <= 1) {
+        for (int i = 0; i < n; ++i) f(i);
+        return;
+    }
+    std::atomic<int> next(0);
+    const int run = 8;
+    auto loop = [&]() {
+        for (int from = next.fetch_add(run); from < n; from = next.fetch_add(run))
+            for (int i = from; i < std::min(n, from + run); ++i) f(i);
+    };
+    std::vector<std::thread> pool;
+    for (int w = 1; w < workers; ++w) pool.emplace_back(loop);
+    loop();
+    for (std::thread& t : pool) t.join();
+}
 
 // A live count of the graphs the engine has finished, on standard error so
 // that standard output (logs, stored results) never changes: always with
@@ -150,42 +173,64 @@ bool ResolveDGs(MPLDesign& d) {
     int calls = 0;
     const int n = static_cast<int>(d.dgs.size());
     std::vector<GraphWork> work(n);
-    // In graph order: everything that reads or changes the run (pair sets,
-    // lone-vertex colours drawn from rand(), the fast trial), with the output
-    // held back so that it comes out in order with the engines' output.
-    int end = n;
-    std::exception_ptr failure;
-    for (int i = 0; i < n && !failure; ++i) {
-        chromasect::Reporter::Held outside = d.report.hold();
+    // Every graph of two or more vertices on its own, at once: pair sets,
+    // the fast trial, the engine's problem. Each reads the records and
+    // writes only its own vertices' working colours and its own entry.
+    auto prepare = [&d, &work](int i) {
+        GraphWork& w = work[i];
+        const std::vector<mySuperShape*>& dg = d.dgs[i];
+        if (dg.size() < 2) return;
         try {
-            if (!d.quiet && i % 10 == 0) {
-                // Single precision on purpose: the printed digits are fixed by it.
-                const float percent = static_cast<float>(i) / static_cast<float>(n) * 100.0f;
-                d.report.print("STAT | Color Assignment Process: %.2f%%\t\r",
-                               static_cast<double>(percent));
-            }
-            const std::vector<mySuperShape*>& dg = d.dgs[i];
-            initConflictSet(d, dg);
-            initStitchSet(d, dg);
-            if (dg.size() >= 2) {
-                if (d.simdg > 1 && FastColorAssignmentTrial(d, dg)) {
-                    ++d.stats.fastTrialGraphs;
-                } else {
-                    ++calls;
-                    if (d.algo != Engine::None) {
-                        work[i].job = PrepareEngineJob(d, dg, d.algo);
-                        work[i].engine = true;
-                    }
-                }
-            } else if (dg.size() == 1) {
-                // rand() is never seeded, so runs repeat exactly.
-                dg[0]->SetMultiColorTmp(std::rand() % NUM_COLORS);
+            std::vector<std::pair<int, int> > conflicts = conflictPairsOf(dg);
+            std::vector<std::pair<int, int> > stitches = stitchPairsOf(dg);
+            if (d.simdg > 1 && FastColorAssignmentTrial(d, dg, conflicts, stitches, w.before)) {
+                w.fastTrial = true;
+            } else if (d.algo != Engine::None) {
+                w.job = PrepareEngineJob(d, dg, d.algo, std::move(conflicts), std::move(stitches));
+                w.engine = true;
             }
         } catch (...) {
-            failure = std::current_exception();
-            end = i;
+            w.failure = std::current_exception();
         }
-        work[i].before = d.report.release(std::move(outside));
+    };
+    forEachGraph(n, d.threads, prepare);
+
+    // In graph order: what changes the run's shared state (lone-vertex
+    // colours drawn from rand(), the tallies) and the output before the
+    // engines' output.
+    int end = n;
+    std::exception_ptr failure;
+    for (int i = 0; i < n; ++i) {
+        GraphWork& w = work[i];
+        std::string before;
+        if (!d.quiet && i % 10 == 0) {
+            // Single precision on purpose: the printed digits are fixed by it.
+            const float percent = static_cast<float>(i) / static_cast<float>(n) * 100.0f;
+            before = chromasect::formatText("STAT | Color Assignment Process: %.2f%%\t\r",
+                                            static_cast<double>(percent));
+        }
+        w.before = before + w.before;
+        const std::vector<mySuperShape*>& dg = d.dgs[i];
+        if (w.failure) {
+            failure = w.failure;
+            end = i;
+            break;
+        }
+        if (dg.size() >= 2) {
+            if (w.fastTrial)
+                ++d.stats.fastTrialGraphs;
+            else
+                ++calls;
+        } else if (dg.size() == 1) {
+            // rand() is never seeded, so runs repeat exactly.
+            dg[0]->SetMultiColorTmp(std::rand() % NUM_COLORS);
+        }
+    }
+    for (int i = end; i < n; ++i) work[i].engine = false;
+    // The pair sets hold the last graph's, as when graphs were taken one by one.
+    if (end > 0) {
+        initConflictSet(d, d.dgs[end - 1]);
+        initStitchSet(d, d.dgs[end - 1]);
     }
 
     solveAll(d, work, static_cast<size_t>(end));
@@ -224,10 +269,23 @@ bool ResolveDGs(MPLDesign& d) {
 // neighbours and following its coloured stitch neighbour. Success means the
 // graph has neither a conflict nor a stitch, which no engine could better.
 bool FastColorAssignmentTrial(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
-    myGraph graph(static_cast<int>(dg.size()));
-    for (const std::pair<int, int>& p : d.conflictSet) graph.AddConflictEdge(p.first, p.second);
-    for (const std::pair<int, int>& p : d.stitchSet) graph.AddStitchEdge(p.first, p.second);
-    ReportGraphErrors(d, graph);
+    const std::vector<std::pair<int, int> > conflicts(d.conflictSet.begin(), d.conflictSet.end());
+    const std::vector<std::pair<int, int> > stitches(d.stitchSet.begin(), d.stitchSet.end());
+    std::string errors;
+    const bool done = FastColorAssignmentTrial(d, dg, conflicts, stitches, errors);
+    d.report.print("%s", errors.c_str());
+    return done;
+}
+
+bool FastColorAssignmentTrial(const MPLDesign& d, const std::vector<mySuperShape*>& dg,
+                              const std::vector<std::pair<int, int> >& conflicts,
+                              const std::vector<std::pair<int, int> >& stitches,
+                              std::string& errors) {
+    const int n = static_cast<int>(dg.size());
+    myGraph graph(n);
+    for (const std::pair<int, int>& p : conflicts) graph.AddConflictEdge(p.first, p.second);
+    for (const std::pair<int, int>& p : stitches) graph.AddStitchEdge(p.first, p.second);
+    for (const std::string& line : graph.TakeErrors()) errors += line;
 
     std::set<int> remaining;
     std::stack<int> removed;
@@ -235,19 +293,24 @@ bool FastColorAssignmentTrial(MPLDesign& d, const std::vector<mySuperShape*>& dg
     graph.IterativeVertexRemovalDG(remaining, removed, removedList);
     if (!remaining.empty()) return false;
 
+    // Each vertex's partners in either place of a pair (a pair naming a
+    // vertex outside the graph names no partner).
+    auto partners = [n](const std::vector<std::pair<int, int> >& pairs) {
+        std::vector<std::vector<int> > adj(n);
+        for (const std::pair<int, int>& p : pairs) {
+            if (p.first < 0 || p.second < 0 || p.first >= n || p.second >= n) continue;
+            adj[p.first].push_back(p.second);
+            if (p.second != p.first) adj[p.second].push_back(p.first);
+        }
+        return adj;
+    };
+    const std::vector<std::vector<int> > conflictAdj = partners(conflicts);
+    const std::vector<std::vector<int> > stitchAdj = partners(stitches);
     std::vector<bool> conflictColors(NUM_COLORS);
     std::vector<bool> stitchColors(NUM_COLORS);
-    auto flagNeighbours = [&dg](const std::set<std::pair<int, int> >& pairs, int v,
-                                std::vector<bool>& flags) {
+    auto flagNeighbours = [&dg](const std::vector<int>& near, std::vector<bool>& flags) {
         flags.assign(flags.size(), false);
-        for (const std::pair<int, int>& p : pairs) {
-            int u;
-            if (p.first == v)
-                u = p.second;
-            else if (p.second == v)
-                u = p.first;
-            else
-                continue;
+        for (int u : near) {
             const int c = dg[u]->colorTmp;
             if (c >= 0 && c < static_cast<int>(flags.size())) flags[c] = true;
         }
@@ -255,8 +318,8 @@ bool FastColorAssignmentTrial(MPLDesign& d, const std::vector<mySuperShape*>& dg
     while (!removed.empty()) {
         const int v = removed.top();
         removed.pop();
-        flagNeighbours(d.conflictSet, v, conflictColors);
-        flagNeighbours(d.stitchSet, v, stitchColors);
+        flagNeighbours(conflictAdj[v], conflictColors);
+        flagNeighbours(stitchAdj[v], stitchColors);
         const int c = AssignLegalColor(d, conflictColors, stitchColors);
         if (c < 0) return false;
         dg[v]->SetMultiColorTmp(c);

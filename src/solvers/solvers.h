@@ -16,11 +16,23 @@
 // Colours every graph of d.dgs into the vertices' working colours.
 bool ResolveDGs(MPLDesign& d);
 bool FastColorAssignmentTrial(MPLDesign& d, const std::vector<mySuperShape*>& dg);
+// The same on the given pairs (sorted, as conflictPairsOf gives them), its
+// graph's edge errors appended to `errors`; it writes only dg's working
+// colours, so graphs can be tried at once.
+bool FastColorAssignmentTrial(const MPLDesign& d, const std::vector<mySuperShape*>& dg,
+                              const std::vector<std::pair<int, int> >& conflicts,
+                              const std::vector<std::pair<int, int> >& stitches,
+                              std::string& errors);
 
 // One graph's problem as the run holds it now (the pair sets of the graph
 // last collected); with densities for the density-balanced SDP.
 chromasect::ColoringProblem ProblemOf(const MPLDesign& d, const std::vector<mySuperShape*>& dg,
                                       bool withDensities);
+// The same on the given pairs (sorted, without repeats).
+chromasect::ColoringProblem ProblemOf(const MPLDesign& d, const std::vector<mySuperShape*>& dg,
+                                      bool withDensities,
+                                      std::vector<std::pair<int, int> > conflicts,
+                                      std::vector<std::pair<int, int> > stitches);
 
 // One graph's engine work, in three steps: made from the run in graph order,
 // solved on any thread (touching nothing of the run, its solver files in
@@ -52,14 +64,21 @@ struct EngineJob {
     bool proven = false;
 };
 EngineJob PrepareEngineJob(const MPLDesign& d, const std::vector<mySuperShape*>& dg, Engine engine);
+// The same on the given pairs; it reads the run only, so graphs can be
+// prepared at once.
+EngineJob PrepareEngineJob(const MPLDesign& d, const std::vector<mySuperShape*>& dg, Engine engine,
+                           std::vector<std::pair<int, int> > conflicts,
+                           std::vector<std::pair<int, int> > stitches);
 void SolveEngineJob(EngineJob& job);
 void ApplyEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, EngineJob& job);
 // The three steps at once, on one graph, in d.solverDir.
 void RunEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, Engine engine);
 
-// The ILP engine's helpers: its note on mask counts it does not support, and
+// The ILP engine's helpers: its note on mask counts it does not support (as
+// text, empty for the supported counts, and printed), and
 // the answer's bits written to the vertices (a bit the answer does not name
 // keeps the vertex's present one).
+std::string unsupportedIlpMasksNote();
 void WarnUnsupportedIlpMasks(const MPLDesign& d);
 void ApplyIlpBits(const chromasect::IlpBits& bits, const std::vector<mySuperShape*>& dg);
 
