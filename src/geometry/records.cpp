@@ -8,8 +8,12 @@
 #include "base/params.h"
 
 namespace chromasect {
-uint64_t nextRecordSerial() {
-    static uint64_t counter = 0;
+uint32_t nextRecordSerial() {
+    static uint32_t counter = 0;
+    if (counter == UINT32_MAX)
+        fatal(kExitUsage,
+              "ERROR| the layout needs more than 4294967295 records (features, rectangles and "
+              "pieces)");
     return ++counter;
 }
 bool ShapeOrder::operator()(const myShape* a, const myShape* b) const {

@@ -23,7 +23,9 @@ namespace chromasect {
 // Creation serial numbers give records a stable identity: sets of records
 // are ordered by it, so every walk over them is the same from run to run
 // (raw addresses would change with the allocator).
-uint64_t nextRecordSerial();
+// At most 2^32 - 1 records a run (a layer of 10^8 features makes about 10^9):
+// past that the run ends, never reusing a number.
+uint32_t nextRecordSerial();
 
 struct ShapeOrder {
     bool operator()(const myShape* a, const myShape* b) const;
@@ -77,7 +79,7 @@ struct myShape {
     // Always INT_MAX, whatever the box.
     int GetDistance(myBox* b) const;
 
-    const uint64_t serial;
+    const uint32_t serial;
 
   private:
     oaBox bboxStorage;
@@ -106,6 +108,7 @@ struct myBox {
     int dgIndex = -1;            // its decomposition graph
     int color = -1;
     bool needDG = true;
+    const uint32_t serial;
 
     explicit myBox(oaBox* r);
     myBox(const myBox&) = delete;
@@ -114,8 +117,6 @@ struct myBox {
     // False when either rectangle has zero or negative width or height;
     // otherwise oaBox::overlaps of the two rectangles.
     bool overlaps(myBox* other, bool incEdges) const;
-
-    const uint64_t serial;
 };
 
 // "boxIndex|vertexIndex  (left,bottom)  (right,top)", no line end.

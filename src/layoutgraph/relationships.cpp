@@ -281,6 +281,14 @@ void initTouchDPLBoxes4RealBoxes(Design& d) {
             }
         }
     }
+    // The sets grew by doubling; they stay as they are from here on.
+    for (myShape* s : d.shapes) {
+        s->neighbors.shrink_to_fit();
+        for (myBox* b : s->realBoxes) {
+            b->stitchNeighbors.shrink_to_fit();
+            b->conflictNeighbors.shrink_to_fit();
+        }
+    }
 }
 
 int GenerateLGCmpID(Design& d, std::vector<myShape*> lg) {

@@ -42,6 +42,11 @@ void Projection(Design& d) {
         ConnectTouchBoxes(lg);
         ConnectDPLBoxes(d, lg);
     }
+    for (myShape* s : d.shapes)
+        for (myBox* b : s->myBoxes) {
+            b->stitchNeighbors.shrink_to_fit();
+            b->conflictNeighbors.shrink_to_fit();
+        }
 }
 
 void ReleaseRealBoxLinks(Design& d) {
