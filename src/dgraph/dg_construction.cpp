@@ -4,8 +4,6 @@
 // read.
 
 #include <algorithm>
-#include <boost/graph/adjacency_list.hpp>
-#include <boost/graph/connected_components.hpp>
 #include <unordered_map>
 
 #include "base/params.h"
@@ -46,32 +44,53 @@ PiecePositions piecePositions(const std::vector<mySuperShape*>& dg) {
 
 }  // namespace
 
-void GenerateDGs(Design& d) {
-    d.dgs.clear();
-    for (const std::vector<myShape*>& lg : d.lgs) {
-        const int groups = GenerateLGCmpID(d, lg);
-        for (int group = 0; group < groups; ++group) {
-            d.dgs.emplace_back();
-            GenerateDGs(d, lg, d.dgs.back(), group);
-        }
-    }
-    for (size_t i = 0; i < d.dgs.size(); ++i)
-        for (mySuperShape* v : d.dgs[i])
-            for (myBox* b : v->boxes) b->dgIndex = static_cast<int>(i);
-}
+namespace {
 
-void GenerateDGs(Design& d, std::vector<myShape*> lg, std::vector<mySuperShape*>& dg, int group) {
+// Union-find over piece positions, numbering the sets by their lowest
+// member: the numbering of a depth-first component search from vertex 0 up.
+class PieceSets {
+  public:
+    explicit PieceSets(size_t n) : parent_(n) {
+        for (size_t i = 0; i < n; ++i) parent_[i] = static_cast<int>(i);
+    }
+    void join(int a, int b) {
+        a = find(a);
+        b = find(b);
+        if (a != b) parent_[std::max(a, b)] = std::min(a, b);
+    }
+    // Set numbers 0, 1, ... by lowest member; returns how many.
+    int number(std::vector<int>& of) {
+        of.assign(parent_.size(), -1);
+        int count = 0;
+        for (size_t i = 0; i < parent_.size(); ++i) {
+            const int root = find(static_cast<int>(i));
+            if (of[root] < 0) of[root] = count++;
+            of[i] = of[root];
+        }
+        return count;
+    }
+
+  private:
+    int find(int x) {
+        while (parent_[x] != x) {
+            parent_[x] = parent_[parent_[x]];
+            x = parent_[x];
+        }
+        return x;
+    }
+    std::vector<int> parent_;
+};
+
+// The graph of the features `members`, in their order.
+void buildDG(Design& d, const std::vector<myShape*>& members, std::vector<mySuperShape*>& dg) {
     std::vector<myBox*> pieces;
-    for (myShape* s : lg) {
-        if (!s->needDG || (group >= 0 && s->subCompID != group)) continue;
+    for (myShape* s : members)
         for (myBox* b : s->myBoxes) {
             b->boxIndex = static_cast<int>(pieces.size());
             pieces.push_back(b);
         }
-    }
 
-    typedef boost::adjacency_list<boost::vecS, boost::vecS, boost::undirectedS> MergeGraph;
-    MergeGraph merge(pieces.size());
+    PieceSets merge(pieces.size());
     const int minSide = MINDPLDIST / (2 * NUM_COLORS);
     auto narrow = [minSide](const myBox* x) {
         return x->box->getWidth() < minSide || x->box->getHeight() < minSide;
@@ -97,18 +116,21 @@ void GenerateDGs(Design& d, std::vector<myShape*> lg, std::vector<mySuperShape*>
                 join = true;
             else
                 join = shareConflictNeighbor(b, k);
-            if (join) boost::add_edge(b->boxIndex, ki, merge);
+            if (join) merge.join(b->boxIndex, ki);
         }
     }
 
     dg.clear();
     if (pieces.empty()) return;
-    std::vector<int> component(pieces.size());
-    const int count = boost::connected_components(merge, component.data());
+    std::vector<int> component;
+    const int count = merge.number(component);
+    std::vector<size_t> sizes(count, 0);
+    for (int c : component) ++sizes[c];
     for (int c = 0; c < count; ++c) {
         mySuperShape* v = d.superShapePool.make();
         v->globalID = d.superShapeCounter++;
         v->vertexIndex = c;
+        v->boxes.reserve(sizes[c]);
         dg.push_back(v);
     }
     for (size_t p = 0; p < pieces.size(); ++p) {
@@ -118,7 +140,35 @@ void GenerateDGs(Design& d, std::vector<myShape*> lg, std::vector<mySuperShape*>
         v->boxes.push_back(b);
         if (b->shape->isVDDGND) v->isVDDGND = true;
     }
-    for (mySuperShape* v : dg) v->boxes.shrink_to_fit();
+}
+
+}  // namespace
+
+void GenerateDGs(Design& d) {
+    d.dgs.clear();
+    std::vector<std::vector<myShape*> > groups;
+    for (const std::vector<myShape*>& lg : d.lgs) {
+        // The groups' members in list order, gathered in one walk of the list.
+        const int count = GenerateLGCmpID(d, lg);
+        groups.assign(static_cast<size_t>(std::max(count, 0)), std::vector<myShape*>());
+        for (myShape* s : lg)
+            if (s->needDG && s->subCompID >= 0 && s->subCompID < count)
+                groups[s->subCompID].push_back(s);
+        for (int group = 0; group < count; ++group) {
+            d.dgs.emplace_back();
+            buildDG(d, groups[group], d.dgs.back());
+        }
+    }
+    for (size_t i = 0; i < d.dgs.size(); ++i)
+        for (mySuperShape* v : d.dgs[i])
+            for (myBox* b : v->boxes) b->dgIndex = static_cast<int>(i);
+}
+
+void GenerateDGs(Design& d, std::vector<myShape*> lg, std::vector<mySuperShape*>& dg, int group) {
+    std::vector<myShape*> members;
+    for (myShape* s : lg)
+        if (s->needDG && (group < 0 || s->subCompID == group)) members.push_back(s);
+    buildDG(d, members, dg);
 }
 
 namespace {

@@ -122,7 +122,7 @@ bool myGraph::HideNode(int v, std::stack<int>& removed, std::list<int>& removedL
     node.visible = false;
     removed.push(v);
     removedList.push_back(v);
-    auto lower = [&](const std::set<int>& neighbours, bool stitch) {
+    auto lower = [&](const myNode::Set& neighbours, bool stitch) {
         for (int k : neighbours) {
             myNode& nb = m_nodes[k];
             if (!nb.visible) continue;
@@ -166,7 +166,7 @@ void myGraph::RemoveByRule(std::set<int>& remaining, std::stack<int>& removed,
         pending.erase(it);
         HideNode(v, removed, removedList);
         position = v + 1;
-        auto recheck = [&](const std::set<int>& neighbours) {
+        auto recheck = [&](const myNode::Set& neighbours) {
             for (int k : neighbours) {
                 const myNode& nb = m_nodes[k];
                 if (!nb.visible)
@@ -209,7 +209,7 @@ void myGraph::DFSEdges(int v, int parent, std::vector<std::pair<int, int> >& edg
     struct Frame {
         int v;
         bool inStitch;
-        std::set<int>::const_iterator it;
+        myNode::Set::const_iterator it;
     };
     std::vector<Frame> stack;
     auto enter = [&](int x, int p) {
@@ -221,7 +221,7 @@ void myGraph::DFSEdges(int v, int parent, std::vector<std::pair<int, int> >& edg
     while (!stack.empty()) {
         Frame& f = stack.back();
         const myNode& node = m_nodes[f.v];
-        const std::set<int>& set = f.inStitch ? node.stitchNeighbors : node.conflictNeighbors;
+        const myNode::Set& set = f.inStitch ? node.stitchNeighbors : node.conflictNeighbors;
         if (f.it == set.end()) {
             if (!f.inStitch) {
                 f.inStitch = true;

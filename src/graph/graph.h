@@ -5,6 +5,7 @@
 // neighbour walk is in ascending vertex number, so all results are fixed by
 // the vertex numbering alone. Deep graphs are safe: no operation recurses.
 
+#include <boost/container/flat_set.hpp>
 #include <list>
 #include <set>
 #include <stack>
@@ -16,10 +17,13 @@ struct myShape;
 struct mySuperShape;
 
 struct myNode {
+    // Neighbour numbers, ascending, without repeats: a sorted array, since
+    // most vertices have a handful and graphs are built by the million.
+    typedef boost::container::flat_set<int> Set;
     int index;            // vertex number
     bool visible = true;  // cleared when the vertex is removed
-    std::set<int> conflictNeighbors;
-    std::set<int> stitchNeighbors;
+    Set conflictNeighbors;
+    Set stitchNeighbors;
     int conflictDegree = 0;  // conflict neighbours still visible
     int stitchDegree = 0;    // stitch neighbours still visible
 

@@ -271,10 +271,10 @@ TEST_F(DGConstruction, GraphRedirectsOutsideRailConflicts) {
     conflict(dg[1]->boxes[0], other[0]->boxes[0]);
     myGraph g(dg);
     ASSERT_EQ(g.size(), 3);
-    EXPECT_EQ(g.m_nodes[0].conflictNeighbors, (std::set<int>{1, 2}));
-    EXPECT_EQ(g.m_nodes[1].conflictNeighbors, (std::set<int>{0}));
-    EXPECT_EQ(g.m_nodes[2].conflictNeighbors, (std::set<int>{0, 2}));
-    EXPECT_EQ(g.m_nodes[1].stitchNeighbors, (std::set<int>{2}));
+    EXPECT_EQ(g.m_nodes[0].conflictNeighbors, (myNode::Set{1, 2}));
+    EXPECT_EQ(g.m_nodes[1].conflictNeighbors, (myNode::Set{0}));
+    EXPECT_EQ(g.m_nodes[2].conflictNeighbors, (myNode::Set{0, 2}));
+    EXPECT_EQ(g.m_nodes[1].stitchNeighbors, (myNode::Set{2}));
 
     // Without a rail vertex the redirected edge fails with its message.
     dg[2]->isVDDGND = false;
@@ -282,7 +282,7 @@ TEST_F(DGConstruction, GraphRedirectsOutsideRailConflicts) {
     EXPECT_EQ(h.TakeErrors(),
               (std::vector<std::string>{"Error in AddConflictEdge(0, -1), m_nodes.size() = 3\n",
                                         "Error in AddConflictEdge(2, -1), m_nodes.size() = 3\n"}));
-    EXPECT_EQ(h.m_nodes[0].conflictNeighbors, (std::set<int>{1}));
+    EXPECT_EQ(h.m_nodes[0].conflictNeighbors, (myNode::Set{1}));
 }
 
 // A stitch to a piece whose vertex is outside the graph is an internal

@@ -105,7 +105,7 @@ TEST_F(GraphTest, EdgeAddersCountOnceAndReportBadEnds) {
     EXPECT_EQ(g.m_nodes[1].stitchDegree, 0);
 
     EXPECT_TRUE(g.AddConflictEdge(3, 3));
-    EXPECT_EQ(g.m_nodes[3].conflictNeighbors, std::set<int>({3}));
+    EXPECT_EQ(g.m_nodes[3].conflictNeighbors, (myNode::Set{3}));
     EXPECT_EQ(g.m_nodes[3].conflictDegree, 1);
 
     EXPECT_TRUE(g.AddStitchEdge(0, 1));  // both kinds may join one pair
@@ -147,7 +147,7 @@ TEST_F(GraphTest, HideNodeCascadesOneLevelConflictsFirst) {
     EXPECT_EQ(g.m_nodes[4].conflictDegree, 2);
     // The removed vertex keeps its own sets and degrees.
     EXPECT_EQ(g.m_nodes[0].conflictDegree, 3);
-    EXPECT_EQ(g.m_nodes[0].stitchNeighbors, std::set<int>({1}));
+    EXPECT_EQ(g.m_nodes[0].stitchNeighbors, (myNode::Set{1}));
 
     // Removing 4 leaves 2 and 6 alone: both go with it.
     EXPECT_TRUE(g.HideNode(4, st, l));
@@ -298,11 +298,11 @@ TEST_F(GraphTest, LayoutGraphFormSendsRailEdgesToTheFirstRail) {
     ASSERT_EQ(g.size(), 4);
     // a's edge to R2 lands on R1; R2 gets edges only from its own
     // neighbours (a directly; c has no vertex; R1 is a rail, so R1).
-    EXPECT_EQ(g.m_nodes[0].conflictNeighbors, std::set<int>({1, 2, 3}));
-    EXPECT_EQ(g.m_nodes[1].conflictNeighbors, std::set<int>({0, 2}));
+    EXPECT_EQ(g.m_nodes[0].conflictNeighbors, (myNode::Set{1, 2, 3}));
+    EXPECT_EQ(g.m_nodes[1].conflictNeighbors, (myNode::Set{0, 2}));
     // R1's own rail neighbour R2 becomes a self-edge.
-    EXPECT_EQ(g.m_nodes[2].conflictNeighbors, std::set<int>({0, 1, 2, 3}));
-    EXPECT_EQ(g.m_nodes[3].conflictNeighbors, std::set<int>({0, 2}));
+    EXPECT_EQ(g.m_nodes[2].conflictNeighbors, (myNode::Set{0, 1, 2, 3}));
+    EXPECT_EQ(g.m_nodes[3].conflictNeighbors, (myNode::Set{0, 2}));
 
     // Without a rail of its own the list cannot place rail edges.
     std::vector<myShape*> noRail = {a, b};
@@ -310,7 +310,7 @@ TEST_F(GraphTest, LayoutGraphFormSendsRailEdgesToTheFirstRail) {
     EXPECT_EQ(h.TakeErrors(),
               (std::vector<std::string>{"Error in AddConflictEdge(0, -1), m_nodes.size() = 2\n",
                                         "Error in AddConflictEdge(1, -1), m_nodes.size() = 2\n"}));
-    EXPECT_EQ(h.m_nodes[0].conflictNeighbors, std::set<int>({1}));
+    EXPECT_EQ(h.m_nodes[0].conflictNeighbors, (myNode::Set{1}));
 }
 
 }  // namespace
