@@ -30,17 +30,31 @@ bool isRailPiece(const myBox* b) {
 
 // Positions in dg of the vertices holding each piece. A piece normally lies
 // in one vertex, but nothing here relies on it.
-typedef std::unordered_map<const myBox*, std::vector<int> > PiecePositions;
+class PiecePositions {
+  public:
+    explicit PiecePositions(const std::vector<mySuperShape*>& dg) {
+        for (size_t i = 0; i < dg.size(); ++i)
+            for (const myBox* b : dg[i]->boxes) at_.emplace_back(b, static_cast<int>(i));
+        // By piece, then position: each piece's positions ascending, once.
+        std::sort(at_.begin(), at_.end(), [](const Entry& a, const Entry& b) {
+            return a.first != b.first ? std::less<const myBox*>()(a.first, b.first)
+                                      : a.second < b.second;
+        });
+        at_.erase(std::unique(at_.begin(), at_.end()), at_.end());
+    }
+    // Calls f with each position holding piece b, ascending.
+    template <class F>
+    void each(const myBox* b, F f) const {
+        auto it = std::lower_bound(at_.begin(), at_.end(), b, [](const Entry& e, const myBox* x) {
+            return std::less<const myBox*>()(e.first, x);
+        });
+        for (; it != at_.end() && it->first == b; ++it) f(it->second);
+    }
 
-PiecePositions piecePositions(const std::vector<mySuperShape*>& dg) {
-    PiecePositions pos;
-    for (size_t i = 0; i < dg.size(); ++i)
-        for (const myBox* b : dg[i]->boxes) {
-            std::vector<int>& v = pos[b];
-            if (v.empty() || v.back() != static_cast<int>(i)) v.push_back(static_cast<int>(i));
-        }
-    return pos;
-}
+  private:
+    typedef std::pair<const myBox*, int> Entry;
+    std::vector<Entry> at_;
+};
 
 }  // namespace
 
@@ -184,7 +198,7 @@ void sortUnique(std::vector<std::pair<int, int> >& pairs) {
 // to any rail conflicts with every vertex holding a rail piece.
 std::vector<std::pair<int, int> > conflictPairsOf(const std::vector<mySuperShape*>& dg) {
     std::vector<std::pair<int, int> > out;
-    const PiecePositions pos = piecePositions(dg);
+    const PiecePositions pos(dg);
     std::vector<int> railVertices;
     for (size_t i = 0; i < dg.size(); ++i)
         for (const myBox* b : dg[i]->boxes)
@@ -198,10 +212,9 @@ std::vector<std::pair<int, int> > conflictPairsOf(const std::vector<mySuperShape
         for (const myBox* bk : dg[j]->boxes)
             for (myBox* n : bk->conflictNeighbors) {
                 if (isRailPiece(n)) nearRail = true;
-                auto it = pos.find(n);
-                if (it == pos.end()) continue;
-                for (int i : it->second)
+                pos.each(n, [&](int i) {
                     if (i != j) out.emplace_back(j, i);
+                });
             }
         if (nearRail)
             for (int i : railVertices)
@@ -213,15 +226,14 @@ std::vector<std::pair<int, int> > conflictPairsOf(const std::vector<mySuperShape
 
 std::vector<std::pair<int, int> > stitchPairsOf(const std::vector<mySuperShape*>& dg) {
     std::vector<std::pair<int, int> > out;
-    const PiecePositions pos = piecePositions(dg);
+    const PiecePositions pos(dg);
     for (size_t jj = 0; jj < dg.size(); ++jj) {
         const int j = static_cast<int>(jj);
         for (const myBox* bk : dg[j]->boxes)
             for (myBox* n : bk->stitchNeighbors) {
-                auto it = pos.find(n);
-                if (it == pos.end()) continue;
-                for (int i : it->second)
+                pos.each(n, [&](int i) {
                     if (i != j) out.emplace_back(j, i);
+                });
             }
     }
     sortUnique(out);
