@@ -17,3 +17,7 @@ void ReleaseRealBoxLinks(Design& d);
 int CanIntroStitch_TPL(myBox* a, myBox* b);
 void ConnectTouchBoxes(std::vector<myShape*>& shapes);
 void ConnectDPLBoxes(Design& d, std::vector<myShape*>& shapes);
+// ConnectTouchBoxes and ConnectDPLBoxes of every layout graph, in order,
+// as one step: the result is the same, worked out for the features `split`
+// (those that have pieces) at once.
+void ConnectAll(Design& d, const std::vector<myShape*>& split);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "base/files.h"
+#include "base/parallel.h"
 #include "base/params.h"
 #include "dgraph/dgraph.h"
 #include "solvers/csdp.h"
@@ -35,27 +36,6 @@ struct GraphWork {
     EngineJob job;
     std::exception_ptr failure;  // a fatal condition met while preparing it
 };
-
-// Calls f(i) for every i in 0 .. n-1 on `threads` workers, handing out
-// small runs of indices in turn; f must touch only what index i owns.
-template <class F>
-void forEachGraph(int n, int threads, F f) {
-    const int workers = std::max(1, std::min(threads, n / 16));
-    if (workers <= 1) {
-        for (int i = 0; i < n; ++i) f(i);
-        return;
-    }
-    std::atomic<int> next(0);
-    const int run = 8;
-    auto loop = [&]() {
-        for (int from = next.fetch_add(run); from < n; from = next.fetch_add(run))
-            for (int i = from; i < std::min(n, from + run); ++i) f(i);
-    };
-    std::vector<std::thread> pool;
-    for (int w = 1; w < workers; ++w) pool.emplace_back(loop);
-    loop();
-    for (std::thread& t : pool) t.join();
-}
 
 // A live count of the graphs the engine has finished, on standard error so
 // that standard output (logs, stored results) never changes: always with
@@ -193,7 +173,8 @@ bool ResolveDGs(MPLDesign& d) {
             w.failure = std::current_exception();
         }
     };
-    forEachGraph(n, d.threads, prepare);
+    chromasect::parallelFor(
+        static_cast<size_t>(n), d.threads, [&](size_t i) { prepare(static_cast<int>(i)); }, 8, 16);
 
     // In graph order: what changes the run's shared state (lone-vertex
     // colours drawn from rand(), the tallies) and the output before the
