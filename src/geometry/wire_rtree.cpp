@@ -20,3 +20,16 @@ bool WireRTree::rtreeSearchCB(myShape* s, void*) {
     s_searchResult.push_back(s);
     return true;
 }
+
+void WireRTree::search(const oaBox& r, std::vector<myShape*>& out) const {
+    out.clear();
+    const int min[2] = {r.left(), r.bottom()};
+    const int max[2] = {r.right(), r.top()};
+    Search(
+        min, max,
+        [](myShape* s, void* context) {
+            static_cast<std::vector<myShape*>*>(context)->push_back(s);
+            return true;
+        },
+        &out);
+}

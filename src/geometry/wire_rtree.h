@@ -22,6 +22,9 @@ class WireRTree : public ShapeRTree {
     // s_searchResult: the next search overwrites it, so a caller that
     // searches again while walking it must copy it first.
     std::vector<myShape*>* searchoaBox(const oaBox* r);
+    // The same into a caller's vector (emptied first), for searches from
+    // several threads at once.
+    void search(const oaBox& r, std::vector<myShape*>& out) const;
     // Appends the feature to s_searchResult; never stops the search.
     static bool rtreeSearchCB(myShape* s, void* context);
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/fatal.h"
+#include "base/parallel.h"
 #include "base/params.h"
 #include "geometry/blocks.h"
 #include "geometry/boxdist.h"
@@ -124,36 +125,46 @@ class RectIndex {
 // spacing (at 0 the gap cap of Box2BoxDist makes every pair reach), and
 // rectangles lie inside their feature's bounding box; so the indexes and the
 // bounding-box test only skip rectangles that cannot reach.
+constexpr size_t kIndexedRects = 16;
+
 class ConflictLinker {
   public:
-    ConflictLinker(const std::vector<myShape*>& shapes, chromasect::Reporter& report)
+    // The rectangle indexes of the features with many rectangles, shared by
+    // the linkers of every thread (only read once made).
+    typedef std::unordered_map<const myShape*, std::unique_ptr<RectIndex> > Indexes;
+    static Indexes indexesOf(const std::vector<myShape*>& shapes) {
+        Indexes index;
+        if (MINDPLDIST <= 0) return index;
+        for (myShape* s : shapes)
+            if (s->realBoxes.size() > kIndexedRects && index.count(s) == 0)
+                index.emplace(s, std::unique_ptr<RectIndex>(new RectIndex(s->realBoxes)));
+        return index;
+    }
+
+    ConflictLinker(const Indexes& index, chromasect::Reporter* report)
         : limit_(int64_t(MINDPLDIST) * MINDPLDIST),
           reach_(MINDPLDIST),
           pruned_(MINDPLDIST > 0),
-          report_(report) {
-        if (!pruned_) return;
-        for (myShape* s : shapes)
-            if (s->realBoxes.size() > kIndexedRects && index_.count(s) == 0)
-                index_.emplace(s, std::unique_ptr<RectIndex>(new RectIndex(s->realBoxes)));
-    }
+          report_(report),
+          index_(index) {}
 
-    // True when some rectangle of s was linked to one of f.
-    bool link(myShape* s, myShape* f) {
+    // s's rule towards f: true when some rectangle of s was linked to one
+    // of f. The link is stored in s's rectangle when toS, in f's when toF.
+    bool link(myShape* s, myShape* f, bool toS = true, bool toF = true) {
         bool linked = false;
         const RectIndex* theirs = indexOf(f);
         auto linkFrom = [&](myBox* a) {
             if (a->box->getWidth() == 0) return;
             if (myBox* b = firstInReach(a, f, theirs)) {
-                a->conflictNeighbors.insert(b);
-                b->conflictNeighbors.insert(a);
+                if (toS) a->conflictNeighbors.insert(b);
+                if (toF) b->conflictNeighbors.insert(a);
                 linked = true;
             }
         };
         const RectIndex* own = indexOf(s);
         if (own) {
-            std::vector<int> near;
-            own->find(grown(*f->bbox, reach_), near);
-            for (int i : near) linkFrom(s->realBoxes[i]);
+            own->find(grown(*f->bbox, reach_), near_);
+            for (int i : near_) linkFrom(s->realBoxes[i]);
         } else {
             for (myBox* a : s->realBoxes)
                 if (!pruned_ || within(*a->box, *f->bbox)) linkFrom(a);
@@ -162,10 +173,8 @@ class ConflictLinker {
     }
 
   private:
-    static constexpr size_t kIndexedRects = 16;
-
     bool within(const oaBox& a, const oaBox& b) const {
-        return Box2BoxDist(&a, &b, 1, &report_) <= limit_;
+        return Box2BoxDist(&a, &b, 1, report_) <= limit_;
     }
 
     const RectIndex* indexOf(const myShape* s) const {
@@ -190,9 +199,9 @@ class ConflictLinker {
     const int64_t limit_;
     const int64_t reach_;
     const bool pruned_;
-    chromasect::Reporter& report_;
-    std::unordered_map<const myShape*, std::unique_ptr<RectIndex> > index_;
-    std::vector<int> scratch_;
+    chromasect::Reporter* report_;
+    const Indexes& index_;
+    std::vector<int> scratch_, near_;
 };
 
 // At least half as wide or half as tall as the extent, taken in double so
@@ -263,32 +272,67 @@ void initTouchDPLBoxes4RealBoxes(Design& d) {
     // so the relation stays symmetric.
     for (myShape* s : d.shapes) s->neighbors.clear();
 
-    ConflictLinker linker(d.shapes, d.report);
+    const ConflictLinker::Indexes indexes = ConflictLinker::indexesOf(d.shapes);
     const int64_t searchGrow = int64_t(2) * MINDPLDIST;
-    for (myShape* s : d.shapes) {
-        const oaBox& bb = *s->bbox;
-        if (bb.getWidth() == 0 || bb.getHeight() == 0) continue;
+    auto degenerate = [](const myShape* s) {
+        return s->bbox->getWidth() == 0 || s->bbox->getHeight() == 0;
+    };
+    // Box2BoxDist prints only where a squared gap passes 2^31 (a spacing of
+    // 16384 or more); such runs search in one thread so that its lines keep
+    // their order.
+    const bool quietDistances = int64_t(8) * MINDPLDIST * MINDPLDIST < (int64_t(1) << 31);
+    const int threads = quietDistances ? std::max(1, d.threads) : 1;
+    const size_t n = d.shapes.size();
+    const size_t parts =
+        std::min<size_t>(static_cast<size_t>(threads), std::max<size_t>(1, n / 1024));
 
-        linkTouchingBoxes(s);
-
-        const oaBox window = grown(bb, searchGrow);
-        const std::vector<myShape*>& found = *d.wireRTree.searchoaBox(&window);
-        for (myShape* f : found) {
-            if (f->id == s->id) continue;
-            if (linker.link(s, f)) {
-                s->neighbors.insert(f);
-                f->neighbors.insert(s);
+    // Features in consecutive runs of the list, one run a thread. Each link
+    // is made where its pair is met; a pair across two runs is met from
+    // both, and each side stores only what its own features hold, working
+    // out the other side's rule as well (the search windows are symmetric:
+    // each finds the other). With one run this is the plain walk.
+    auto walk = [&](size_t part) {
+        const size_t from = n * part / parts, to = n * (part + 1) / parts;
+        auto mine = [&](const myShape* f) {
+            return f->id >= 0 && static_cast<size_t>(f->id) >= from &&
+                   static_cast<size_t>(f->id) < to && d.shapes[f->id] == f;
+        };
+        ConflictLinker linker(indexes, quietDistances ? nullptr : &d.report);
+        std::vector<myShape*> found;
+        for (size_t k = from; k < to; ++k) {
+            myShape* s = d.shapes[k];
+            const bool searches = !degenerate(s);
+            // A feature that does not search still finds, in the other runs,
+            // the features that link to it.
+            if (!searches && parts == 1) continue;
+            if (searches) linkTouchingBoxes(s);
+            const oaBox window = grown(*s->bbox, searchGrow);
+            d.wireRTree.search(window, found);
+            for (myShape* f : found) {
+                if (f->id == s->id) continue;
+                const bool local = mine(f);
+                if (!searches && local) continue;
+                bool linked = false;
+                if (searches) linked = linker.link(s, f, true, local);
+                if (!local && !degenerate(f)) linked = linker.link(f, s, false, true) || linked;
+                if (linked) {
+                    s->neighbors.insert(f);
+                    if (local) f->neighbors.insert(s);
+                }
             }
         }
-    }
+    };
+    chromasect::parallelFor(parts, threads, walk, 1, 1);
+
     // The sets grew by doubling; they stay as they are from here on.
-    for (myShape* s : d.shapes) {
+    chromasect::parallelFor(n, threads, [&](size_t k) {
+        myShape* s = d.shapes[k];
         s->neighbors.shrink_to_fit();
         for (myBox* b : s->realBoxes) {
             b->stitchNeighbors.shrink_to_fit();
             b->conflictNeighbors.shrink_to_fit();
         }
-    }
+    });
 }
 
 int GenerateLGCmpID(Design& d, std::vector<myShape*> lg) {

@@ -13,15 +13,31 @@ set -eu
 mode=$1 binary=$2 source=$3 shared=$4 name=$5 input=$6
 shift 6
 
+golden=$source/tests/golden/${name%+}
+work=$(mktemp -d "${TMPDIR:-/tmp}/golden.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# "@tiled/NxM/LAYOUT": N x M copies of a shared layout, twice the default
+# spacing apart, made by the tiling tool built beside the binary.
+tiles=
 case $input in
+@tiled/*)
+    rest=${input#@tiled/}
+    tiles=${rest%%/*}
+    input=$shared/${rest#*/}
+    ;;
 @shared/*) input=$shared/${input#@shared/} ;;
 *) input=$source/$input ;;
 esac
 [ -f "$input" ] || { echo "golden $name: missing input $input"; exit 1; }
-
-golden=$source/tests/golden/${name%+}
-work=$(mktemp -d "${TMPDIR:-/tmp}/golden.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+if [ -n "$tiles" ]; then
+    base=$(basename "$input")
+    tiled=$work/tiled/${base%.*}-$tiles.${base##*.}
+    mkdir -p "$work/tiled"
+    "$(dirname "$binary")/tile_layout" --in "$input" --nx "${tiles%x*}" --ny "${tiles#*x}" \
+        --gap 240 --ascii "$tiled" >/dev/null
+    input=$tiled
+fi
 
 # The input is linked under its own name so that the "Parameters" line does
 # not depend on where the source tree or the layouts lie.
@@ -48,6 +64,7 @@ if [ -n "$checker" ]; then
     rm -f "$work/report.json"
 fi
 rm "$work/$base"
+rm -rf "$work/tiled"
 echo "$status" >"$work/status.txt"
 
 if [ "$mode" = write ]; then
