@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 namespace chromasect {
@@ -86,8 +87,11 @@ void Reporter::write(const char* data, size_t size) {
     if (holds_ == 0) keepWarnings(data, size);
     if (capturing_)
         captured_.append(data, size);
-    else
+    else {
         std::fwrite(data, 1, size, stdout);
+        // A log file or a pipe shows each line as it comes, not at the end.
+        if (std::memchr(data, '\n', size) || std::memchr(data, '\r', size)) std::fflush(stdout);
+    }
 }
 
 }  // namespace chromasect

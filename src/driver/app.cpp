@@ -90,10 +90,12 @@ int chromasectMain(int argc, char** argv) {
                 design->reportFile.clear();  // nothing to write at the end either
                 fatal(kExitUsage, problem);
             }
+            clock.start("reading");
             ReadAll(*design);
             design->stats.featuresRead = static_cast<int>(design->shapes.size());
-            clock.stage("reading");
+            clock.stage("reading", std::to_string(design->shapes.size()) + " features");
             if (!design->dumpFile.empty()) {
+                clock.start("writing");
                 writeLayerDump(*design);
             } else {
                 {
@@ -107,7 +109,12 @@ int chromasectMain(int argc, char** argv) {
                 }
                 ResultStat(*design);
                 end.resultReached = true;
-                clock.stage("counting");
+                clock.stage("counting",
+                            std::to_string(design->stitches.size() + design->largeUncolored) +
+                                " stitches, " +
+                                std::to_string(design->conflicts.size() + design->smallUncolored) +
+                                " conflicts");
+                clock.start("writing");
                 // After the report, so that the specified output stays as it is.
                 if (!design->outFile.empty()) writeDecomposedLayout(*design);
                 if (!design->svgFile.empty()) writeDecomposedPicture(*design);

@@ -3,6 +3,7 @@
 #include "driver/pipeline.h"
 
 #include <cstdio>
+#include <string>
 
 #include "base/fatal.h"
 #include "coloring/coloring.h"
@@ -13,11 +14,16 @@
 #include "solvers/solvers.h"
 
 bool Decomposition(MPLDesign& d, chromasect::StageClock* clock) {
-    auto stage = [clock](const char* name) {
-        if (clock) clock->stage(name);
+    auto stage = [clock](const char* name, const std::string& made) {
+        if (clock) clock->stage(name, made);
     };
+    auto start = [clock](const char* name) {
+        if (clock) clock->start(name);
+    };
+    auto count = [](long long n, const char* what) { return std::to_string(n) + " " + what; };
     chromasect::RunStats& stats = d.stats;
     if (d.algo == Engine::Sdp) Csdp::csdpPrepare(d.solverDir);
+    start("layout graphs");
     RelationshipLGs(d);
     // Only the local density balance looks features up again.
     if (d.densityBalance != Balance::Local) d.wireRTree.RemoveAll();
@@ -25,31 +31,38 @@ bool Decomposition(MPLDesign& d, chromasect::StageClock* clock) {
     stats.components = d.lgNum;
     for (const myShape* s : d.shapes)
         if (s->GetAreas() <= 0) --stats.components;
-    stage("layout graphs");
+    stage("layout graphs", count(stats.components, "components"));
+    start("simplification");
     if (d.simlg > 1) LayoutGraphSimplification(d);
     stats.setAside = static_cast<int>(d.simplifiedShapes.size());
-    stage("simplification");
+    stage("simplification", count(stats.setAside, "features set aside"));
+    start("projection");
     Projection(d);
     stats.pieces = 0;
     for (const myShape* s : d.shapes) stats.pieces += static_cast<int>(s->myBoxes.size());
-    stage("projection");
+    stage("projection", count(stats.pieces, "pieces"));
+    start("decomposition graphs");
     GenerateDGs(d);
     stats.graphsBeforeSplit = static_cast<int>(d.dgs.size());
     d.report.print("STAT | before DG simplification, number of DGs: %zu\n", d.dgs.size());
     if (d.simdg > 0) GenSimplifiedDG(d);
     stats.graphsAfterSplit = static_cast<int>(d.dgs.size());
     d.report.print("STAT | after  DG simplification, number of DGs: %zu\n", d.dgs.size());
-    stage("decomposition graphs");
+    stage("decomposition graphs", count(stats.graphsAfterSplit, "graphs"));
+    start("colouring");
     // ResolveDGs never fails today; the check is the specified guard.
     if (!ResolveDGs(d))
         chromasect::fatal(chromasect::kExitInternal,
                           "EXIT| In MPLDesign::Decomposition(), ResolveDGs() returns FALSE.");
     Rotations(d);
-    stage("colouring");
+    stage("colouring", count(stats.fastTrialGraphs, "graphs by the fast trial, ") +
+                           count(d.engineGraphs, "by an engine"));
+    start("back-annotation");
     AssignLGNonSimplifiedColors(d);
     ColorRemovedRails(d);
     AssignLGSimplifiedColors(d);
-    stage("back-annotation");
+    stage("back-annotation", "");
+    start("counting");
     CalculateConflicts(d);
     CalculateStitches(d);
     CountUncoloredSimplified(d);

@@ -2,6 +2,7 @@
 
 #include <coin/Cbc_C_Interface.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -299,10 +300,29 @@ std::vector<std::string> versionLines() {
 }
 
 StageClock::StageClock(MPLDesign& d)
-    : d_(d), wall_(std::chrono::steady_clock::now()), cpu_(usageNow().cpuSeconds) {}
+    : d_(d), begin_(std::chrono::steady_clock::now()), wall_(begin_), cpu_(usageNow().cpuSeconds) {}
 
-void StageClock::stage(const char* name) {
+bool StageClock::shown() const {
+    return !d_.quiet || isatty(STDERR_FILENO) == 1;
+}
+
+void StageClock::start(const char* name) {
+    if (!shown()) return;
+    const double at =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin_).count();
+    std::fprintf(stderr, "[%7.1f s] %s ...\n", at, name);
+    std::fflush(stderr);
+}
+
+void StageClock::stage(const char* name, const std::string& made) {
     const auto now = std::chrono::steady_clock::now();
+    if (shown()) {
+        std::fprintf(stderr, "[%7.1f s] %s done in %.1f s%s%s\n",
+                     std::chrono::duration<double>(now - begin_).count(), name,
+                     std::chrono::duration<double>(now - wall_).count(), made.empty() ? "" : ": ",
+                     made.c_str());
+        std::fflush(stderr);
+    }
     const Usage usage = usageNow();
     StageRecord r;
     r.name = name;

@@ -23,11 +23,17 @@ std::vector<std::string> versionLines();
 class StageClock {
   public:
     explicit StageClock(MPLDesign& d);
-    void stage(const char* name);
+    // The stage begins: shown on standard error when progress is shown.
+    void start(const char* name);
+    // The stage ends, having made what `made` says ("" for nothing to say):
+    // recorded for the report, and shown.
+    void stage(const char* name, const std::string& made = std::string());
 
   private:
+    // With "-progress 1", or when standard error is a terminal.
+    bool shown() const;
     MPLDesign& d_;
-    std::chrono::steady_clock::time_point wall_;
+    std::chrono::steady_clock::time_point begin_, wall_;
     double cpu_;
 };
 

@@ -47,6 +47,21 @@ TEST(RunOptions, EngineStitchesAndProgress) {
     EXPECT_EQ(plain.out.find("Color Assignment Process: 0.00%"), std::string::npos);
     auto progress = runCommand(run + " -progress 1");
     EXPECT_NE(progress.out.find("STAT | Color Assignment Process: 0.00%\t\r"), std::string::npos);
+    // Standard error shows each stage as it begins and ends, in order, with
+    // what it made; standard output is the same as without.
+    auto stages = runCommand(run + " -progress 1 2>&1 1>/dev/null");
+    std::string order;
+    std::smatch m;
+    for (std::string rest = stages.out;
+         std::regex_search(rest, m, std::regex("\\] ([a-z -]+) (\\.\\.\\.|done in [0-9.]+ s)"));
+         rest = m.suffix())
+        order += m[1].str() + (m[2].str() == "..." ? "<" : ">");
+    EXPECT_EQ(order,
+              "reading<reading>layout graphs<layout graphs>simplification<simplification>"
+              "projection<projection>decomposition graphs<decomposition graphs>colouring<colouring>"
+              "back-annotation<back-annotation>counting<counting>writing<writing>");
+    EXPECT_NE(stages.out.find("projection done in "), std::string::npos);
+    EXPECT_NE(stages.out.find(" s: 11 features\n"), std::string::npos) << stages.out;
 }
 
 TEST(RunOptions, PictureHoldsWhatItsReportCounts) {
