@@ -98,6 +98,10 @@ int chromasectMain(int argc, char** argv) {
                 clock.start("writing");
                 writeLayerDump(*design);
             } else {
+                // Outlines are read again only to write the layout or its
+                // picture: a run that writes neither gives them back.
+                if (design->outFile.empty() && design->svgFile.empty())
+                    for (myShape* s : design->shapes) s->points.setSize(0, false);
                 {
                     if (!design->sdpMemoryGiven)
                         design->sdpMemoryMB =

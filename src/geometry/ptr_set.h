@@ -16,27 +16,44 @@
 
 namespace chromasect {
 
-// A list of record pointers in insertion order, in 16 bytes; one member is
-// held in place. For the pieces of a real box: mostly one.
+// A list of small plain values (record pointers, graph numbers) in
+// insertion order, in 16 bytes; one value is held in place. For the pieces
+// of a real box and the graphs holding a vertex's copies: mostly one.
 template <class T>
-class PtrList {
+class SmallList {
   public:
-    typedef T* value_type;
-    typedef T* const* const_iterator;
-    typedef const_iterator iterator;
+    typedef T value_type;
+    typedef const T* const_iterator;
+    typedef T* iterator;
 
-    PtrList() { one_ = nullptr; }
-    PtrList(const PtrList&) = delete;
-    PtrList& operator=(const PtrList&) = delete;
-    ~PtrList() { clear(); }
+    SmallList() { one_ = T(); }
+    SmallList(std::initializer_list<T> items) : SmallList() {
+        for (const T& x : items) push_back(x);
+    }
+    SmallList(const SmallList& o) : SmallList() {
+        for (const T& x : o) push_back(x);
+    }
+    SmallList& operator=(const SmallList& o) {
+        if (this != &o) {
+            clear();
+            for (const T& x : o) push_back(x);
+        }
+        return *this;
+    }
+    ~SmallList() { clear(); }
 
     const_iterator begin() const { return data(); }
     const_iterator end() const { return data() + size_; }
+    iterator begin() { return data(); }
+    iterator end() { return data() + size_; }
     size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
-    T* operator[](size_t i) const { return data()[i]; }
+    const T& operator[](size_t i) const { return data()[i]; }
+    const T& front() const { return data()[0]; }
+    const T& back() const { return data()[size_ - 1]; }
+    void sort() { std::sort(begin(), end()); }
 
-    void push_back(T* x) {
+    void push_back(const T& x) {
         if (size_ == 0 && cap_ == 0) {
             one_ = x;
             size_ = cap_ = 1;
@@ -44,9 +61,9 @@ class PtrList {
         }
         if (size_ == cap_) {
             const size_t n = cap_ < 2 ? 4 : 2 * size_t(cap_);
-            T** block = static_cast<T**>(std::malloc(n * sizeof(T*)));
+            T* block = static_cast<T*>(std::malloc(n * sizeof(T)));
             if (!block) throw std::bad_alloc();
-            std::memcpy(block, data(), size_ * sizeof(T*));
+            std::memcpy(block, data(), size_ * sizeof(T));
             if (cap_ > 1) std::free(many_);
             many_ = block;
             cap_ = static_cast<uint32_t>(n);
@@ -56,16 +73,22 @@ class PtrList {
     // Empties the list and frees its memory.
     void clear() {
         if (cap_ > 1) std::free(many_);
-        one_ = nullptr;
+        one_ = T();
         size_ = cap_ = 0;
     }
 
+    friend bool operator==(const SmallList& a, const SmallList& b) {
+        return a.size_ == b.size_ && std::equal(a.begin(), a.end(), b.begin());
+    }
+    friend bool operator!=(const SmallList& a, const SmallList& b) { return !(a == b); }
+
   private:
-    T** data() { return cap_ > 1 ? many_ : &one_; }
-    T* const* data() const { return cap_ > 1 ? many_ : &one_; }
+    static_assert(sizeof(T) <= sizeof(T*), "values no larger than a pointer");
+    T* data() { return cap_ > 1 ? many_ : &one_; }
+    const T* data() const { return cap_ > 1 ? many_ : &one_; }
     union {
-        T* one_;
-        T** many_;
+        T one_;
+        T* many_;
     };
     uint32_t size_ = 0;
     uint32_t cap_ = 0;

@@ -97,7 +97,7 @@ bool byLeftBottom(myShape* a, myShape* b);
 // not own its rectangle.
 struct myBox {
     // Real box: the pieces cut from it (mostly one, held in place).
-    chromasect::PtrList<myBox> pieces;
+    chromasect::SmallList<myBox*> pieces;
     myBox* parent = nullptr;     // piece: the real box it was cut from
     oaBox* box;                  // the rectangle
     myShape* shape = nullptr;    // owning feature
@@ -124,8 +124,8 @@ std::ostream& operator<<(std::ostream& os, const myBox& b);
 
 // One decomposition-graph vertex.
 struct mySuperShape {
-    std::vector<myBox*> boxes;  // the pieces of the vertex (shared by copies)
-    std::list<int> subDGs;      // graphs that received a copy of this vertex
+    std::vector<myBox*> boxes;          // the pieces of the vertex (shared by copies)
+    chromasect::SmallList<int> subDGs;  // graphs that received a copy of this vertex
     int vertexIndex = -1;
     int globalID = -1;  // run-wide number, equal for all copies of a vertex
     int colorTmp = -1;  // working colour

@@ -28,8 +28,8 @@ TEST_F(DGSimplification, CycleIsOnePieceOfCopies) {
         EXPECT_EQ(copy->globalID, dg[v]->globalID);
         EXPECT_EQ(copy->vertexIndex, v);
         EXPECT_EQ(copy->boxes, dg[v]->boxes);
-        EXPECT_EQ(dg[v]->subDGs, std::list<int>{0});
-        EXPECT_EQ(copy->subDGs, std::list<int>{0});
+        EXPECT_EQ(dg[v]->subDGs, chromasect::SmallList<int>{0});
+        EXPECT_EQ(copy->subDGs, chromasect::SmallList<int>{0});
     }
     ASSERT_EQ(d.tmpDGs.size(), 1u);
     EXPECT_EQ(d.tmpDGs[0], dg);
@@ -43,11 +43,11 @@ TEST_F(DGSimplification, PathSplitsAtItsMiddleVertex) {
     ASSERT_EQ(d.dgs.size(), 2u);
     EXPECT_EQ(ids(0), (std::vector<int>{dg[1]->globalID, dg[2]->globalID}));
     EXPECT_EQ(ids(1), (std::vector<int>{dg[0]->globalID, dg[1]->globalID}));
-    EXPECT_EQ(dg[1]->subDGs, (std::list<int>{0, 1}));
-    EXPECT_EQ(d.dgs[0][0]->subDGs, (std::list<int>{0}));
-    EXPECT_EQ(d.dgs[1][1]->subDGs, (std::list<int>{0, 1}));
-    EXPECT_EQ(d.dgs[0][1]->subDGs, (std::list<int>{0}));
-    EXPECT_EQ(d.dgs[1][0]->subDGs, (std::list<int>{1}));
+    EXPECT_EQ(dg[1]->subDGs, (chromasect::SmallList<int>{0, 1}));
+    EXPECT_EQ(d.dgs[0][0]->subDGs, (chromasect::SmallList<int>{0}));
+    EXPECT_EQ(d.dgs[1][1]->subDGs, (chromasect::SmallList<int>{0, 1}));
+    EXPECT_EQ(d.dgs[0][1]->subDGs, (chromasect::SmallList<int>{0}));
+    EXPECT_EQ(d.dgs[1][0]->subDGs, (chromasect::SmallList<int>{1}));
     EXPECT_EQ(d.dgs[0][0]->boxes, d.dgs[1][1]->boxes);
 }
 
@@ -60,8 +60,8 @@ TEST_F(DGSimplification, PiecesFollowGraphOrderThenDiscovery) {
                                         triangle[2]->globalID}));
     EXPECT_EQ(ids(1), (std::vector<int>{path[1]->globalID, path[2]->globalID}));
     EXPECT_EQ(ids(2), (std::vector<int>{path[0]->globalID, path[1]->globalID}));
-    EXPECT_EQ(path[1]->subDGs, (std::list<int>{1, 2}));
-    EXPECT_EQ(triangle[2]->subDGs, (std::list<int>{0}));
+    EXPECT_EQ(path[1]->subDGs, (chromasect::SmallList<int>{1, 2}));
+    EXPECT_EQ(triangle[2]->subDGs, (chromasect::SmallList<int>{0}));
 }
 
 // A graph without edges yields no piece; its vertex gets no copy.
@@ -73,7 +73,7 @@ TEST_F(DGSimplification, GraphsWithoutEdgesDisappear) {
     ASSERT_EQ(d.dgs.size(), 1u);
     EXPECT_EQ(ids(0), (std::vector<int>{pair[0]->globalID, pair[1]->globalID}));
     EXPECT_TRUE(single[0]->subDGs.empty());
-    EXPECT_EQ(pair[1]->subDGs, std::list<int>{0});
+    EXPECT_EQ(pair[1]->subDGs, chromasect::SmallList<int>{0});
     EXPECT_EQ(d.tmpDGs.size(), 3u);
 }
 
