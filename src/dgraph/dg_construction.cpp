@@ -186,9 +186,12 @@ void GenerateDGs(Design& d, std::vector<myShape*> lg, std::vector<mySuperShape*>
 }
 
 namespace {
+// Sorted, without repeats, in exactly the memory it needs: a graph's pairs
+// are kept until an engine colours it.
 void sortUnique(std::vector<std::pair<int, int> >& pairs) {
     std::sort(pairs.begin(), pairs.end());
     pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+    pairs.shrink_to_fit();
 }
 }  // namespace
 
