@@ -43,7 +43,7 @@ std::string reportFileOf(int argc, char** argv) {
 
 }  // namespace
 
-int chromasectMain(int argc, char** argv) {
+int chromasectMain(int argc, char** argv, bool quickExit) {
     // A multithreaded BLAS sums in an order that depends on the thread count,
     // which would make the SDP solver's answers, and so the colouring, differ
     // between machines; one thread is also the fastest at these sizes. A
@@ -153,6 +153,12 @@ int chromasectMain(int argc, char** argv) {
         }
     }
     report.flush();
+    if (quickExit) {
+        // Millions of records die with the process; freeing them one by one
+        // took seconds after the last line of a chip-sized run.
+        std::fflush(nullptr);
+        std::_Exit(status & 0xff);
+    }
     return status;
 }
 

@@ -14,6 +14,8 @@ bool parseParametersV2(Design& d, int argc, char** argv);
 
 namespace chromasect {
 // The whole program: banner, parsing, reading, decomposition and report.
-// Returns the exit status; fatal conditions are reported here.
-int chromasectMain(int argc, char** argv);
+// Returns the exit status; fatal conditions are reported here. With
+// quickExit (the program itself, not a test) the process ends at the end of
+// the run with that status, its records never freed.
+int chromasectMain(int argc, char** argv, bool quickExit = false);
 }  // namespace chromasect
