@@ -211,13 +211,32 @@ void greedyStart(CostTable& table, int n, int k) {
     }
 }
 
-double totalCost(const std::vector<std::pair<int, int> >& conflicts,
-                 const std::vector<std::pair<int, int> >& stitches, double alpha,
-                 const std::vector<int>& colors) {
-    int c = 0, s = 0;
-    for (const auto& e : conflicts) c += colors[e.first] == colors[e.second];
-    for (const auto& e : stitches) s += colors[e.first] != colors[e.second];
-    return c + alpha * s;
+// A cost as its counts of conflicting and stitched pairs: sums of counts stay
+// exact however long the search runs, where a running sum of alpha multiples
+// drifts past any tolerance on a large graph.
+struct Counts {
+    long conflicts = 0, stitches = 0;
+    double value(double alpha) const { return conflicts + alpha * stitches; }
+};
+
+// How much a costs over b, from the count differences: one rounding, so a
+// tolerance far below any real difference tells equal costs apart.
+double excess(const Counts& a, const Counts& b, double alpha) {
+    return static_cast<double>(a.conflicts - b.conflicts) +
+           alpha * static_cast<double>(a.stitches - b.stitches);
+}
+
+bool cheaper(const Counts& a, const Counts& b, double alpha) {
+    return excess(a, b, alpha) < -1e-9;
+}
+
+Counts totalCounts(const std::vector<std::pair<int, int> >& conflicts,
+                   const std::vector<std::pair<int, int> >& stitches,
+                   const std::vector<int>& colors) {
+    Counts c;
+    for (const auto& e : conflicts) c.conflicts += colors[e.first] == colors[e.second];
+    for (const auto& e : stitches) c.stitches += colors[e.first] != colors[e.second];
+    return c;
 }
 
 }  // namespace
@@ -338,12 +357,14 @@ class PieceSolver {
 
 }  // namespace
 
-double packingLowerBound(const ColoringProblem& p, int pieceSize) {
+namespace {
+
+Counts packingCounts(const ColoringProblem& p, int pieceSize) {
     // Pieces grown past their first size stop here (their searches are cut
     // off before that matters on most).
     const int kLargestPiece = 20;
     const int n = p.n, k = std::max(1, p.masks);
-    if (n <= 0 || !(p.alpha >= 0)) return 0;
+    if (n <= 0 || !(p.alpha >= 0)) return Counts();
     const auto conflicts = distinctPairs(p.conflicts, n);
     const auto stitches = distinctPairs(p.stitches, n);
     // Every pair once, with its kind; a pair both conflict and stitch counts
@@ -542,12 +563,18 @@ double packingLowerBound(const ColoringProblem& p, int pieceSize) {
             grew = true;
         }
     }
-    long totalConflicts = 0, totalStitches = 0;
+    Counts total;
     for (const Piece& piece : pieces) {
-        totalConflicts += piece.conflicts;
-        totalStitches += piece.stitches;
+        total.conflicts += piece.conflicts;
+        total.stitches += piece.stitches;
     }
-    return totalConflicts + p.alpha * totalStitches;
+    return total;
+}
+
+}  // namespace
+
+double packingLowerBound(const ColoringProblem& p, int pieceSize) {
+    return packingCounts(p, pieceSize).value(p.alpha);
 }
 
 std::vector<int> greedyColoring(const ColoringProblem& p) {
@@ -566,13 +593,17 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
     CostTable table(n, k, conflicts, stitches, p.alpha);
 
     greedyStart(table, n, k);
-    r.startCost = totalCost(conflicts, stitches, p.alpha, table.colors());
-    r.lowerBound = std::max<double>(cliqueLowerBound(p), packingLowerBound(p));
+    Counts cost = totalCounts(conflicts, stitches, table.colors()), best = cost;
+    r.startCost = cost.value(p.alpha);
+    Counts bound;
+    bound.conflicts = cliqueLowerBound(p);
+    const Counts packed = packingCounts(p, 8);
+    if (excess(packed, bound, p.alpha) > 0) bound = packed;
+    r.lowerBound = bound.value(p.alpha);
 
     // The search proper, over regions of the graph in turn (the whole graph
     // when it is small), the rest held fixed: on a large graph a global best
     // almost never improves, since some region is always off its own best.
-    double cost = r.startCost, best = cost;
     Random rng((static_cast<uint64_t>(options.seed) << 32) ^
                (static_cast<uint64_t>(n) * 2654435761u));
     const auto start = std::chrono::steady_clock::now();
@@ -609,7 +640,10 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
         }
     };
     auto move = [&](int v, int c) {
-        cost += table.delta(v, c);
+        const CostTable::Entry* row = table.row(v);
+        const int a = table.color(v);
+        cost.conflicts += row[c].conf - row[a].conf;
+        cost.stitches += row[a].same - row[c].same;
         table.set(v, c);
         refresh(v);
         for (int u : table.conflictNeighbours(v)) refresh(u);
@@ -651,13 +685,13 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
     // The change in cost when the chain just grown swaps a and b.
     auto chainDelta = [&](int a, int b) {
         const long id = chainId - 1;
-        double d = 0;
+        Counts d;
         for (int v : chain) {
             const int cv = table.color(v), swapped = cv == a ? b : a;
             for (int u : table.stitchNeighbours(v))
                 if (chainMark[u] != id) {
                     const int cu = table.color(u);
-                    d += p.alpha * ((swapped != cu) - (cv != cu));
+                    d.stitches += (swapped != cu) - (cv != cu);
                 }
         }
         return d;
@@ -672,7 +706,7 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
                     for (int s : region) {
                         const int cs = table.color(s);
                         if ((cs != a && cs != b) || chainMark[s] >= first) continue;
-                        if (growChain(s, a, b) && chainDelta(a, b) < -1e-9) {
+                        if (growChain(s, a, b) && cheaper(chainDelta(a, b), Counts(), p.alpha)) {
                             for (int v : chain) move(v, table.color(v) == a ? b : a);
                             improved = again = true;
                         }
@@ -698,7 +732,7 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
         for (long i = 0; i < size; ++i) regionBest[i] = table.color(region[i]);
         long phase = 0, lastImprovement = it, lastBest = it;
         for (; it < budget && !bad.empty(); ++it) {
-            if (best <= r.lowerBound + 1e-9 || ((it & 1023) == 0 && outOfTime())) {
+            if (excess(best, bound, p.alpha) <= 1e-9 || ((it & 1023) == 0 && outOfTime())) {
                 stop = true;
                 break;
             }
@@ -711,7 +745,7 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
                 // move the stitches, where the last tenths are mostly won.
                 for (long i = 0; i < size; ++i)
                     if (table.color(region[i]) != regionBest[i]) move(region[i], regionBest[i]);
-                if (kempeDescent(region) && cost < best - 1e-9) {
+                if (kempeDescent(region) && cheaper(cost, best, p.alpha)) {
                     best = cost;
                     for (long i = 0; i < size; ++i) regionBest[i] = table.color(region[i]);
                     lastBest = it;
@@ -743,7 +777,7 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
                 if (bad.empty()) break;
             }
             // The best move, ties broken at random so that plateaus are walked.
-            BestMove pick(table, it, best - cost, rng);
+            BestMove pick(table, it, excess(best, cost, p.alpha), rng);
             if (k == 3) {
                 for (const Moves3& m : moves) {
                     if (!pick.open(std::min(m.delta[0], m.delta[1]))) continue;
@@ -761,7 +795,7 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
             table.row(mv)[from].tabuUntil = it + 1 + static_cast<long>(rng.below(10)) +
                                             static_cast<long>(kTenureShare[phase % 3] * bad.size());
             move(mv, mc);
-            if (cost < best - 1e-9) {
+            if (cheaper(cost, best, p.alpha)) {
                 best = cost;
                 for (long i = 0; i < size; ++i) regionBest[i] = table.color(region[i]);
                 lastImprovement = it;
@@ -773,7 +807,7 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
         // graph's best is this colouring.
         for (long i = 0; i < size; ++i)
             if (table.color(region[i]) != regionBest[i]) move(region[i], regionBest[i]);
-        if (kempeDescent(region)) best = std::min(best, cost);
+        if (kempeDescent(region) && cheaper(cost, best, p.alpha)) best = cost;
         for (int v : region) inRegion[v] = 0;
         for (int v : region) refresh(v);
     };
@@ -812,13 +846,13 @@ TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
         }
     }
     r.iterations = it;
-    r.trackedCost = cost;
-    r.recountedCost = totalCost(conflicts, stitches, p.alpha, table.colors());
+    r.trackedCost = cost.value(p.alpha);
     r.colors = table.colors();
-    r.cost = totalCost(conflicts, stitches, p.alpha, r.colors);
+    const Counts final = totalCounts(conflicts, stitches, r.colors);
+    r.cost = r.recountedCost = final.value(p.alpha);
     // Within rounding of the bound, the cost is the optimum: the bound is
     // given as the cost, so that comparing them needs no tolerance.
-    if (r.cost <= r.lowerBound + 1e-9) r.lowerBound = r.cost;
+    if (excess(final, bound, p.alpha) <= 1e-9) r.lowerBound = r.cost;
     return r;
 }
 

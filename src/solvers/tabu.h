@@ -40,8 +40,9 @@ struct TabuResult {
     double lowerBound = 0.0;
     long iterations = 0;
     long bestIteration = 0;  // when the best colouring was found
-    // The cost the search kept by adding move deltas, against a recount of
-    // its last colouring: they agree unless the incremental table is wrong.
+    // The cost the search kept by adding move deltas (as counts of conflicts
+    // and stitches, so that they never drift), against a recount of its last
+    // colouring: they agree unless the incremental table is wrong.
     double trackedCost = 0.0, recountedCost = 0.0;
 };
 
