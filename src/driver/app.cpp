@@ -49,6 +49,11 @@ int chromasectMain(int argc, char** argv, bool quickExit) {
     // between machines; one thread is also the fastest at these sizes. A
     // value the user set is kept.
     setenv("OPENBLAS_NUM_THREADS", "1", 0);
+    // OpenBLAS picks its kernels by processor, and kernels of other widths
+    // round differently (AVX-512 machines gave other masks than AVX2 ones):
+    // one kernel set for the SDP solver, the one every x86-64 machine of the
+    // last decade runs. A value the user set is kept.
+    setenv("OPENBLAS_CORETYPE", "Haswell", 0);
     // The same for the OpenBLAS in this process (under CBC's LP solver): it
     // read the environment when it was loaded, so it is told directly. Its
     // thread pool would also spin forever when entered from a solving
