@@ -19,6 +19,7 @@ struct GraphRecord {
     double lowerBound = 0.0;
     bool proven = false;  // the cost is known to be the least possible
     double seconds = 0.0;
+    int sameAs = -1;  // the earlier graph of the same work whose answer it took, or -1
     std::vector<std::string> warnings;  // the "WARNING| " lines of this graph, without line ends
 };
 

@@ -235,6 +235,7 @@ json graphsOf(const MPLDesign& d) {
                        {"lower_bound", g.hasLowerBound ? json(g.lowerBound) : json(nullptr)},
                        {"proven", g.proven},
                        {"seconds", micro(g.seconds)},
+                       {"same_as", g.sameAs >= 0 ? json(g.sameAs) : json(nullptr)},
                        {"warnings", json(g.warnings)}});
     }
     return out;

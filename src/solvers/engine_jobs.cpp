@@ -2,7 +2,9 @@
 // the run's state and output change only in graph order.
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <utility>
 
@@ -242,3 +244,58 @@ void solveJob(EngineJob& job) {
 }
 
 }  // namespace
+
+namespace {
+// 64-bit FNV-1a over the bytes of plain values.
+struct Fnv {
+    uint64_t h = 14695981039346656037ull;
+    template <class T>
+    void add(const T& v) {
+        unsigned char bytes[sizeof(T)];
+        std::memcpy(bytes, &v, sizeof(T));
+        for (unsigned char b : bytes) h = (h ^ b) * 1099511628211ull;
+    }
+    void add(const std::string& s) {
+        add(s.size());
+        for (char c : s) add(c);
+    }
+};
+}  // namespace
+
+size_t EngineWorkHash(const EngineJob& job) {
+    Fnv f;
+    const chromasect::ColoringProblem& p = job.problem;
+    f.add(static_cast<int>(job.engine));
+    f.add(p.n);
+    f.add(p.masks);
+    f.add(p.conflicts.size());
+    for (const std::pair<int, int>& e : p.conflicts) f.add(e);
+    f.add(p.stitches.size());
+    for (const std::pair<int, int>& e : p.stitches) f.add(e);
+    f.add(p.alpha);
+    f.add(p.beta);
+    for (double x : p.densities) f.add(x);
+    return static_cast<size_t>(f.h);
+}
+
+bool SameEngineWork(const EngineJob& a, const EngineJob& b) {
+    const chromasect::ColoringProblem &p = a.problem, &q = b.problem;
+    return a.engine == b.engine && a.secondStage == b.secondStage && a.script == b.script &&
+           a.quiet == b.quiet && a.seconds == b.seconds && a.solverSeconds == b.solverSeconds &&
+           a.tabuSeconds == b.tabuSeconds && a.output == b.output && p.n == q.n &&
+           p.masks == q.masks && p.alpha == q.alpha && p.beta == q.beta &&
+           p.densities == q.densities && p.conflicts == q.conflicts && p.stitches == q.stitches;
+}
+
+void TakeEngineAnswer(EngineJob& copy, const EngineJob& solved) {
+    copy.output = solved.output;
+    copy.failure = solved.failure;
+    copy.unanswered = solved.unanswered;
+    copy.colors = solved.colors;
+    copy.ilp = solved.ilp;
+    copy.exact = solved.exact;
+    copy.hasLowerBound = solved.hasLowerBound;
+    copy.lowerBound = solved.lowerBound;
+    copy.proven = solved.proven;
+    copy.solveSeconds = 0.0;
+}

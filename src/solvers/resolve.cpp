@@ -16,6 +16,7 @@
 #include <stack>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "base/files.h"
@@ -76,12 +77,10 @@ class LiveProgress {
     bool shown_ = false;
 };
 
-// Solves the jobs with `threads` workers, each in a solver directory of its
-// own (one per worker, prepared once), taking graphs in order.
-void solveAll(MPLDesign& d, std::vector<GraphWork>& work, size_t end) {
-    std::vector<size_t> jobs;
-    for (size_t i = 0; i < end; ++i)
-        if (work[i].engine) jobs.push_back(i);
+// Solves the jobs (graph indices) with `threads` workers, each in a solver
+// directory of its own (one per worker, prepared once), taking graphs in
+// order.
+void solveJobs(MPLDesign& d, std::vector<GraphWork>& work, std::vector<size_t> jobs) {
     // Largest graphs first, so that no worker is left with a large one at
     // the end while the others wait; each answer is kept with its graph.
     std::stable_sort(jobs.begin(), jobs.end(), [&](size_t a, size_t b) {
@@ -123,6 +122,31 @@ void solveAll(MPLDesign& d, std::vector<GraphWork>& work, size_t end) {
     for (std::thread& t : pool) t.join();
 }
 
+// Solves the engine work of the graphs before `end`. A graph whose work
+// equals an earlier one's (repeated cells, arrayed blocks) takes that
+// answer: engines are functions of their work, so the output is what a
+// solve of its own would give.
+void solveAll(MPLDesign& d, std::vector<GraphWork>& work, size_t end) {
+    std::vector<size_t> jobs;
+    std::unordered_map<size_t, std::vector<size_t> > seen;
+    for (size_t i = 0; i < end; ++i) {
+        if (!work[i].engine) continue;
+        std::vector<size_t>& alike = seen[EngineWorkHash(work[i].job)];
+        for (size_t j : alike) {
+            if (!SameEngineWork(work[j].job, work[i].job)) continue;
+            work[i].job.sameAs = static_cast<int>(j);
+            break;
+        }
+        if (work[i].job.sameAs >= 0) continue;
+        alike.push_back(i);
+        jobs.push_back(i);
+    }
+    solveJobs(d, work, std::move(jobs));
+    for (size_t i = 0; i < end; ++i)
+        if (work[i].engine && work[i].job.sameAs >= 0)
+            TakeEngineAnswer(work[i].job, work[work[i].job.sameAs].job);
+}
+
 chromasect::GraphRecord graphRecord(int index, const EngineJob& job, double cost) {
     chromasect::GraphRecord r;
     r.index = index;
@@ -137,6 +161,7 @@ chromasect::GraphRecord graphRecord(int index, const EngineJob& job, double cost
     r.lowerBound = job.lowerBound;
     r.proven = job.proven;
     r.seconds = job.solveSeconds;
+    r.sameAs = job.sameAs;
     for (size_t at = 0; at < job.output.size();) {
         size_t end = job.output.find('\n', at);
         if (end == std::string::npos) end = job.output.size();

@@ -62,6 +62,7 @@ struct EngineJob {
     bool hasLowerBound = false;
     double lowerBound = 0.0;
     bool proven = false;
+    int sameAs = -1;  // the graph whose answer it took, or -1 when solved
 };
 EngineJob PrepareEngineJob(const MPLDesign& d, const std::vector<mySuperShape*>& dg, Engine engine);
 // The same on the given pairs; it reads the run only, so graphs can be
@@ -70,6 +71,13 @@ EngineJob PrepareEngineJob(const MPLDesign& d, const std::vector<mySuperShape*>&
                            std::vector<std::pair<int, int> > conflicts,
                            std::vector<std::pair<int, int> > stitches);
 void SolveEngineJob(EngineJob& job);
+// Engine work that is the same in all an answer depends on (the engine, its
+// settings, the problem; not the directory): every engine is a function of
+// it, so one solve answers all such jobs.
+size_t EngineWorkHash(const EngineJob& job);
+bool SameEngineWork(const EngineJob& a, const EngineJob& b);
+// Gives `copy` the answer of `solved` as its own solve would have given it.
+void TakeEngineAnswer(EngineJob& copy, const EngineJob& solved);
 void ApplyEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, EngineJob& job);
 // The three steps at once, on one graph, in d.solverDir.
 void RunEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, Engine engine);

@@ -185,6 +185,7 @@ int main(int argc, char** argv) {
     int lastIndex = -1, engines = 0, proven = 0;
     double cost = 0.0, bound = 0.0;
     std::map<std::string, int> byEngine;
+    std::map<int, const json*> byIndex;
     for (const json& g : graphs) {
         if (!expectFields(g, "graph",
                           {{"index", "i"},
@@ -196,11 +197,24 @@ int main(int argc, char** argv) {
                            {"lower_bound", "n0"},
                            {"proven", "b"},
                            {"seconds", "n"},
+                           {"same_as", "i0"},
                            {"warnings", "a"}}))
             return 1;
         expect(g["index"].get<int>() > lastIndex, "graphs out of order");
         expect(g["index"].get<int>() < c["graphs_after_split"].get<int>(), "graph index too high");
         lastIndex = g["index"];
+        byIndex[lastIndex] = &g;
+        if (!g["same_as"].is_null()) {
+            // A reused answer: an earlier graph of the same size, pairs and cost.
+            auto twin = byIndex.find(g["same_as"].get<int>());
+            expect(twin != byIndex.end() && twin->first < lastIndex &&
+                       (*twin->second)["same_as"].is_null() &&
+                       (*twin->second)["vertices"] == g["vertices"] &&
+                       (*twin->second)["conflict_pairs"] == g["conflict_pairs"] &&
+                       (*twin->second)["stitch_pairs"] == g["stitch_pairs"] &&
+                       (*twin->second)["cost"] == g["cost"],
+                   "a graph reusing the answer of no earlier graph like it");
+        }
         expect(g["vertices"].get<int>() >= 2, "a graph of fewer than 2 vertices");
         expect(g["cost"].get<double>() <=
                    g["conflict_pairs"].get<double>() +
