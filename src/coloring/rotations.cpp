@@ -2,6 +2,7 @@
 // down to pieces and features.
 
 #include <algorithm>
+#include <climits>
 #include <set>
 #include <utility>
 #include <vector>
@@ -70,21 +71,32 @@ void Rotations(MPLDesign& d) {
     // already aligned.
     std::vector<std::pair<int, int> > edges;
     graphs.DFSEdges(edges);
+    // Per parent graph, once: (globalID, position) sorted, so that a child
+    // vertex finds the parent's first copy of it without a walk of the
+    // parent (a large graph can have thousands of children).
+    std::vector<std::vector<std::pair<int, int> > > copiesIn(d.dgs.size());
     for (const std::pair<int, int>& e : edges) {
         const std::vector<mySuperShape*>& parent = d.dgs[e.first];
         const std::vector<mySuperShape*>& child = d.dgs[e.second];
+        std::vector<std::pair<int, int> >& index = copiesIn[e.first];
+        if (index.empty()) {
+            index.reserve(parent.size());
+            for (size_t i = 0; i < parent.size(); ++i)
+                index.emplace_back(parent[i]->globalID, static_cast<int>(i));
+            std::sort(index.begin(), index.end());
+        }
         int shift = 0;
         bool aligned = false;
         for (const mySuperShape* c : child) {
-            auto same = std::find_if(parent.begin(), parent.end(), [c](const mySuperShape* p) {
-                return p->globalID == c->globalID;
-            });
-            if (same == parent.end()) continue;
-            if ((*same)->colorTmp == c->colorTmp) {
+            auto at =
+                std::lower_bound(index.begin(), index.end(), std::make_pair(c->globalID, INT_MIN));
+            if (at == index.end() || at->first != c->globalID) continue;
+            const mySuperShape* same = parent[at->second];
+            if (same->colorTmp == c->colorTmp) {
                 aligned = true;
                 break;
             }
-            shift = (*same)->colorTmp - c->colorTmp;
+            shift = same->colorTmp - c->colorTmp;
         }
         if (aligned) continue;
         for (mySuperShape* c : child) c->RotateMultiColorTmp(shift);

@@ -172,6 +172,10 @@ void GenerateDGs(Design& d) {
             d.dgs.emplace_back();
             buildDG(d, groups[group], d.dgs.back());
         }
+        // Later stages read neighbours only around rails (the close-rail
+        // warning) and features set aside (their masks).
+        for (myShape* s : lg)
+            if (s->needDG && !s->isVDDGND) s->neighbors.release();
     }
     for (size_t i = 0; i < d.dgs.size(); ++i)
         for (mySuperShape* v : d.dgs[i])

@@ -93,12 +93,11 @@ struct myShape {
 // decides, so this is no strict weak ordering when orientations are mixed.
 bool byLeftBottom(myShape* a, myShape* b);
 
-// One rectangle: a real box (parent null) or a piece (parent set). It does
-// not own its rectangle.
+// One rectangle: a real box of a feature or a piece cut from one (a real
+// box lists its pieces). It does not own its rectangle.
 struct myBox {
     // Real box: the pieces cut from it (mostly one, held in place).
     chromasect::SmallList<myBox*> pieces;
-    myBox* parent = nullptr;     // piece: the real box it was cut from
     oaBox* box;                  // the rectangle
     myShape* shape = nullptr;    // owning feature
     myBoxSet stitchNeighbors;    // touching boxes of the same feature

@@ -79,7 +79,6 @@ void makePieces(Design& d, myShape* shape, const FeatureCuts& fc) {
         real->pieces.clear();
         auto addPiece = [&](oaBox* rect) {
             myBox* piece = d.boxPool.make(rect);
-            piece->parent = real;
             piece->shape = shape;
             real->pieces.push_back(piece);
             shape->myBoxes.push_back(piece);
@@ -136,11 +135,12 @@ void Projection(Design& d) {
     std::vector<FeatureCuts>().swap(cuts);
     ReleaseRealBoxLinks(d);
     ConnectAll(d, split);
-    for (myShape* s : d.shapes)
+    for (myShape* s : d.shapes) {
         for (myBox* b : s->myBoxes) {
             b->stitchNeighbors.shrink_to_fit();
             b->conflictNeighbors.shrink_to_fit();
         }
+    }
 }
 
 void ReleaseRealBoxLinks(Design& d) {

@@ -105,7 +105,6 @@ TEST_F(ProjectionTest, RealBoxCutTwiceIntoThreeChainedPieces) {
     myBox* real = wire->realBoxes[0];
     EXPECT_EQ(std::vector<myBox*>(real->pieces.begin(), real->pieces.end()), wire->myBoxes);
     for (myBox* p : wire->myBoxes) {
-        EXPECT_EQ(p->parent, real);
         EXPECT_EQ(p->shape, wire);
         EXPECT_TRUE(p->needDG);
     }

@@ -32,7 +32,6 @@ inline myShape* feature(Design& d, int l, int b, int r, int t) {
 inline myBox* piece(Design& d, myShape* s, size_t real, int l, int b, int r, int t) {
     myBox* p = d.boxPool.make(d.rectPool.make(l, b, r, t));
     p->shape = s;
-    p->parent = s->realBoxes[real];
     s->realBoxes[real]->pieces.push_back(p);
     s->myBoxes.push_back(p);
     return p;
