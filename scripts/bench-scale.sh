@@ -61,6 +61,9 @@ for my $run (@runs) {
         $t->{peak_rss_mb};
     printf "  peak %.0f bytes a feature; engine cost %.1f = %.4f x %d blocks; largest engine graph %d\n",
         $t->{peak_rss_mb} * 1048576 / $n, cost($r), cost($r) / ($want || 1), $copies, biggest($r);
+    my $reused = grep { defined $_->{same_as} } @{ $r->{graphs} };
+    printf "  engine graphs: %d, of them %d solved and %d taking the answer of an earlier one alike\n",
+        scalar @{ $r->{graphs} }, @{ $r->{graphs} } - $reused, $reused;
     printf "  result: %d stitches, %d conflicts\n", $r->{result}{stitch_num}, $r->{result}{conflict_num};
 }
 ' "$work" $((nx * ny)) $(for f in $formats; do for t in $threads; do echo "run-$f-$t"; done; done)

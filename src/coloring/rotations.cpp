@@ -153,6 +153,7 @@ void AssignLGNonSimplifiedColors(MPLDesign& d) {
                 continue;
             }
             for (myBox* r : f->realBoxes) {
+                if (r->ownPiece) continue;  // its colour is its piece's
                 std::set<int> own;
                 collectMasks(r->pieces, own);
                 r->color = own.size() == 1 ? *own.begin() : SPLIT_COLOR;

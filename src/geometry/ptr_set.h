@@ -168,6 +168,8 @@ class PtrSet {
     }
 
     void clear() { size_ = 0; }
+    // Sorts again after members changed their place in Order.
+    void resort() { std::sort(data(), data() + size_, Order()); }
     // Gives back what the members do not use (and a heap block altogether
     // for a single member).
     void shrink_to_fit() {

@@ -84,7 +84,8 @@ void myShape::SetMultiColor(int c) {
     color = c;
     colorHigh = c / 2;
     colorLow = c % 2;
-    for (myBox* b : realBoxes) b->color = c;
+    for (myBox* b : realBoxes)
+        if (!b->ownPiece) b->color = c;
 }
 
 int myShape::GetAreas() const {
@@ -107,6 +108,17 @@ bool byLeftBottom(myShape* a, myShape* b) {
 }
 
 myBox::myBox(oaBox* r) : box(r), serial(chromasect::nextRecordSerial()) {}
+
+void myBox::becomeOwnPiece() {
+    ownPiece = true;
+    serial = chromasect::nextRecordSerial();
+    color = -1;
+    needDG = true;
+    stitchNeighbors.release();
+    conflictNeighbors.release();
+    pieces.clear();
+    pieces.push_back(this);
+}
 
 bool myBox::overlaps(myBox* other, bool incEdges) const {
     if (box->getWidth() <= 0 || box->getHeight() <= 0) return false;

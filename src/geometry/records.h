@@ -71,7 +71,8 @@ struct myShape {
     // Makes one owned real box per rectangle (private copies), in order.
     void SetRealBoxes(std::vector<oaBox>& rects);
     // Accepts -1 .. NUM_COLORS (NEEDDG_COLOR included, SPLIT_COLOR not);
-    // colours the feature and each of its real boxes, not its pieces.
+    // colours the feature and each of its real boxes, not its pieces (nor a
+    // real box that is its own piece).
     // Outside that range the run ends: "Error| In myShape::SetColor(), color = ".
     void SetMultiColor(int c);
     // Sum of width x height of the real boxes, in int arithmetic (0 without).
@@ -94,7 +95,8 @@ struct myShape {
 bool byLeftBottom(myShape* a, myShape* b);
 
 // One rectangle: a real box of a feature or a piece cut from one (a real
-// box lists its pieces). It does not own its rectangle.
+// box lists its pieces). A real box left whole is its own one piece: the
+// record then plays both parts (ownPiece). It does not own its rectangle.
 struct myBox {
     // Real box: the pieces cut from it (mostly one, held in place).
     chromasect::SmallList<myBox*> pieces;
@@ -107,9 +109,13 @@ struct myBox {
     int dgIndex = -1;            // its decomposition graph
     int color = -1;
     bool needDG = true;
-    const uint32_t serial;
+    bool ownPiece = false;  // real box that is also its one piece (colour: the piece's)
+    uint32_t serial;        // renewed once, when a real box becomes its own piece
 
     explicit myBox(oaBox* r);
+    // Makes this real box its own one piece, as a new piece would be: a new
+    // serial, no colour, no links. Sets holding it must be sorted again.
+    void becomeOwnPiece();
     myBox(const myBox&) = delete;
     myBox& operator=(const myBox&) = delete;
 

@@ -66,7 +66,9 @@ FeatureCuts cutsOf(const Design& d, const myShape* shape) {
     return out;
 }
 
-void makePieces(Design& d, myShape* shape, const FeatureCuts& fc) {
+// `whole`: a real box left uncut becomes its own piece (a feature split
+// once only; one split twice keeps the pieces of both).
+void makePieces(Design& d, myShape* shape, const FeatureCuts& fc, bool whole) {
     uint32_t first = 0;
     for (size_t k = 0; k < shape->realBoxes.size(); ++k) {
         myBox* real = shape->realBoxes[k];
@@ -84,6 +86,13 @@ void makePieces(Design& d, myShape* shape, const FeatureCuts& fc) {
             shape->myBoxes.push_back(piece);
         };
         if (first == last) {
+            // Half the records of a run are such pieces: the real box plays
+            // the part itself, made a piece at the moment a new one would be.
+            if (whole) {
+                real->becomeOwnPiece();
+                shape->myBoxes.push_back(real);
+                continue;
+            }
             // The real box's rectangle belongs to the feature, which lives
             // as long as the run: the single piece can share it.
             addPiece(real->box);
@@ -106,11 +115,13 @@ void Projection(Design& d) {
     // The features split, once each in order of first listing (a feature
     // listed in two bands is split twice, from the same cuts).
     std::vector<int> slot(d.shapes.size(), -1);
+    std::vector<char> listings(d.shapes.size(), 0);
     std::vector<myShape*> split;
     for (const std::vector<myShape*>& lg : d.lgs)
         for (myShape* shape : lg) {
             if (!shape->isVDDGND && !shape->needDG) continue;
             if (shape->id < 0 || static_cast<size_t>(shape->id) >= slot.size()) continue;
+            if (listings[shape->id] < 2) ++listings[shape->id];
             if (slot[shape->id] < 0) {
                 slot[shape->id] = static_cast<int>(split.size());
                 split.push_back(shape);
@@ -126,7 +137,7 @@ void Projection(Design& d) {
         for (myShape* shape : lg) {
             if (!shape->isVDDGND && !shape->needDG) continue;
             if (shape->id >= 0 && static_cast<size_t>(shape->id) < slot.size())
-                makePieces(d, shape, cuts[slot[shape->id]]);
+                makePieces(d, shape, cuts[slot[shape->id]], listings[shape->id] == 1);
             else
                 SplitRealBoxes2MyBoxes(d, shape);
             for (myBox* piece : shape->myBoxes) piece->shape = shape;
@@ -151,12 +162,16 @@ void ReleaseRealBoxLinks(Design& d) {
         // holds); the touch links of real boxes are never read again.
         const bool split = s->isVDDGND || s->needDG;
         for (myBox* r : s->realBoxes) {
+            if (r->ownPiece) continue;  // its links are its piece's
             r->stitchNeighbors.release();
-            if (split) r->conflictNeighbors.release();
+            if (split)
+                r->conflictNeighbors.release();
+            else
+                r->conflictNeighbors.resort();  // real boxes made pieces took new serials
         }
     }
 }
 
 void SplitRealBoxes2MyBoxes(Design& d, myShape* shape) {
-    makePieces(d, shape, cutsOf(d, shape));
+    makePieces(d, shape, cutsOf(d, shape), false);
 }

@@ -294,12 +294,20 @@ TEST_F(ProjectionTest, IndexedLinksMatchThePlainRules) {
 TEST_F(ProjectionTest, PieceRectanglesOutliveTheStage) {
     comb();
     projectOneGraph();
-    // Cut pieces hold new rectangles owned by the run; whole pieces share
-    // the rectangle that their feature owns.
+    // Cut pieces are new records with new rectangles owned by the run; a
+    // real box left whole is its own piece, numbered as a new piece would
+    // be (after the pieces made before it).
     EXPECT_EQ(d->rectPool.size(), 3u);
-    EXPECT_EQ(d->boxPool.size(), 6u);
+    EXPECT_EQ(d->boxPool.size(), 3u);
     for (myBox* p : wire->myBoxes) EXPECT_NE(p->box, wire->realBoxes[0]->box);
-    EXPECT_EQ(b->myBoxes[0]->box, b->realBoxes[0]->box);
+    EXPECT_EQ(b->myBoxes[0], b->realBoxes[0]);
+    EXPECT_TRUE(b->myBoxes[0]->ownPiece);
+    EXPECT_FALSE(wire->realBoxes[0]->ownPiece);
+    std::vector<uint32_t> serials;
+    for (myShape* s : d->shapes)
+        for (myBox* p : s->myBoxes) serials.push_back(p->serial);
+    EXPECT_TRUE(std::is_sorted(serials.begin(), serials.end()));
+    EXPECT_GT(serials.front(), wire->realBoxes[0]->serial);
 
     // Later stages read the pieces until the run ends (the sanitizer build
     // checks the memory, and that the run frees it all when it is destroyed).
