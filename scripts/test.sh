@@ -21,5 +21,5 @@ cmake --build build-sanitize -j "$jobs"
 ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
 
 # Damaged layouts through the sanitizer build: a crash, a hang, running out
-# of memory or a sanitizer report fails (README: Fuzzing).
+# of memory or a sanitizer report fails (docs/development.md: Fuzzing).
 sh scripts/fuzz.sh -n 200 -seed 1 -sec 8 -j "$jobs"

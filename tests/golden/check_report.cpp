@@ -1,5 +1,6 @@
-// Checks a run report (-report) against the README's fields and against the
-// standard output of the same run: every count the run also prints in a
+// Checks a run report (-report) against its documented fields
+// (docs/run-report.md) and against the standard output of the same run:
+// every count the run also prints in a
 // "STAT | " line must agree, and the warnings must be the run's
 // "WARNING| " lines. Prints each disagreement; exit status 1 when any.
 //
