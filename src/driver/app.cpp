@@ -14,6 +14,7 @@
 #include "base/fatal.h"
 #include "base/files.h"
 #include "coloring/coloring.h"
+#include "driver/options.h"
 #include "driver/pipeline.h"
 #include "driver/run_directory.h"
 #include "driver/run_report.h"
@@ -22,26 +23,6 @@
 #include "output/svg_writer.h"
 
 namespace chromasect {
-
-namespace {
-
-// "--version" or "-version" in an option position.
-bool asksForVersion(int argc, char** argv) {
-    for (int i = 1; i < argc; i += 2)
-        if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-version") == 0)
-            return true;
-    return false;
-}
-
-// The value of the last "-report" in an option position; empty when none.
-std::string reportFileOf(int argc, char** argv) {
-    std::string file;
-    for (int i = 1; i + 1 < argc; i += 2)
-        if (std::strcmp(argv[i], "-report") == 0) file = argv[i + 1];
-    return file;
-}
-
-}  // namespace
 
 int chromasectMain(int argc, char** argv, bool quickExit) {
     // A multithreaded BLAS sums in an order that depends on the thread count,
@@ -70,7 +51,8 @@ int chromasectMain(int argc, char** argv, bool quickExit) {
     std::signal(SIGXFSZ, SIG_IGN);
     auto design = std::make_unique<MPLDesign>();
     Reporter& report = design->report;
-    if (asksForVersion(argc, argv)) {
+    const CommandLine commandLine = scanCommandLine(argc, argv);
+    if (commandLine.version) {
         for (const std::string& line : versionLines()) report.line(line);
         report.flush();
         return 0;
@@ -81,7 +63,7 @@ int chromasectMain(int argc, char** argv, bool quickExit) {
     end.commandLine.assign(argv, argv + argc);
     // Known before the rest is parsed, so that a bad command line is
     // reported too.
-    design->reportFile = reportFileOf(argc, argv);
+    design->reportFile = commandLine.reportFile;
     bool ran = true;
     int status = 0;
     try {

@@ -18,6 +18,7 @@
 #include "base/fatal.h"
 #include "base/files.h"
 #include "base/params.h"
+#include "driver/options.h"
 #include "solvers/csdp.h"
 #include "solvers/ilp.h"
 
@@ -169,37 +170,6 @@ json countOrNull(int n) {
 
 json nameOrNull(const std::string& s) {
     return s.empty() ? json(nullptr) : json(s);
-}
-
-json parametersOf(const MPLDesign& d) {
-    json p;
-    p["layer"] = d.layer;
-    p["mindp"] = MINDPLDIST;
-    p["alpha"] = d.alpha;
-    p["beta"] = d.beta;
-    p["algo"] = engineName(d.algo);
-    p["simlg"] = d.simlg;
-    p["simdg"] = d.simdg;
-    p["stitch"] = d.allowStitch ? 1 : 0;
-    p["tplstitch"] = d.dplStitch ? 0 : 1;
-    p["balance"] = static_cast<int>(d.densityBalance);
-    p["round2"] = d.sdpRoundFlag ? 1 : 0;
-    p["progress"] = d.quiet ? 0 : 1;
-    p["quality"] = d.reportQuality ? 1 : 0;
-    p["threads"] = d.threads;
-    p["exact_sec"] = d.exactSeconds;
-    p["tabu_sec"] = d.tabuSeconds;
-    p["solver_sec"] = d.solverSeconds;
-    p["sdp_max_mb"] = d.sdpMemoryMB;
-    p["max_shapes"] = d.maxFlatShapes;
-    p["out"] = nameOrNull(d.outFile);
-    p["svg"] = nameOrNull(d.svgFile);
-    p["dump"] = nameOrNull(d.dumpFile);
-    p["window"] = d.hasSvgWindow ? json::array({d.svgWindow.left(), d.svgWindow.bottom(),
-                                                d.svgWindow.right(), d.svgWindow.top()})
-                                 : json(nullptr);
-    p["report"] = d.reportFile;
-    return p;
 }
 
 json countsOf(const MPLDesign& d) {
@@ -376,7 +346,7 @@ void writeRunReport(const MPLDesign& d, const RunEnd& end) {
                   {"size_bytes", read ? json(size) : json(nullptr)},
                   {"sha256", read ? json(hash) : json(nullptr)}};
     r["layer"] = d.layer;
-    r["parameters"] = parametersOf(d);
+    r["parameters"] = reportParameters(d);
     r["result"] = end.resultReached ? resultOf(d) : json(nullptr);
     r["counts"] = countsOf(d);
     json total;

@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+
 #include "base/fatal.h"
 #include "base/params.h"
 #include "design/design.h"
 #include "driver/app.h"
+#include "driver/options.h"
 #include "support/test_support.h"
 
 namespace {
@@ -255,3 +261,27 @@ TEST_F(CommandLine, RunOptionsRefuseValuesOutsideTheirSet) {
 }
 
 }  // namespace
+
+// The user guide's table of options names exactly the options the parser
+// takes (an option added to the table and not documented, or documented
+// and gone, fails here).
+TEST(OptionsTable, UserGuideListsExactlyTheParsersOptions) {
+    const std::string guide =
+        testsupport::readFile(testsupport::sourceDir() + "/docs/user-guide.md");
+    const size_t from = guide.find("## Options");
+    ASSERT_NE(from, std::string::npos);
+    const size_t to = guide.find("\n## ", from + 1);
+    std::istringstream table(guide.substr(from, to - from));
+    std::set<std::string> documented, parsed;
+    const std::regex row("^\\| `(-[-a-z0-9_]+)` \\|.*");
+    std::smatch m;
+    for (std::string line; std::getline(table, line);)
+        if (std::regex_match(line, m, row)) documented.insert(m[1]);
+    for (const chromasect::OptionSpec& o : chromasect::optionTable()) {
+        parsed.insert(o.name);
+        EXPECT_EQ(chromasect::findOption(o.name), &o);
+    }
+    EXPECT_EQ(documented, parsed);
+    EXPECT_EQ(chromasect::findOption("-version"), chromasect::findOption("--version"));
+    EXPECT_EQ(chromasect::findOption("-nosuch"), nullptr);
+}

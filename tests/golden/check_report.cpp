@@ -137,13 +137,14 @@ int main(int argc, char** argv) {
            "input size is not the file's");
     expect(std::regex_match(r["input"]["sha256"].get<std::string>(), std::regex("[0-9a-f]{64}")),
            "input sha256 is not 64 hex digits");
+    // In the options' order (the usage's).
     expectFields(r["parameters"], "parameters",
-                 {{"layer", "i"},      {"mindp", "i"},      {"alpha", "n"},      {"beta", "n"},
-                  {"algo", "s"},       {"simlg", "i"},      {"simdg", "i"},      {"stitch", "i"},
-                  {"tplstitch", "i"},  {"balance", "i"},    {"round2", "i"},     {"progress", "i"},
-                  {"quality", "i"},    {"threads", "i"},    {"exact_sec", "n"},  {"tabu_sec", "n"},
-                  {"solver_sec", "n"}, {"sdp_max_mb", "n"}, {"max_shapes", "i"}, {"out", "s0"},
-                  {"svg", "s0"},       {"dump", "s0"},      {"window", "a0"},    {"report", "s"}});
+                 {{"layer", "i"},     {"mindp", "i"},      {"alpha", "n"},      {"beta", "n"},
+                  {"out", "s0"},      {"dump", "s0"},      {"algo", "s"},       {"simlg", "i"},
+                  {"simdg", "i"},     {"stitch", "i"},     {"tplstitch", "i"},  {"balance", "i"},
+                  {"round2", "i"},    {"progress", "i"},   {"svg", "s0"},       {"window", "a0"},
+                  {"exact_sec", "n"}, {"quality", "i"},    {"threads", "i"},    {"solver_sec", "n"},
+                  {"tabu_sec", "n"},  {"sdp_max_mb", "n"}, {"max_shapes", "i"}, {"report", "s"}});
     expect(r["layer"] == r["parameters"]["layer"], "layer is not the parameter's");
 
     // Counts against the "STAT | " lines.
