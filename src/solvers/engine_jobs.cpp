@@ -124,9 +124,9 @@ void keepWarnings(EngineJob& job, const std::vector<std::string>& warnings) {
     for (const std::string& line : warnings) job.output += line;
 }
 
-// CBC's library is used from one thread at a time: separate models in
-// separate threads have not been shown safe; the tabu starts still run at
-// once.
+// CBC's library is used from one thread at a time: its C interface solves
+// through shared state, and separate models solved on separate threads
+// came back with each other's answers. The tabu starts still run at once.
 std::mutex& cbcLock() {
     static std::mutex lock;
     return lock;
