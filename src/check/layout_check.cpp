@@ -103,10 +103,6 @@ bool collect(uint32_t item, void* context) {
     return true;
 }
 
-int clampCoord(int64_t v) {
-    return static_cast<int>(std::max<int64_t>(INT_MIN, std::min<int64_t>(INT_MAX, v)));
-}
-
 // Rectangles whose boxes lie within `grow` of b, edges included.
 void search(const Rects& r, const oaBox& b, int grow, std::vector<uint32_t>& found) {
     found.clear();

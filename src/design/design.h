@@ -127,9 +127,8 @@ class Design {
     // "-max_shapes": a GDSII library flattening into more shapes of the
     // layer ends the run before any is made.
     long long maxFlatShapes = 500000000;
-    double exactSeconds = 10.0;
-    double tabuSeconds = 0.0;    // "-tabu_sec": the tabu engine's limit per graph (0: none)  //
-                                 // "-exact_sec": the exact engine's limit per graph
+    double exactSeconds = 10.0;  // "-exact_sec": the exact engine's limit per graph
+    double tabuSeconds = 0.0;    // "-tabu_sec": the tabu engine's limit per graph (0: none)
     bool reportQuality = false;  // "-quality": print the engines' summed cost
     // Graphs an outside solver gave no usable answer for (each warned about).
     int unansweredGraphs = 0;

@@ -9,6 +9,11 @@
 
 typedef int32_t oaCoord;
 
+// v brought into the coordinate range, saturating at its ends.
+inline oaCoord clampCoord(int64_t v) {
+    return static_cast<oaCoord>(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v);
+}
+
 // A point (x, y). Ordered by x, then y.
 class oaPoint {
   public:

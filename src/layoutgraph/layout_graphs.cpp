@@ -11,10 +11,6 @@
 
 namespace {
 
-oaCoord clampCoord(int64_t v) {
-    return oaCoord(std::max<int64_t>(INT32_MIN, std::min<int64_t>(INT32_MAX, v)));
-}
-
 // byLeftBottom is no strict weak ordering (only the first argument's
 // orientation decides), so std::sort may run past the range on it; this
 // bottom-up merge sort only ever indexes inside its buffers, whatever the

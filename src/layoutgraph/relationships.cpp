@@ -81,10 +81,6 @@ void linkTouchingBoxes(myShape* s) {
     }
 }
 
-oaCoord clampCoord(int64_t v) {
-    return oaCoord(std::max<int64_t>(INT32_MIN, std::min<int64_t>(INT32_MAX, v)));
-}
-
 oaBox grown(const oaBox& b, int64_t by) {
     return oaBox(clampCoord(b.left() - by), clampCoord(b.bottom() - by), clampCoord(b.right() + by),
                  clampCoord(b.top() + by));

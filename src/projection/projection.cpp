@@ -2,19 +2,12 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <limits>
 
 #include "base/parallel.h"
 #include "base/params.h"
 #include "projection/stitch_candidates.h"
 
 namespace {
-
-oaCoord clampCoord(int64_t v) {
-    const int64_t lo = std::numeric_limits<oaCoord>::min();
-    const int64_t hi = std::numeric_limits<oaCoord>::max();
-    return oaCoord(std::min(hi, std::max(lo, v)));
-}
 
 // The part of target within MINDPLDIST of other, per axis (a square
 // window). The window is clamped to the coordinate range: intersecting with

@@ -1,6 +1,6 @@
 #pragma once
 // Runs the outside SDP solver on a problem file and reads its answer back.
-// Working files live in the current directory under fixed names:
+// Working files live in the directory each call is given, under fixed names:
 // "checkintodigital.pl" (the extraction script), "Input.csdp" (the problem),
 // "Output.csdp" (the solver's answer), "Output.perl" (the extracted primal
 // entries) and "csdp.log" (the solver's console output).

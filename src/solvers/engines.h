@@ -1,7 +1,7 @@
 #pragma once
 // The colouring engines that go through outside solvers, as functions of one
 // graph's problem. Each exchanges with its solver exactly the working files
-// named in csdp.h and below, in the current directory.
+// named in csdp.h and below, in the directory it is given.
 
 #include <string>
 #include <vector>

@@ -19,10 +19,6 @@ void GroupExact(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
     RunEngineJob(d, dg, Engine::Exact);
 }
 
-void GroupTabu(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
-    RunEngineJob(d, dg, Engine::Tabu);
-}
-
 void PrintEngineQuality(const MPLDesign& d) {
     if (d.algo == Engine::Exact)
         d.report.print(

@@ -99,8 +99,6 @@ void WriteGroupILP(MPLDesign& d, const char* fileName, const std::vector<mySuper
                    std::vector<chromasect::ILPVariable>* vars, bool relax);
 void parseFileSolutionGurobi(const std::vector<mySuperShape*>& dg);
 void GroupExact(MPLDesign& d, const std::vector<mySuperShape*>& dg);
-// The tabu engine on one graph (see solveTabu).
-void GroupTabu(MPLDesign& d, const std::vector<mySuperShape*>& dg);
 
 // Cost of dg's working colours under the current pair sets.
 double GraphCost(const MPLDesign& d, const std::vector<mySuperShape*>& dg);
