@@ -24,7 +24,11 @@
 
 namespace chromasect {
 
-int chromasectMain(int argc, char** argv, bool quickExit) {
+namespace {
+
+// What the process needs before any run: solver libraries on one thread and
+// one kernel set, and no signal for a write past the file-size limit.
+void prepareProcess() {
     // A multithreaded BLAS sums in an order that depends on the thread count,
     // which would make the SDP solver's answers, and so the colouring, differ
     // between machines; one thread is also the fastest at these sizes. A
@@ -49,6 +53,53 @@ int chromasectMain(int argc, char** argv, bool quickExit) {
     // Past a file-size limit a write then fails and is reported, instead of
     // the signal ending the run half way through an output.
     std::signal(SIGXFSZ, SIG_IGN);
+}
+
+// The run proper, after a good command line: the report target, the layer,
+// the decomposition and the outputs. A failure throws.
+void runDecomposition(MPLDesign& d, StageClock& clock, RunEnd& end) {
+    const std::string problem = d.reportFile.empty() ? "" : reportTargetProblem(d.reportFile);
+    if (!problem.empty()) {
+        d.reportFile.clear();  // nothing to write at the end either
+        fatal(kExitUsage, problem);
+    }
+    clock.start("reading");
+    ReadAll(d);
+    d.stats.featuresRead = static_cast<int>(d.shapes.size());
+    clock.stage("reading", std::to_string(d.shapes.size()) + " features");
+    if (!d.dumpFile.empty()) {
+        clock.start("writing");
+        writeLayerDump(d);
+    } else {
+        // Outlines are read again only to write the layout or its
+        // picture: a run that writes neither gives them back.
+        if (d.outFile.empty() && d.svgFile.empty())
+            for (myShape* s : d.shapes) s->points.setSize(0, false);
+        {
+            if (!d.sdpMemoryGiven)
+                d.sdpMemoryMB = chromasect::availableMemoryMB() / std::max(1, d.threads);
+            RunDirectory solverFiles;
+            d.solverDir = solverFiles.path();
+            Decomposition(d, &clock);
+            d.solverDir = ".";
+        }
+        ResultStat(d);
+        end.resultReached = true;
+        clock.stage("counting",
+                    std::to_string(d.stitches.size() + d.largeUncolored) + " stitches, " +
+                        std::to_string(d.conflicts.size() + d.smallUncolored) + " conflicts");
+        clock.start("writing");
+        // After the report, so that the specified output stays as it is.
+        if (!d.outFile.empty()) writeDecomposedLayout(d);
+        if (!d.svgFile.empty()) writeDecomposedPicture(d);
+    }
+    clock.stage("writing");
+}
+
+}  // namespace
+
+int chromasectMain(int argc, char** argv, bool quickExit) {
+    prepareProcess();
     auto design = std::make_unique<MPLDesign>();
     Reporter& report = design->report;
     const CommandLine commandLine = scanCommandLine(argc, argv);
@@ -71,46 +122,7 @@ int chromasectMain(int argc, char** argv, bool quickExit) {
             printUsageV2(report);  // "-help"
             ran = false;
         } else {
-            const std::string problem =
-                design->reportFile.empty() ? "" : reportTargetProblem(design->reportFile);
-            if (!problem.empty()) {
-                design->reportFile.clear();  // nothing to write at the end either
-                fatal(kExitUsage, problem);
-            }
-            clock.start("reading");
-            ReadAll(*design);
-            design->stats.featuresRead = static_cast<int>(design->shapes.size());
-            clock.stage("reading", std::to_string(design->shapes.size()) + " features");
-            if (!design->dumpFile.empty()) {
-                clock.start("writing");
-                writeLayerDump(*design);
-            } else {
-                // Outlines are read again only to write the layout or its
-                // picture: a run that writes neither gives them back.
-                if (design->outFile.empty() && design->svgFile.empty())
-                    for (myShape* s : design->shapes) s->points.setSize(0, false);
-                {
-                    if (!design->sdpMemoryGiven)
-                        design->sdpMemoryMB =
-                            chromasect::availableMemoryMB() / std::max(1, design->threads);
-                    RunDirectory solverFiles;
-                    design->solverDir = solverFiles.path();
-                    Decomposition(*design, &clock);
-                    design->solverDir = ".";
-                }
-                ResultStat(*design);
-                end.resultReached = true;
-                clock.stage("counting",
-                            std::to_string(design->stitches.size() + design->largeUncolored) +
-                                " stitches, " +
-                                std::to_string(design->conflicts.size() + design->smallUncolored) +
-                                " conflicts");
-                clock.start("writing");
-                // After the report, so that the specified output stays as it is.
-                if (!design->outFile.empty()) writeDecomposedLayout(*design);
-                if (!design->svgFile.empty()) writeDecomposedPicture(*design);
-            }
-            clock.stage("writing");
+            runDecomposition(*design, clock, end);
         }
     } catch (const UsageError& e) {
         clock.stage("until the error");
