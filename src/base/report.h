@@ -1,6 +1,6 @@
 #pragma once
 // The one channel for report lines ("STAT | ", "WARNING| ", "ERROR| ", the
-// checker's "CHECK | " and the specified diagnostics). A run owns one and
+// checker's "CHECK | " and the diagnostics of the graphs). A run owns one and
 // hands it to whatever reports; it writes the bytes to standard output as
 // they come, or, for a test, keeps them in a string instead.
 

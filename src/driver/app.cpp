@@ -89,7 +89,7 @@ void runDecomposition(MPLDesign& d, StageClock& clock, RunEnd& end) {
                     std::to_string(d.stitches.size() + d.largeUncolored) + " stitches, " +
                         std::to_string(d.conflicts.size() + d.smallUncolored) + " conflicts");
         clock.start("writing");
-        // After the report, so that the specified output stays as it is.
+        // After the report, so that the lines before it stay as they are.
         if (!d.outFile.empty()) writeDecomposedLayout(d);
         if (!d.svgFile.empty()) writeDecomposedPicture(d);
     }

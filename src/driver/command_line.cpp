@@ -24,13 +24,13 @@ bool parseParametersV2(Design& d, int argc, char** argv) {
     d.report.print("\n");
 
     for (const chromasect::CommandLine::Given& g : chromasect::scanCommandLine(argc, argv).given) {
-        if (g.spec && g.spec->kind == chromasect::OptionSpec::Help) return false;
+        if (g.entry && g.entry->kind == chromasect::Option::Help) return false;
         // "--version" ends the run before it is parsed.
-        if (g.spec && g.spec->kind == chromasect::OptionSpec::Version) continue;
+        if (g.entry && g.entry->kind == chromasect::Option::Version) continue;
         // An unknown option, a known one missing its value, or a value
         // outside the option's set (a layout name of no format that can be
         // written, a number that is not a whole integer in range).
-        if (!g.spec || !g.value || !g.spec->read(d, g.value))
+        if (!g.entry || !g.value || !g.entry->read(d, g.value))
             throw chromasect::UsageError(std::string("ERROR| can NOT parse: ") + g.option);
     }
     // Caught here rather than silently giving no picture, or a picture of a

@@ -50,6 +50,15 @@ bool readChoice(const char* s, int highest, int& out) {
     return true;
 }
 
+// The same, handing the choice to `take`.
+template <class Take>
+bool readChoice(const char* s, int highest, Take take) {
+    int v = 0;
+    if (!readChoice(s, highest, v)) return false;
+    take(v);
+    return true;
+}
+
 // Colouring engines by name.
 struct EngineName {
     const char* name;
@@ -122,24 +131,23 @@ json nameOrNull(const std::string& s) {
 
 // The usage lines of the options kept since the first release stay byte for
 // byte; the later ones follow them.
-const std::vector<OptionSpec> kOptions = {
-    {"-help", OptionSpec::Help, "showing the command help. ", 0, nullptr, nullptr},
-    {"-inlib", OptionSpec::Value,
+const std::vector<Option> kOptions = {
+    {"-help", Option::Help, "showing the command help. ", 0, nullptr, nullptr},
+    {"-inlib", Option::Value,
      "followed by input ascii layout name (default: \"c1sim_merged.ascii\"). ", 0,
      [](Design& d, const char* v) -> bool {
          d.inputFile = v;
          return true;
      },
      nullptr},
-    {"-layer", OptionSpec::Value,
+    {"-layer", Option::Value,
      "followed by an integer [0, %d], indicate read which layer (default: 1). ", 59,
      [](Design& d, const char* v) -> bool {
          d.layer = readInt(v);
          return true;
      },
      [](const Design& d) -> json { return d.layer; }},
-    {"-mindp", OptionSpec::Value, "followed by an integer, indicate the number of coloring space. ",
-     0,
+    {"-mindp", Option::Value, "followed by an integer, indicate the number of coloring space. ", 0,
      [](Design&, const char* v) -> bool {
          MINDPLDIST = readInt(v);
          // Squared spacings are compared in 32 bits; beyond this they would
@@ -150,13 +158,13 @@ const std::vector<OptionSpec> kOptions = {
          return true;
      },
      [](const Design&) -> json { return MINDPLDIST; }},
-    {"-alpha", OptionSpec::Value, "followed by a float", 0,
+    {"-alpha", Option::Value, "followed by a float", 0,
      [](Design& d, const char* v) -> bool { return readWeight(v, d.alpha); },
      [](const Design& d) -> json { return d.alpha; }},
-    {"-beta", OptionSpec::Value, "followed by a float", 0,
+    {"-beta", Option::Value, "followed by a float", 0,
      [](Design& d, const char* v) -> bool { return readWeight(v, d.beta); },
      [](const Design& d) -> json { return d.beta; }},
-    {"-out", OptionSpec::Value,
+    {"-out", Option::Value,
      "followed by an output layout name, \".gds\" (GDSII) or \".ascii\" (text): masks on datatypes "
      "1-3, uncoloured 9, conflicts 10, stitches 11. ",
      0,
@@ -166,7 +174,7 @@ const std::vector<OptionSpec> kOptions = {
          return true;
      },
      [](const Design& d) -> json { return nameOrNull(d.outFile); }},
-    {"-dump", OptionSpec::Value,
+    {"-dump", Option::Value,
      "followed by a text layout name (\".ascii\"): the layer as read, merged; no decomposition. ",
      0,
      [](Design& d, const char* v) -> bool {
@@ -175,63 +183,44 @@ const std::vector<OptionSpec> kOptions = {
          return true;
      },
      [](const Design& d) -> json { return nameOrNull(d.dumpFile); }},
-    {"-algo", OptionSpec::Value,
+    {"-algo", Option::Value,
      "followed by sdp, ilp, exact or tabu, the colouring engine (default: sdp). ", 0,
      [](Design& d, const char* v) -> bool { return readEngine(v, d.algo); },
      [](const Design& d) -> json { return engineName(d.algo); }},
-    {"-simlg", OptionSpec::Value,
+    {"-simlg", Option::Value,
      "followed by an integer, layout graph simplification level (default: 2). ", 0,
      [](Design& d, const char* v) -> bool { return readWholeInt(v, d.simlg); },
      [](const Design& d) -> json { return d.simlg; }},
-    {"-simdg", OptionSpec::Value,
+    {"-simdg", Option::Value,
      "followed by an integer, decomposition graph simplification level (default: 2). ", 0,
      [](Design& d, const char* v) -> bool { return readWholeInt(v, d.simdg); },
      [](const Design& d) -> json { return d.simdg; }},
-    {"-stitch", OptionSpec::Value, "followed by 0 or 1, allow stitches (default: 1). ", 0,
-     [](Design& d, const char* v) -> bool {
-         int c = 0;
-         if (!readChoice(v, 1, c)) return false;
-         d.allowStitch = c == 1;
-         return true;
+    {"-stitch", Option::Value, "followed by 0 or 1, allow stitches (default: 1). ", 0,
+     [](Design& d, const char* v) {
+         return readChoice(v, 1, [&d](int c) { d.allowStitch = c == 1; });
      },
      [](const Design& d) -> json { return d.allowStitch ? 1 : 0; }},
-    {"-tplstitch", OptionSpec::Value,
+    {"-tplstitch", Option::Value,
      "followed by 0 or 1, the three-mask stitch candidates (default: 0). ", 0,
-     [](Design& d, const char* v) -> bool {
-         int c = 0;
-         if (!readChoice(v, 1, c)) return false;
-         d.dplStitch = c == 0;
-         return true;
+     [](Design& d, const char* v) {
+         return readChoice(v, 1, [&d](int c) { d.dplStitch = c == 0; });
      },
      [](const Design& d) -> json { return d.dplStitch ? 0 : 1; }},
-    {"-balance", OptionSpec::Value,
+    {"-balance", Option::Value,
      "followed by 0, 1 or 2, density balance: none, local, global (default: 0). ", 0,
-     [](Design& d, const char* v) -> bool {
-         int c = 0;
-         if (!readChoice(v, 2, c)) return false;
-         d.densityBalance = static_cast<Balance>(c);
-         return true;
+     [](Design& d, const char* v) {
+         return readChoice(v, 2, [&d](int c) { d.densityBalance = static_cast<Balance>(c); });
      },
      [](const Design& d) -> json { return static_cast<int>(d.densityBalance); }},
-    {"-round2", OptionSpec::Value, "followed by 0 or 1, second-stage SDP rounding (default: 0). ",
-     0,
-     [](Design& d, const char* v) -> bool {
-         int c = 0;
-         if (!readChoice(v, 1, c)) return false;
-         d.sdpRoundFlag = c == 1;
-         return true;
+    {"-round2", Option::Value, "followed by 0 or 1, second-stage SDP rounding (default: 0). ", 0,
+     [](Design& d, const char* v) {
+         return readChoice(v, 1, [&d](int c) { d.sdpRoundFlag = c == 1; });
      },
      [](const Design& d) -> json { return d.sdpRoundFlag ? 1 : 0; }},
-    {"-progress", OptionSpec::Value, "followed by 0 or 1, show colouring progress (default: 0). ",
-     0,
-     [](Design& d, const char* v) -> bool {
-         int c = 0;
-         if (!readChoice(v, 1, c)) return false;
-         d.quiet = c == 0;
-         return true;
-     },
+    {"-progress", Option::Value, "followed by 0 or 1, show colouring progress (default: 0). ", 0,
+     [](Design& d, const char* v) { return readChoice(v, 1, [&d](int c) { d.quiet = c == 0; }); },
      [](const Design& d) -> json { return d.quiet ? 0 : 1; }},
-    {"-svg", OptionSpec::Value,
+    {"-svg", Option::Value,
      "followed by an SVG picture name: masks, uncoloured features, conflicts and stitches. ", 0,
      [](Design& d, const char* v) -> bool {
          if (*v == '\0') return false;
@@ -239,7 +228,7 @@ const std::vector<OptionSpec> kOptions = {
          return true;
      },
      [](const Design& d) -> json { return nameOrNull(d.svgFile); }},
-    {"-window", OptionSpec::Value,
+    {"-window", Option::Value,
      "followed by left,bottom,right,top: the part of the layout the picture shows. ", 0,
      [](Design& d, const char* v) -> bool {
          if (!readWindow(v, d.svgWindow)) return false;
@@ -251,26 +240,23 @@ const std::vector<OptionSpec> kOptions = {
                                               d.svgWindow.right(), d.svgWindow.top()})
                                : json(nullptr);
      }},
-    {"-exact_sec", OptionSpec::Value,
+    {"-exact_sec", Option::Value,
      "followed by a number, the exact engine's time limit per graph in seconds (default: 10). ", 0,
      [](Design& d, const char* v) -> bool { return readSeconds(v, d.exactSeconds); },
      [](const Design& d) -> json { return d.exactSeconds; }},
-    {"-quality", OptionSpec::Value,
+    {"-quality", Option::Value,
      "followed by 0 or 1, report the engines' summed cost (default: 0). ", 0,
-     [](Design& d, const char* v) -> bool {
-         int c = 0;
-         if (!readChoice(v, 1, c)) return false;
-         d.reportQuality = c == 1;
-         return true;
+     [](Design& d, const char* v) {
+         return readChoice(v, 1, [&d](int c) { d.reportQuality = c == 1; });
      },
      [](const Design& d) -> json { return d.reportQuality ? 1 : 0; }},
-    {"-threads", OptionSpec::Value,
+    {"-threads", Option::Value,
      "followed by an integer of at least 1, the graphs solved at once (default: the number of "
      "hardware threads). ",
      0,
      [](Design& d, const char* v) -> bool { return readWholeInt(v, d.threads) && d.threads >= 1; },
      [](const Design& d) -> json { return d.threads; }},
-    {"-solver_sec", OptionSpec::Value,
+    {"-solver_sec", Option::Value,
      "followed by a number, the time limit of each outside solve in seconds, 0 for none (default: "
      "0). ",
      0,
@@ -280,11 +266,11 @@ const std::vector<OptionSpec> kOptions = {
          return true;
      },
      [](const Design& d) -> json { return d.solverSeconds; }},
-    {"-tabu_sec", OptionSpec::Value,
+    {"-tabu_sec", Option::Value,
      "followed by a number, the tabu engine's time limit per graph in seconds (default: none). ", 0,
      [](Design& d, const char* v) -> bool { return readSeconds(v, d.tabuSeconds); },
      [](const Design& d) -> json { return d.tabuSeconds; }},
-    {"-sdp_max_mb", OptionSpec::Value,
+    {"-sdp_max_mb", Option::Value,
      "followed by a number, the memory one SDP solve may take in MB; larger graphs go to the tabu "
      "engine (default: available memory / threads). ",
      0,
@@ -294,7 +280,7 @@ const std::vector<OptionSpec> kOptions = {
          return true;
      },
      [](const Design& d) -> json { return d.sdpMemoryMB; }},
-    {"-max_shapes", OptionSpec::Value,
+    {"-max_shapes", Option::Value,
      "followed by an integer of at least 1, the most shapes of the layer a GDSII library may "
      "flatten into (default: 500000000). ",
      0,
@@ -305,26 +291,25 @@ const std::vector<OptionSpec> kOptions = {
          return true;
      },
      [](const Design& d) -> json { return d.maxFlatShapes; }},
-    {"-report", OptionSpec::Value,
-     "followed by a JSON file name, the machine-readable run report. ", 0,
+    {"-report", Option::Value, "followed by a JSON file name, the machine-readable run report. ", 0,
      [](Design& d, const char* v) -> bool {
          if (*v == '\0') return false;
          d.reportFile = v;
          return true;
      },
      [](const Design& d) -> json { return d.reportFile; }},
-    {"--version", OptionSpec::Version, "the version and the solvers found. ", 0, nullptr, nullptr},
+    {"--version", Option::Version, "the version and the solvers found. ", 0, nullptr, nullptr},
 };
 
 }  // namespace
 
-const std::vector<OptionSpec>& optionTable() {
+const std::vector<Option>& optionTable() {
     return kOptions;
 }
 
-const OptionSpec* findOption(const char* name) {
+const Option* findOption(const char* name) {
     if (std::strcmp(name, "-version") == 0) name = "--version";
-    for (const OptionSpec& o : kOptions)
+    for (const Option& o : kOptions)
         if (std::strcmp(o.name, name) == 0) return &o;
     return nullptr;
 }
@@ -333,8 +318,9 @@ CommandLine scanCommandLine(int argc, char** argv) {
     CommandLine c;
     for (int i = 1; i < argc; i += 2) {
         CommandLine::Given g{argv[i], i + 1 < argc ? argv[i + 1] : nullptr, findOption(argv[i])};
-        if (g.spec && g.spec->kind == OptionSpec::Version) c.version = true;
-        if (g.spec && g.value && std::strcmp(g.spec->name, "-report") == 0) c.reportFile = g.value;
+        if (g.entry && g.entry->kind == Option::Version) c.version = true;
+        if (g.entry && g.value && std::strcmp(g.entry->name, "-report") == 0)
+            c.reportFile = g.value;
         c.given.push_back(g);
     }
     return c;
@@ -343,7 +329,7 @@ CommandLine scanCommandLine(int argc, char** argv) {
 void printUsage(Reporter& report) {
     report.print("\n");
     report.print("***********        Chromasect 2.0 Usage        **********\n");
-    for (const OptionSpec& o : kOptions) {
+    for (const Option& o : kOptions) {
         // The quoted name in a column of 17.
         const std::string quoted = std::string("\"") + o.name + "\"";
         report.print("%-17s: ", quoted.c_str());
@@ -355,7 +341,7 @@ void printUsage(Reporter& report) {
 
 json reportParameters(const Design& d) {
     json p = json::object();
-    for (const OptionSpec& o : kOptions)
+    for (const Option& o : kOptions)
         if (o.report) p[o.name + 1] = o.report(d);
     return p;
 }

@@ -10,7 +10,7 @@
 
 namespace chromasect {
 
-struct OptionSpec {
+struct Option {
     enum Kind { Value, Help, Version };
     const char* name;
     Kind kind;
@@ -25,9 +25,9 @@ struct OptionSpec {
 };
 
 // In usage order.
-const std::vector<OptionSpec>& optionTable();
+const std::vector<Option>& optionTable();
 // The entry named `name` (aliases included), or null.
-const OptionSpec* findOption(const char* name);
+const Option* findOption(const char* name);
 
 // The command line as options in option positions (1, 3, 5, ...), each
 // with the value after it (null past the end); nothing read into a run yet.
@@ -35,7 +35,7 @@ struct CommandLine {
     struct Given {
         const char* option;
         const char* value;
-        const OptionSpec* spec;  // null: an unknown option
+        const Option* entry;  // null: an unknown option
     };
     std::vector<Given> given;
     bool version = false;    // "--version" or "-version" among them

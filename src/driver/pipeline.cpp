@@ -50,7 +50,7 @@ bool Decomposition(MPLDesign& d, chromasect::StageClock* clock) {
     d.report.print("STAT | after  DG simplification, number of DGs: %zu\n", d.dgs.size());
     stage("decomposition graphs", count(stats.graphsAfterSplit, "graphs"));
     start("colouring");
-    // ResolveDGs never fails today; the check is the specified guard.
+    // ResolveDGs never fails today; the check guards a future failure.
     if (!ResolveDGs(d))
         chromasect::fatal(chromasect::kExitInternal,
                           "EXIT| In MPLDesign::Decomposition(), ResolveDGs() returns FALSE.");

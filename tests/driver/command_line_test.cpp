@@ -277,7 +277,7 @@ TEST(OptionsTable, UserGuideListsExactlyTheParsersOptions) {
     std::smatch m;
     for (std::string line; std::getline(table, line);)
         if (std::regex_match(line, m, row)) documented.insert(m[1]);
-    for (const chromasect::OptionSpec& o : chromasect::optionTable()) {
+    for (const chromasect::Option& o : chromasect::optionTable()) {
         parsed.insert(o.name);
         EXPECT_EQ(chromasect::findOption(o.name), &o);
     }
