@@ -160,10 +160,10 @@ class MPLDesign : public Design {
     // conflict pairs plus alpha times its stitch pairs, each unordered pair
     // once.
     int engineGraphs = 0;           // graphs handed to an engine
-    int exactProven = 0;            // of those, proven optimal by the exact engine
+    int provenGraphs = 0;           // of those, proven optimal by their engine
     double engineCost = 0.0;        // summed cost of the engines' colourings
-    double engineStartCost = 0.0;   // exact engine: summed cost of its starts
-    double engineLowerBound = 0.0;  // exact engine: summed bounds it proved
+    double engineStartCost = 0.0;   // summed cost of the starts an engine counts
+    double engineLowerBound = 0.0;  // summed bounds the engines proved
 
     chromasect::RunStats stats;  // for the run report ("-report")
 };

@@ -10,7 +10,6 @@
 #include "dgraph/dgraph.h"
 #include "layoutgraph/layoutgraph.h"
 #include "projection/projection.h"
-#include "solvers/csdp.h"
 #include "solvers/solvers.h"
 
 bool Decomposition(MPLDesign& d, chromasect::StageClock* clock) {
@@ -22,7 +21,8 @@ bool Decomposition(MPLDesign& d, chromasect::StageClock* clock) {
     };
     auto count = [](long long n, const char* what) { return std::to_string(n) + " " + what; };
     chromasect::RunStats& stats = d.stats;
-    if (d.algo == Engine::Sdp) Csdp::csdpPrepare(d.solverDir);
+    // Found missing before hours of work: an engine's outside tools.
+    if (d.algo != Engine::None) MakeEngine(d, d.algo)->prepare(d.solverDir);
     start("layout graphs");
     RelationshipLGs(d);
     // Only the local density balance looks features up again.
@@ -69,7 +69,6 @@ bool Decomposition(MPLDesign& d, chromasect::StageClock* clock) {
     WarnCloseRails(d);
     DebugFinalColor(d, 1.0);
     if (d.algo == Engine::Exact || d.reportQuality) PrintEngineQuality(d);
-    if (d.algo == Engine::Sdp) Csdp::csdpClean(d.solverDir);
     // The warnings may have scrolled far away, and the result line below may
     // be worse than the engine gives: said once more, next to it.
     if (d.unansweredGraphs > 0)

@@ -41,6 +41,10 @@ double sdpMemoryEstimateMB(const ColoringProblem& p);
 // matrix rounded (first stage only when secondStage is not set).
 std::vector<int> colorsWithoutAnswer(const ColoringProblem& p, bool secondStage);
 
+// The ILP engine's warning for a mask count its two bits do not serve
+// (with its line end); empty for 3 and 4 masks.
+std::string unsupportedIlpMasksNote(int masks);
+
 // One variable group of the ILP, in writing order (kind 1..8, see the writer).
 struct ILPVariable {
     int kind;

@@ -24,7 +24,7 @@ void PrintEngineQuality(const MPLDesign& d) {
         d.report.print(
             "STAT | Exact engine: %d of %d graphs proven optimal, engine cost %g (start "
             "cost %g), lower bound %g\n",
-            d.exactProven, d.engineGraphs, d.engineCost, d.engineStartCost, d.engineLowerBound);
+            d.provenGraphs, d.engineGraphs, d.engineCost, d.engineStartCost, d.engineLowerBound);
     else
         d.report.print("STAT | Engine cost: %g over %d graphs\n", d.engineCost, d.engineGraphs);
 }

@@ -233,6 +233,11 @@ IlpResult solveIlp(const ColoringProblem& p, const std::string& script, bool qui
     return r;
 }
 
+std::string unsupportedIlpMasksNote(int masks) {
+    if (masks != 3 && masks != 4) return "WARNING| ILP ONLY support TPL or QPL currently\n";
+    return std::string();
+}
+
 }  // namespace chromasect
 
 void GroupILP(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
@@ -241,7 +246,7 @@ void GroupILP(MPLDesign& d, const std::vector<mySuperShape*>& dg) {
 
 void WriteGroupILP(MPLDesign& d, const char* fileName, const std::vector<mySuperShape*>& dg,
                    std::vector<chromasect::ILPVariable>* vars, bool relax) {
-    WarnUnsupportedIlpMasks(d);
+    d.report.print("%s", chromasect::unsupportedIlpMasksNote(NUM_COLORS).c_str());
     chromasect::writeIlpProblem(ProblemOf(d, dg, false), fileName, vars, relax);
 }
 

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <fstream>
 #include <list>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <stack>
@@ -23,7 +23,6 @@
 #include "base/parallel.h"
 #include "base/params.h"
 #include "dgraph/dgraph.h"
-#include "solvers/csdp.h"
 #include "solvers/solvers.h"
 
 namespace {
@@ -80,7 +79,8 @@ class LiveProgress {
 // Solves the jobs (graph indices) with `threads` workers, each in a solver
 // directory of its own (one per worker, prepared once), taking graphs in
 // order.
-void solveJobs(MPLDesign& d, std::vector<GraphWork>& work, std::vector<size_t> jobs) {
+void solveJobs(MPLDesign& d, const chromasect::ColoringEngine& engine, std::vector<GraphWork>& work,
+               std::vector<size_t> jobs) {
     // Largest graphs first, so that no worker is left with a large one at
     // the end while the others wait; each answer is kept with its graph.
     std::stable_sort(jobs.begin(), jobs.end(), [&](size_t a, size_t b) {
@@ -91,7 +91,7 @@ void solveJobs(MPLDesign& d, std::vector<GraphWork>& work, std::vector<size_t> j
         std::min<size_t>(jobs.size(), static_cast<size_t>(std::max(1, d.threads)));
     if (workers <= 1) {
         for (size_t i : jobs) {
-            SolveEngineJob(work[i].job);
+            SolveEngineJob(work[i].job, engine);
             progress.finished();
         }
         return;
@@ -100,19 +100,14 @@ void solveJobs(MPLDesign& d, std::vector<GraphWork>& work, std::vector<size_t> j
     for (size_t w = 0; w < workers; ++w) {
         dirs.push_back(chromasect::inDir(d.solverDir, "worker" + std::to_string(w + 1)));
         chromasect::makeDirectory(dirs.back());
-        if (d.algo == Engine::Sdp) Csdp::csdpPrepare(dirs.back());
-        // CSDP reads its settings from the directory it runs in.
-        std::ifstream params(chromasect::inDir(d.solverDir, "param.csdp"), std::ios::binary);
-        if (params.is_open())
-            std::ofstream(chromasect::inDir(dirs.back(), "param.csdp"), std::ios::binary)
-                << params.rdbuf();
+        engine.prepare(dirs.back());
     }
     std::atomic<size_t> next(0);
     auto run = [&](size_t w) {
         for (size_t k = next++; k < jobs.size(); k = next++) {
             EngineJob& job = work[jobs[k]].job;
             job.dir = dirs[w];
-            SolveEngineJob(job);
+            SolveEngineJob(job, engine);
             progress.finished();
         }
     };
@@ -126,7 +121,8 @@ void solveJobs(MPLDesign& d, std::vector<GraphWork>& work, std::vector<size_t> j
 // equals an earlier one's (repeated cells, arrayed blocks) takes that
 // answer: engines are functions of their work, so the output is what a
 // solve of its own would give.
-void solveAll(MPLDesign& d, std::vector<GraphWork>& work, size_t end) {
+void solveAll(MPLDesign& d, const chromasect::ColoringEngine& engine, std::vector<GraphWork>& work,
+              size_t end) {
     std::vector<size_t> jobs;
     std::unordered_map<size_t, std::vector<size_t> > seen;
     for (size_t i = 0; i < end; ++i) {
@@ -141,7 +137,7 @@ void solveAll(MPLDesign& d, std::vector<GraphWork>& work, size_t end) {
         alike.push_back(i);
         jobs.push_back(i);
     }
-    solveJobs(d, work, std::move(jobs));
+    solveJobs(d, engine, work, std::move(jobs));
     for (size_t i = 0; i < end; ++i)
         if (work[i].engine && work[i].job.sameAs >= 0)
             TakeEngineAnswer(work[i].job, work[work[i].job.sameAs].job);
@@ -155,18 +151,20 @@ chromasect::GraphRecord graphRecord(int index, const EngineJob& job, double cost
         static_cast<int>(chromasect::distinctPairs(job.problem.conflicts, job.problem.n).size());
     r.stitchPairs =
         static_cast<int>(chromasect::distinctPairs(job.problem.stitches, job.problem.n).size());
-    r.engine = engineName(job.engine);
+    const chromasect::EngineResult& answer = job.result;
+    r.engine = engineName(answer.engine);
     r.cost = cost;
-    r.hasLowerBound = job.hasLowerBound;
-    r.lowerBound = job.lowerBound;
-    r.proven = job.proven;
+    r.hasLowerBound = answer.hasLowerBound;
+    r.lowerBound = answer.lowerBound;
+    r.proven = answer.proven;
     r.seconds = job.solveSeconds;
     r.sameAs = job.sameAs;
-    for (size_t at = 0; at < job.output.size();) {
-        size_t end = job.output.find('\n', at);
-        if (end == std::string::npos) end = job.output.size();
-        if (job.output.compare(at, 9, "WARNING| ") == 0)
-            r.warnings.push_back(job.output.substr(at, end - at));
+    const std::string& output = answer.output;
+    for (size_t at = 0; at < output.size();) {
+        size_t end = output.find('\n', at);
+        if (end == std::string::npos) end = output.size();
+        if (output.compare(at, 9, "WARNING| ") == 0)
+            r.warnings.push_back(output.substr(at, end - at));
         at = end + 1;
     }
     return r;
@@ -178,10 +176,19 @@ bool ResolveDGs(MPLDesign& d) {
     int calls = 0;
     const int n = static_cast<int>(d.dgs.size());
     std::vector<GraphWork> work(n);
+    // Made once for the run; an engine that cannot be made fails the first
+    // graph that needs it, after the output before that graph.
+    std::unique_ptr<chromasect::ColoringEngine> engine;
+    std::exception_ptr noEngine;
+    try {
+        engine = MakeEngine(d, d.algo);
+    } catch (...) {
+        noEngine = std::current_exception();
+    }
     // Every graph of two or more vertices on its own, at once: pair sets,
     // the fast trial, the engine's problem. Each reads the records and
     // writes only its own vertices' working colours and its own entry.
-    auto prepare = [&d, &work](int i) {
+    auto prepare = [&d, &work, &noEngine](int i) {
         GraphWork& w = work[i];
         const std::vector<mySuperShape*>& dg = d.dgs[i];
         if (dg.size() < 2) return;
@@ -191,6 +198,7 @@ bool ResolveDGs(MPLDesign& d) {
             if (d.simdg > 1 && FastColorAssignmentTrial(d, dg, conflicts, stitches, w.before)) {
                 w.fastTrial = true;
             } else if (d.algo != Engine::None) {
+                if (noEngine) std::rethrow_exception(noEngine);
                 w.job = PrepareEngineJob(d, dg, d.algo, std::move(conflicts), std::move(stitches));
                 w.engine = true;
             }
@@ -239,7 +247,7 @@ bool ResolveDGs(MPLDesign& d) {
         initStitchSet(d, d.dgs[end - 1]);
     }
 
-    solveAll(d, work, static_cast<size_t>(end));
+    if (engine) solveAll(d, *engine, work, static_cast<size_t>(end));
 
     // In graph order again: output, colours and tallies.
     for (int i = 0; i < n; ++i) {
@@ -247,25 +255,16 @@ bool ResolveDGs(MPLDesign& d) {
         if (i == end) std::rethrow_exception(failure);
         if (!work[i].engine) continue;
         const std::vector<mySuperShape*>& dg = d.dgs[i];
-        ApplyEngineJob(d, dg, work[i].job);
+        const double cost = ApplyEngineJob(d, dg, work[i].job);
         ++d.engineGraphs;
-        // The exact engine keeps its own tally of start and result.
-        double cost = work[i].job.exact.cost;
-        if (d.algo != Engine::Exact) {
-            std::vector<int> colors;
-            for (const mySuperShape* v : dg) colors.push_back(v->colorTmp);
-            cost = chromasect::colouringCost(work[i].job.problem, colors);
-            d.engineCost += cost;
-        }
         d.stats.graphs.push_back(graphRecord(i, work[i].job, cost));
     }
     d.stats.solverCalls = calls;
     d.report.print("STAT | Color Assignment Process: 100.0%%\t\n");
     d.report.print("STAT | Solver Calling time: %d\n", calls);
-    if (d.algo == Engine::Ilp) {
+    if (engine) {
         d.report.flush();
-        // The ILP engine leaves its problem file between graphs.
-        std::remove(chromasect::inDir(d.solverDir, "ILP.lp").c_str());
+        engine->cleanUp(d.solverDir);
     }
     return true;
 }

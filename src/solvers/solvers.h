@@ -5,10 +5,12 @@
 // working colours back; the engines themselves are functions of the problem.
 
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "design/design.h"
+#include "solvers/coloring_engine.h"
 #include "solvers/engines.h"
 #include "solvers/exact.h"
 #include "solvers/tabu.h"
@@ -34,35 +36,22 @@ chromasect::ColoringProblem ProblemOf(const MPLDesign& d, const std::vector<mySu
                                       std::vector<std::pair<int, int> > conflicts,
                                       std::vector<std::pair<int, int> > stitches);
 
+// The run's engine for `engine`, made from the run's settings.
+std::unique_ptr<chromasect::ColoringEngine> MakeEngine(const MPLDesign& d, Engine engine);
+
 // One graph's engine work, in three steps: made from the run in graph order,
 // solved on any thread (touching nothing of the run, its solver files in
-// `dir`), applied to the run in graph order. Output is kept in the job and
-// reported when it is applied, so the run prints the same bytes however many
-// graphs are solved at once.
+// `dir`), applied to the run in graph order. Output is kept in the result
+// and reported when it is applied, so the run prints the same bytes however
+// many graphs are solved at once.
 struct EngineJob {
-    Engine engine = Engine::None;
+    Engine engine = Engine::None;  // the engine asked for
     chromasect::ColoringProblem problem;
-    bool secondStage = false;    // SDP engine: second-stage rounding
-    std::string script;          // ILP engine: the solver script
-    bool quiet = true;           // ILP engine: keep only the summary line
-    double seconds = 0.0;        // exact engine: limit per graph
-    double solverSeconds = 0.0;  // limit of each outside solve (0: none)
-    double tabuSeconds = 0.0;    // tabu engine: limit per graph (0: none)
     std::string dir = ".";
-
-    std::string output;          // report text, in the order it arose
+    chromasect::EngineResult result;
     std::exception_ptr failure;  // a fatal condition met while solving
-    bool unanswered = false;     // coloured without a usable answer of its solver
-    std::vector<int> colors;
-    chromasect::IlpResult ilp;
-    chromasect::ExactResult exact;
-    // For the run report: the solve's wall time, and a lower bound of the
-    // graph's cost where the engine knows one (proven: the cost reached it).
-    double solveSeconds = 0.0;
-    bool hasLowerBound = false;
-    double lowerBound = 0.0;
-    bool proven = false;
-    int sameAs = -1;  // the graph whose answer it took, or -1 when solved
+    double solveSeconds = 0.0;   // for the run report
+    int sameAs = -1;             // the graph whose answer it took, or -1 when solved
 };
 EngineJob PrepareEngineJob(const MPLDesign& d, const std::vector<mySuperShape*>& dg, Engine engine);
 // The same on the given pairs; it reads the run only, so graphs can be
@@ -70,24 +59,23 @@ EngineJob PrepareEngineJob(const MPLDesign& d, const std::vector<mySuperShape*>&
 EngineJob PrepareEngineJob(const MPLDesign& d, const std::vector<mySuperShape*>& dg, Engine engine,
                            std::vector<std::pair<int, int> > conflicts,
                            std::vector<std::pair<int, int> > stitches);
-void SolveEngineJob(EngineJob& job);
-// Engine work that is the same in all an answer depends on (the engine, its
-// settings, the problem; not the directory): every engine is a function of
-// it, so one solve answers all such jobs.
+// Solves the job with the run's engine for job.engine.
+void SolveEngineJob(EngineJob& job, const chromasect::ColoringEngine& engine);
+// Engine work that is the same in all an answer depends on (the engine and
+// the problem; not the directory): every engine is a function of it, so one
+// solve answers all such jobs.
 size_t EngineWorkHash(const EngineJob& job);
 bool SameEngineWork(const EngineJob& a, const EngineJob& b);
 // Gives `copy` the answer of `solved` as its own solve would have given it.
 void TakeEngineAnswer(EngineJob& copy, const EngineJob& solved);
-void ApplyEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, EngineJob& job);
+// Reports the job's output, colours dg and adds to the run's tallies; the
+// cost of the colouring is returned.
+double ApplyEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, EngineJob& job);
 // The three steps at once, on one graph, in d.solverDir.
 void RunEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, Engine engine);
 
-// The ILP engine's helpers: its note on mask counts it does not support (as
-// text, empty for the supported counts, and printed), and
-// the answer's bits written to the vertices (a bit the answer does not name
-// keeps the vertex's present one).
-std::string unsupportedIlpMasksNote();
-void WarnUnsupportedIlpMasks(const MPLDesign& d);
+// The ILP answer's bits written to the vertices (a bit the answer does not
+// name keeps the vertex's present one).
 void ApplyIlpBits(const chromasect::IlpBits& bits, const std::vector<mySuperShape*>& dg);
 
 void GroupSDP(MPLDesign& d, const std::vector<mySuperShape*>& dg);

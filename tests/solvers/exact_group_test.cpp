@@ -43,7 +43,7 @@ TEST_F(ExactGroup, ColoursOptimallyFromTheBetterStart) {
     pair(design.stitchSet, 1, 6);
     design.algo = Engine::Exact;
     GroupExact(design, dg);
-    EXPECT_EQ(design.exactProven, 1);
+    EXPECT_EQ(design.provenGraphs, 1);
     EXPECT_NEAR(design.engineCost, 0.1, 1e-9);
     EXPECT_GE(design.engineStartCost, design.engineCost - 1e-9);
     EXPECT_NEAR(GraphCost(design, dg), 0.1, 1e-9);

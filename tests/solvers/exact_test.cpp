@@ -163,15 +163,15 @@ TEST(ExactEngine, JobsOnThreadsMatchTheSerialOnes) {
             }
     }
     auto solveAll = [&](int threads) {
+        const chromasect::ExactEngine engine(30);
         std::vector<EngineJob> jobs(problems.size());
         for (size_t i = 0; i < jobs.size(); ++i) {
             jobs[i].engine = Engine::Exact;
             jobs[i].problem = problems[i];
-            jobs[i].seconds = 30;
         }
         std::atomic<size_t> next(0);
         auto work = [&]() {
-            for (size_t i = next++; i < jobs.size(); i = next++) SolveEngineJob(jobs[i]);
+            for (size_t i = next++; i < jobs.size(); i = next++) SolveEngineJob(jobs[i], engine);
         };
         std::vector<std::thread> pool;
         for (int t = 1; t < threads; ++t) pool.emplace_back(work);
@@ -183,10 +183,11 @@ TEST(ExactEngine, JobsOnThreadsMatchTheSerialOnes) {
     const std::vector<EngineJob> together = solveAll(4);
     for (size_t i = 0; i < problems.size(); ++i) {
         ASSERT_FALSE(together[i].failure) << "graph " << i;
-        EXPECT_TRUE(serial[i].exact.proven) << "graph " << i;
-        EXPECT_EQ(together[i].colors, serial[i].colors) << "graph " << i;
-        EXPECT_EQ(together[i].exact.cost, serial[i].exact.cost) << "graph " << i;
-        EXPECT_EQ(together[i].exact.lowerBound, serial[i].exact.lowerBound) << "graph " << i;
+        const chromasect::EngineResult &one = serial[i].result, &many = together[i].result;
+        EXPECT_TRUE(one.proven) << "graph " << i;
+        EXPECT_EQ(many.colors, one.colors) << "graph " << i;
+        EXPECT_EQ(many.cost, one.cost) << "graph " << i;
+        EXPECT_EQ(many.lowerBound, one.lowerBound) << "graph " << i;
     }
 }
 
