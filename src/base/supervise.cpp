@@ -6,9 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 
 namespace chromasect {
 
@@ -37,6 +39,35 @@ void killSupervised() {
     for (int i = 0; i < kSlots; ++i) {
         const pid_t group = g_groups[i].load();
         if (group > 0) kill(-group, SIGKILL);
+    }
+}
+
+namespace {
+// Two buffers, so that a signal never reads the one being written.
+char g_notes[2][1024];
+std::atomic<int> g_note(-1);
+}  // namespace
+
+void setStopNote(const std::string& line) {
+    const int next = g_note.load() == 0 ? 1 : 0;
+    const size_t n = std::min(line.size(), sizeof g_notes[next] - 2);
+    std::memcpy(g_notes[next], line.data(), n);
+    g_notes[next][n] = '\n';
+    g_notes[next][n + 1] = '\0';
+    g_note.store(line.empty() ? -1 : next);
+}
+
+void writeStopNote() {
+    const int at = g_note.load();
+    if (at < 0) return;
+    const char* text = g_notes[at];
+    size_t n = 0;
+    while (text[n] != '\0') ++n;
+    while (n > 0) {
+        const ssize_t w = write(STDOUT_FILENO, text, n);
+        if (w <= 0) break;
+        text += w;
+        n -= static_cast<size_t>(w);
     }
 }
 

@@ -21,4 +21,10 @@ ShellResult runSupervised(const std::string& command, double seconds, std::strin
 // a signal handler that ends the run.
 void killSupervised();
 
+// The line a run ended by a signal leaves as its last words (say, what was
+// being solved where when the launcher ended it); empty: none. Set from one
+// thread at a time; writeStopNote is async-signal-safe.
+void setStopNote(const std::string& line);
+void writeStopNote();
+
 }  // namespace chromasect

@@ -45,6 +45,12 @@ struct RunStats {
     int solverCalls = 0;      // graphs the fast trial could not settle
     std::vector<GraphRecord> graphs;
     std::vector<StageRecord> stages;
+    // A run over MPI processes: how many, and what went to the others.
+    int processes = 1;
+    long long graphsSent = 0;
+    long long bytesSent = 0;
+    long long bytesReceived = 0;
+    long workerPeakRssKB = 0;  // the largest of the other processes
 };
 
 }  // namespace chromasect

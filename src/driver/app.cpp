@@ -7,12 +7,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <new>
 
 #include "base/fatal.h"
 #include "base/files.h"
+#include "cluster/cluster.h"
 #include "coloring/coloring.h"
 #include "driver/options.h"
 #include "driver/pipeline.h"
@@ -57,7 +59,7 @@ void prepareProcess() {
 
 // The run proper, after a good command line: the report target, the layer,
 // the decomposition and the outputs. A failure throws.
-void runDecomposition(MPLDesign& d, StageClock& clock, RunEnd& end) {
+void runDecomposition(MPLDesign& d, StageClock& clock, RunEnd& end, Cluster& cluster) {
     const std::string problem = d.reportFile.empty() ? "" : reportTargetProblem(d.reportFile);
     if (!problem.empty()) {
         d.reportFile.clear();  // nothing to write at the end either
@@ -80,7 +82,17 @@ void runDecomposition(MPLDesign& d, StageClock& clock, RunEnd& end) {
                 d.sdpMemoryMB = chromasect::availableMemoryMB() / std::max(1, d.threads);
             RunDirectory solverFiles;
             d.solverDir = solverFiles.path();
-            Decomposition(d, &clock);
+            wire::Greeting greeting;
+            greeting.args = end.commandLine;
+            greeting.sdpMemoryMB = d.sdpMemoryMB;
+            std::ifstream params(inDir(d.solverDir, "param.csdp"), std::ios::binary);
+            if (params.is_open()) {
+                greeting.hasCsdpSettings = true;
+                greeting.csdpSettings.assign(std::istreambuf_iterator<char>(params), {});
+            }
+            cluster.setGreeting(std::move(greeting));
+            Decomposition(d, &clock, cluster.farm());
+            cluster.tally(d.stats);
             d.solverDir = ".";
         }
         ResultStat(d);
@@ -96,10 +108,56 @@ void runDecomposition(MPLDesign& d, StageClock& clock, RunEnd& end) {
     clock.stage("writing");
 }
 
+// A worker rank's engine, built from rank 0's command line as rank 0 built
+// its own, in a private directory of the node's temporary directory.
+WorkerSetup setUpWorker(const wire::Greeting& greeting) {
+    MPLDesign d;
+    d.report.capture();
+    std::vector<char*> args;
+    for (const std::string& a : greeting.args) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    parseParameters(d, static_cast<int>(greeting.args.size()), args.data());
+    d.sdpMemoryMB = greeting.sdpMemoryMB;
+    auto dir = std::make_shared<RunDirectory>(RunDirectory::Where::Temporary);
+    d.solverDir = dir->path();
+    const std::string params = inDir(d.solverDir, "param.csdp");
+    std::remove(params.c_str());
+    if (greeting.hasCsdpSettings) std::ofstream(params, std::ios::binary) << greeting.csdpSettings;
+    WorkerSetup setup;
+    setup.engine = MakeEngine(d, d.algo);
+    if (!setup.engine) fatal(kExitInternal, "ERROR| no engine to solve with");
+    const int threads = std::max(1, d.threads);
+    for (int w = 0; w < threads; ++w) {
+        setup.dirs.push_back(threads == 1 ? d.solverDir
+                                          : inDir(d.solverDir, "worker" + std::to_string(w + 1)));
+        if (threads > 1) makeDirectory(setup.dirs.back());
+        setup.engine->prepare(setup.dirs.back());
+    }
+    setup.keep = dir;
+    return setup;
+}
+
+int finishProcess(Cluster& cluster, int status, bool quickExit) {
+    cluster.finish(status);
+    if (quickExit) {
+        // Millions of records die with the process; freeing them one by one
+        // took seconds after the last line of a chip-sized run.
+        std::fflush(nullptr);
+        std::_Exit(status & 0xff);
+    }
+    return status;
+}
+
 }  // namespace
 
 int chromasectMain(int argc, char** argv, bool quickExit) {
     prepareProcess();
+    Cluster cluster(&argc, &argv);
+    if (cluster.rank() > 0) {
+        // Rank 0 alone reports.
+        if (!std::freopen("/dev/null", "w", stdout)) std::fclose(stdout);
+        return finishProcess(cluster, cluster.serve(setUpWorker), quickExit);
+    }
     auto design = std::make_unique<MPLDesign>();
     Reporter& report = design->report;
     const CommandLine commandLine = scanCommandLine(argc, argv);
@@ -122,7 +180,7 @@ int chromasectMain(int argc, char** argv, bool quickExit) {
             printUsageV2(report);  // "-help"
             ran = false;
         } else {
-            runDecomposition(*design, clock, end);
+            runDecomposition(*design, clock, end, cluster);
         }
     } catch (const UsageError& e) {
         clock.stage("until the error");
@@ -152,13 +210,7 @@ int chromasectMain(int argc, char** argv, bool quickExit) {
         }
     }
     report.flush();
-    if (quickExit) {
-        // Millions of records die with the process; freeing them one by one
-        // took seconds after the last line of a chip-sized run.
-        std::fflush(nullptr);
-        std::_Exit(status & 0xff);
-    }
-    return status;
+    return finishProcess(cluster, status, quickExit);
 }
 
 }  // namespace chromasect

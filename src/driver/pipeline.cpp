@@ -12,7 +12,7 @@
 #include "projection/projection.h"
 #include "solvers/solvers.h"
 
-bool Decomposition(MPLDesign& d, chromasect::StageClock* clock) {
+bool Decomposition(MPLDesign& d, chromasect::StageClock* clock, JobFarm* farm) {
     auto stage = [clock](const char* name, const std::string& made) {
         if (clock) clock->stage(name, made);
     };
@@ -51,7 +51,7 @@ bool Decomposition(MPLDesign& d, chromasect::StageClock* clock) {
     stage("decomposition graphs", count(stats.graphsAfterSplit, "graphs"));
     start("colouring");
     // ResolveDGs never fails today; the check guards a future failure.
-    if (!ResolveDGs(d))
+    if (!ResolveDGs(d, farm))
         chromasect::fatal(chromasect::kExitInternal,
                           "EXIT| In MPLDesign::Decomposition(), ResolveDGs() returns FALSE.");
     Rotations(d);

@@ -24,6 +24,7 @@ namespace {
 char g_signalPath[4096];
 
 extern "C" void removeAndDie(int sig) {
+    writeStopNote();
     killSupervised();  // solvers run in process groups of their own
     if (g_signalPath[0] != '\0') {
         // Only async-signal-safe calls: rm in a child process.
@@ -82,10 +83,10 @@ std::string makeUnique(const std::string& parent, std::string* why) {
 
 }  // namespace
 
-RunDirectory::RunDirectory() {
+RunDirectory::RunDirectory(Where where) {
     const std::string here = currentDirectory();
     std::string why;
-    path_ = makeUnique(here, &why);
+    if (where == Where::WorkingDirectory) path_ = makeUnique(here, &why);
     const char* tmp = std::getenv("TMPDIR");
     const std::string temporary = tmp && *tmp ? tmp : "/tmp";
     if (path_.empty()) path_ = makeUnique(temporary, &why);

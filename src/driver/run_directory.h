@@ -13,7 +13,10 @@ namespace chromasect {
 // SIGINT or SIGTERM, which then end the process as they would have.
 class RunDirectory {
   public:
-    RunDirectory();  // a run that can make neither ends with "ERROR| "
+    // Where it is made: the working directory first, or the temporary
+    // directory only (node-local on a cluster, for a worker process).
+    enum class Where { WorkingDirectory, Temporary };
+    explicit RunDirectory(Where where = Where::WorkingDirectory);  // none made: "ERROR| "
     ~RunDirectory();
     RunDirectory(const RunDirectory&) = delete;
     RunDirectory& operator=(const RunDirectory&) = delete;

@@ -353,6 +353,12 @@ void writeRunReport(const MPLDesign& d, const RunEnd& end) {
     const json stages = stagesOf(d, total);
     r["total"] = total;
     r["stages"] = stages;
+    const RunStats& s = d.stats;
+    r["processes"] = {{"count", s.processes},
+                      {"graphs_sent", s.graphsSent},
+                      {"bytes_sent", s.bytesSent},
+                      {"bytes_received", s.bytesReceived},
+                      {"peak_worker_rss_mb", s.workerPeakRssKB / 1024.0}};
     r["graphs"] = graphsOf(d);
     r["warnings"] = d.report.warnings();
     // Replaced invalid UTF-8 (a file name, a message quoting the input)

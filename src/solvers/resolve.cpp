@@ -79,28 +79,46 @@ class LiveProgress {
 // Solves the jobs (graph indices) with `threads` workers, each in a solver
 // directory of its own (one per worker, prepared once), taking graphs in
 // order.
-void solveJobs(MPLDesign& d, const chromasect::ColoringEngine& engine, std::vector<GraphWork>& work,
-               std::vector<size_t> jobs) {
+void solveJobs(MPLDesign& d, const chromasect::ColoringEngine& engine, JobFarm* farm,
+               std::vector<GraphWork>& work, std::vector<size_t> jobs) {
     // Largest graphs first, so that no worker is left with a large one at
     // the end while the others wait; each answer is kept with its graph.
     std::stable_sort(jobs.begin(), jobs.end(), [&](size_t a, size_t b) {
         return work[a].job.problem.n > work[b].job.problem.n;
     });
     LiveProgress progress(!d.quiet, jobs.size());
-    const size_t workers =
-        std::min<size_t>(jobs.size(), static_cast<size_t>(std::max(1, d.threads)));
-    if (workers <= 1) {
+    size_t workers = std::min<size_t>(jobs.size(), static_cast<size_t>(std::max(1, d.threads)));
+    if (farm) workers = static_cast<size_t>(std::max(1, d.threads));
+    if (workers <= 1 && !farm) {
         for (size_t i : jobs) {
             SolveEngineJob(work[i].job, engine);
             progress.finished();
         }
         return;
     }
-    std::vector<std::string> dirs;
-    for (size_t w = 0; w < workers; ++w) {
+    // One worker solves in the run's directory, as without workers.
+    std::vector<std::string> dirs(1, d.solverDir);
+    if (workers > 1) dirs.clear();
+    for (size_t w = 0; w < workers && workers > 1; ++w) {
         dirs.push_back(chromasect::inDir(d.solverDir, "worker" + std::to_string(w + 1)));
         chromasect::makeDirectory(dirs.back());
         engine.prepare(dirs.back());
+    }
+    if (farm) {
+        std::vector<EngineJob*> farmed;
+        std::vector<int> graphs;
+        for (size_t i : jobs) {
+            farmed.push_back(&work[i].job);
+            graphs.push_back(static_cast<int>(i));
+        }
+        farm->solve(
+            farmed, graphs, static_cast<int>(workers),
+            [&](EngineJob& job, size_t w) {
+                job.dir = dirs[w];
+                SolveEngineJob(job, engine);
+            },
+            [&]() { progress.finished(); });
+        return;
     }
     std::atomic<size_t> next(0);
     auto run = [&](size_t w) {
@@ -121,8 +139,8 @@ void solveJobs(MPLDesign& d, const chromasect::ColoringEngine& engine, std::vect
 // equals an earlier one's (repeated cells, arrayed blocks) takes that
 // answer: engines are functions of their work, so the output is what a
 // solve of its own would give.
-void solveAll(MPLDesign& d, const chromasect::ColoringEngine& engine, std::vector<GraphWork>& work,
-              size_t end) {
+void solveAll(MPLDesign& d, const chromasect::ColoringEngine& engine, JobFarm* farm,
+              std::vector<GraphWork>& work, size_t end) {
     std::vector<size_t> jobs;
     std::unordered_map<size_t, std::vector<size_t> > seen;
     for (size_t i = 0; i < end; ++i) {
@@ -137,7 +155,7 @@ void solveAll(MPLDesign& d, const chromasect::ColoringEngine& engine, std::vecto
         alike.push_back(i);
         jobs.push_back(i);
     }
-    solveJobs(d, engine, work, std::move(jobs));
+    solveJobs(d, engine, farm, work, std::move(jobs));
     for (size_t i = 0; i < end; ++i)
         if (work[i].engine && work[i].job.sameAs >= 0)
             TakeEngineAnswer(work[i].job, work[work[i].job.sameAs].job);
@@ -172,7 +190,7 @@ chromasect::GraphRecord graphRecord(int index, const EngineJob& job, double cost
 
 }  // namespace
 
-bool ResolveDGs(MPLDesign& d) {
+bool ResolveDGs(MPLDesign& d, JobFarm* farm) {
     int calls = 0;
     const int n = static_cast<int>(d.dgs.size());
     std::vector<GraphWork> work(n);
@@ -247,7 +265,7 @@ bool ResolveDGs(MPLDesign& d) {
         initStitchSet(d, d.dgs[end - 1]);
     }
 
-    if (engine) solveAll(d, *engine, work, static_cast<size_t>(end));
+    if (engine) solveAll(d, *engine, farm, work, static_cast<size_t>(end));
 
     // In graph order again: output, colours and tallies.
     for (int i = 0; i < n; ++i) {

@@ -5,6 +5,7 @@
 // working colours back; the engines themselves are functions of the problem.
 
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,8 +16,26 @@
 #include "solvers/exact.h"
 #include "solvers/tabu.h"
 
-// Colours every graph of d.dgs into the vertices' working colours.
-bool ResolveDGs(MPLDesign& d);
+struct EngineJob;
+
+// Solves engine jobs on other processes besides this one's threads; the
+// driver sets one up for a run over MPI.
+class JobFarm {
+  public:
+    virtual ~JobFarm() = default;
+    // Solves every job (largest first); graphs[k] is the index of job k's
+    // graph, for messages. solveHere(job, worker) solves one job on this
+    // process's worker thread `worker` (0 .. threads - 1) and may be called
+    // from several threads at once, as may finished(), called once a job's
+    // answer is in.
+    virtual void solve(const std::vector<EngineJob*>& jobs, const std::vector<int>& graphs,
+                       int threads, const std::function<void(EngineJob&, size_t)>& solveHere,
+                       const std::function<void()>& finished) = 0;
+};
+
+// Colours every graph of d.dgs into the vertices' working colours, the
+// engine work shared with the farm's other processes when one is given.
+bool ResolveDGs(MPLDesign& d, JobFarm* farm = nullptr);
 bool FastColorAssignmentTrial(MPLDesign& d, const std::vector<mySuperShape*>& dg);
 // The same on the given pairs (sorted, as conflictPairsOf gives them), its
 // graph's edge errors appended to `errors`; it writes only dg's working

@@ -124,6 +124,7 @@ int main(int argc, char** argv) {
                        {"counts", "o"},
                        {"total", "o"},
                        {"stages", "a"},
+                       {"processes", "o"},
                        {"graphs", "a"},
                        {"warnings", "a"}}))
         return 1;
@@ -131,6 +132,12 @@ int main(int argc, char** argv) {
     expect(r["status"] == status, "status differs from the run's");
     expect(r["error"].is_null() == (status == 0), "error and status disagree");
     expectFields(r["solvers"], "solvers", {{"csdp", "s0"}, {"cbc", "s"}});
+    expectFields(r["processes"], "processes",
+                 {{"count", "i"},
+                  {"graphs_sent", "i"},
+                  {"bytes_sent", "i"},
+                  {"bytes_received", "i"},
+                  {"peak_worker_rss_mb", "n"}});
     expectFields(r["input"], "input", {{"name", "s"}, {"size_bytes", "i0"}, {"sha256", "s0"}});
     struct stat st;
     expect(stat(argv[4], &st) == 0 && r["input"]["size_bytes"] == st.st_size,

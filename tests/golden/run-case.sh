@@ -6,7 +6,8 @@
 # comparison: the output must not depend on it. With GOLDEN_REPORT_CHECK set
 # (a program: REPORT STDOUT STATUS INPUT) the run also writes its report,
 # which that program checks against the run's output; "-report" is left out
-# of the comparison in the same way, and the report is not stored.
+# of the comparison in the same way, and the report is not stored. With
+# GOLDEN_LAUNCHER set (say "mpiexec -n 3") the binary runs under it.
 #
 #   run-case.sh check|write BINARY SOURCE_DIR SHARED_DIR NAME INPUT [ARGS...]
 set -eu
@@ -49,7 +50,9 @@ checker=${GOLDEN_REPORT_CHECK:-}
 [ "$mode" = check ] || checker=
 [ -z "$checker" ] || set -- "$@" -report report.json
 status=0
-(cd "$work" && "$binary" -inlib "$base" -out out.ascii "$@" >stdout.txt) || status=$?
+launcher=${GOLDEN_LAUNCHER:-}
+# shellcheck disable=SC2086
+(cd "$work" && $launcher "$binary" -inlib "$base" -out out.ascii "$@" >stdout.txt) || status=$?
 if [ -n "$checker" ]; then
     sed "s/^\(STAT | Parameters: .*\)-report report.json \$/\1/" "$work/stdout.txt" >"$work/stdout.tmp"
     mv "$work/stdout.tmp" "$work/stdout.txt"
