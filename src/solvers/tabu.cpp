@@ -584,276 +584,371 @@ std::vector<int> greedyColoring(const ColoringProblem& p) {
     return table.colors();
 }
 
-TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
-    TabuResult r;
-    const int n = p.n, k = std::max(1, p.masks);
-    if (n <= 0) return r;
-    const auto conflicts = distinctPairs(p.conflicts, n);
-    const auto stitches = distinctPairs(p.stitches, n);
-    CostTable table(n, k, conflicts, stitches, p.alpha);
+namespace {
 
-    greedyStart(table, n, k);
-    Counts cost = totalCounts(conflicts, stitches, table.colors()), best = cost;
-    r.startCost = cost.value(p.alpha);
-    Counts bound;
-    bound.conflicts = cliqueLowerBound(p);
-    const Counts packed = packingCounts(p, 8);
-    if (excess(packed, bound, p.alpha) > 0) bound = packed;
-    r.lowerBound = bound.value(p.alpha);
+// The tabu search over one graph. Its phases are the member functions: the
+// greedy start, the tabu step (the best one-vertex move), the restart (back
+// to the best, then a kick), the Kempe descent and the search of regions;
+// what they share is the state below.
+class TabuSearch {
+  public:
+    TabuSearch(const ColoringProblem& p, const TabuOptions& options)
+        : options_(options),
+          n_(p.n),
+          k_(std::max(1, p.masks)),
+          alpha_(p.alpha),
+          conflicts_(distinctPairs(p.conflicts, p.n)),
+          stitches_(distinctPairs(p.stitches, p.n)),
+          table_(n_, k_, conflicts_, stitches_, alpha_),
+          rng_((static_cast<uint64_t>(options.seed) << 32) ^
+               (static_cast<uint64_t>(p.n) * 2654435761u)),
+          inRegion_(n_, 0),
+          where_(n_, -1),
+          chainMark_(n_, -1) {}
 
-    // The search proper, over regions of the graph in turn (the whole graph
-    // when it is small), the rest held fixed: on a large graph a global best
-    // almost never improves, since some region is always off its own best.
-    Random rng((static_cast<uint64_t>(options.seed) << 32) ^
-               (static_cast<uint64_t>(n) * 2654435761u));
-    const auto start = std::chrono::steady_clock::now();
-    auto outOfTime = [&]() {
-        return options.seconds > 0 &&
-               std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() >
-                   options.seconds;
-    };
+    TabuResult run(const ColoringProblem& p) {
+        start(p);
+        // The search proper, over regions of the graph in turn (the whole
+        // graph when it is small), the rest held fixed: on a large graph a
+        // global best almost never improves, since some region is always
+        // off its own best.
+        startTime_ = std::chrono::steady_clock::now();
+        if (n_ <= options_.regionSize) {
+            region_.resize(n_);
+            for (int v = 0; v < n_; ++v) region_[v] = v;
+            searchRegion(options_.iterationsPerVertex, options_.minIterations);
+        } else {
+            searchRegions();
+        }
+        result_.iterations = it_;
+        result_.trackedCost = cost_.value(alpha_);
+        result_.colors = table_.colors();
+        const Counts final = totalCounts(conflicts_, stitches_, result_.colors);
+        result_.cost = result_.recountedCost = final.value(alpha_);
+        // Within rounding of the bound, the cost is the optimum: the bound
+        // is given as the cost, so that comparing them needs no tolerance.
+        if (excess(final, bound_, alpha_) <= 1e-9) result_.lowerBound = result_.cost;
+        return result_;
+    }
+
+  private:
+    // The greedy colouring, its cost and the lower bound the search stops at.
+    void start(const ColoringProblem& p) {
+        greedyStart(table_, n_, k_);
+        cost_ = best_ = totalCounts(conflicts_, stitches_, table_.colors());
+        result_.startCost = cost_.value(alpha_);
+        bound_.conflicts = cliqueLowerBound(p);
+        const Counts packed = packingCounts(p, 8);
+        if (excess(packed, bound_, alpha_) > 0) bound_ = packed;
+        result_.lowerBound = bound_.value(alpha_);
+    }
+
+    bool outOfTime() const {
+        return options_.seconds > 0 &&
+               std::chrono::duration<double>(std::chrono::steady_clock::now() - startTime_)
+                       .count() > options_.seconds;
+    }
+
+    // Regions grown breadth first over conflict and stitch pairs; the second
+    // sweep grows them from the other end, so that the first sweep's borders
+    // fall inside its regions.
+    void searchRegions() {
+        const int sweeps = 2;
+        for (int sweep = 0; sweep < sweeps && !stop_; ++sweep) {
+            std::vector<char> taken(n_, 0);
+            for (int i = 0; i < n_ && !stop_; ++i) {
+                const int seed = sweep % 2 == 0 ? i : n_ - 1 - i;
+                if (taken[seed]) continue;
+                growRegion(seed, taken);
+                searchRegion(options_.iterationsPerVertex / sweeps, 0);
+            }
+        }
+    }
+
+    void growRegion(int seed, std::vector<char>& taken) {
+        region_.assign(1, seed);
+        taken[seed] = 1;
+        for (size_t head = 0;
+             head < region_.size() && static_cast<long>(region_.size()) < options_.regionSize;
+             ++head) {
+            const int v = region_[head];
+            for (const auto* adj : {&table_.conflictNeighbours(v), &table_.stitchNeighbours(v)})
+                for (int u : *adj)
+                    if (!taken[u] && static_cast<long>(region_.size()) < options_.regionSize) {
+                        taken[u] = 1;
+                        region_.push_back(u);
+                    }
+        }
+    }
+
+    // The tabu search of region_ with the rest of the graph held.
+    void searchRegion(long perVertex, long floor) {
+        const long size = static_cast<long>(region_.size());
+        for (int v : region_) inRegion_[v] = 1;
+        for (int v : region_) refresh(v);
+        const long budget = it_ + std::max(floor, perVertex * size);
+        const long stallLimit = std::max(options_.stallIterations, options_.stallPerVertex * size);
+        const long quitLimit = std::max(options_.quitIterations, options_.quitPerVertex * size);
+        regionBest_.resize(size);
+        keepRegionBest();
+        phase_ = 0;
+        lastImprovement_ = lastBest_ = it_;
+        for (; it_ < budget && !bad_.empty(); ++it_) {
+            if (excess(best_, bound_, alpha_) <= 1e-9 || ((it_ & 1023) == 0 && outOfTime())) {
+                stop_ = true;
+                break;
+            }
+            // Long without a new best: the rest of the budget seldom pays.
+            if (it_ - lastBest_ > quitLimit) break;
+            if (it_ - lastImprovement_ > stallLimit) {
+                restart();
+                if (bad_.empty()) break;
+            }
+            tabuStep();
+        }
+        // The region leaves on its best; the rest was held, so the whole
+        // graph's best is this colouring.
+        backToRegionBest();
+        if (kempeDescent() && cheaper(cost_, best_, alpha_)) best_ = cost_;
+        for (int v : region_) inRegion_[v] = 0;
+        for (int v : region_) refresh(v);
+    }
+
+    void keepRegionBest() {
+        for (size_t i = 0; i < region_.size(); ++i) regionBest_[i] = table_.color(region_[i]);
+    }
+    void backToRegionBest() {
+        for (size_t i = 0; i < region_.size(); ++i)
+            if (table_.color(region_[i]) != regionBest_[i]) move(region_[i], regionBest_[i]);
+    }
+
+    // The best move taken and the vertex left made tabu for a while.
+    void tabuStep() {
+        // The tenure's share of the vertices carrying cost changes with each
+        // restart: short tenures suit some graphs, long ones others.
+        static const double kTenureShare[3] = {0.6, 1.2, 2.0};
+        const std::pair<int, int> step = bestMove();
+        const int mv = step.first, mc = step.second;
+        if (mv < 0) return;
+        const int from = table_.color(mv);
+        table_.row(mv)[from].tabuUntil = it_ + 1 + static_cast<long>(rng_.below(10)) +
+                                         static_cast<long>(kTenureShare[phase_ % 3] * bad_.size());
+        move(mv, mc);
+        if (cheaper(cost_, best_, alpha_)) {
+            best_ = cost_;
+            keepRegionBest();
+            lastImprovement_ = lastBest_ = it_;
+            result_.bestIteration = it_;
+        }
+    }
+
+    // The vertex and mask of the best move, ties broken at random so that
+    // plateaus are walked; a vertex of -1 when every move is tabu. The scan
+    // is most of the search's time: its BestMove stays a local here, so its
+    // fields live in registers; handed back whole it would sit in the
+    // caller's memory and be stored to on every candidate (a tenth more
+    // time on the shared layouts).
+    std::pair<int, int> bestMove() {
+        BestMove pick(table_, it_, excess(best_, cost_, alpha_), rng_);
+        if (k_ == 3) {
+            for (const Moves3& m : moves_) {
+                if (!pick.open(std::min(m.delta[0], m.delta[1]))) continue;
+                for (int j = 0; j < 2; ++j)
+                    pick.offer(m.vertex, m.mask[j], m.delta[j], m.tabuUntil[j]);
+            }
+        } else {
+            for (int v : bad_)
+                for (int c = 0; c < k_; ++c)
+                    if (c != table_.color(v)) pick.offer(v, c, table_.delta(v, c));
+        }
+        return {pick.vertex, pick.mask};
+    }
+
+    // Long without an improvement: back to the best, then a kick, with the
+    // tabu stamps cleared.
+    void restart() {
+        backToRegionBest();
+        if (kempeDescent() && cheaper(cost_, best_, alpha_)) {
+            best_ = cost_;
+            keepRegionBest();
+            lastBest_ = it_;
+            result_.bestIteration = it_;
+        }
+        kick();
+        for (int v : region_)
+            for (int c = 0; c < k_; ++c) table_.row(v)[c].tabuUntil = 0;
+        for (Moves3& m : moves_) m.tabuUntil[0] = m.tabuUntil[1] = 0;
+        lastImprovement_ = it_;
+        ++phase_;
+    }
+
+    // Every other time random recolourings, which can leave a set of
+    // conflicts, and otherwise random Kempe swaps, which keep the conflicts
+    // and move the stitches, where the last tenths are mostly won.
+    void kick() {
+        const long size = static_cast<long>(region_.size());
+        const long kicks = std::max(2L, static_cast<long>(size * options_.perturbation));
+        if (phase_ % 2 == 0 && k_ > 1) {
+            long swapped = 0;
+            for (int tries = 0; tries < 200 && swapped < kicks; ++tries) {
+                const int v = region_[rng_.below(static_cast<uint32_t>(size))];
+                const int a = table_.color(v);
+                const int b = (a + 1 + static_cast<int>(rng_.below(k_ - 1))) % k_;
+                if (!growChain(v, a, b) || static_cast<long>(chain_.size()) > size / 2) continue;
+                swapChain(a, b);
+                swapped += static_cast<long>(chain_.size());
+            }
+        } else {
+            for (long j = 0; j < kicks; ++j) {
+                const int v = region_[rng_.below(static_cast<uint32_t>(size))];
+                move(v, static_cast<int>(rng_.below(k_)));
+            }
+        }
+    }
 
     // The region's vertices that carry cost (the only ones whose move can
     // lower it), kept up to date as their rows change.
-    std::vector<char> inRegion(n, 0);
-    std::vector<int> bad, where(n, -1);
-    std::vector<Moves3> moves;  // beside `bad`, when there are three masks
-    auto refresh = [&](int v) {
-        const bool isBad = inRegion[v] && table.costOf(v, table.color(v)) > 1e-12;
+    void refresh(int v) {
+        const bool isBad = inRegion_[v] && table_.costOf(v, table_.color(v)) > 1e-12;
         if (isBad) {
-            if (where[v] < 0) {
-                where[v] = static_cast<int>(bad.size());
-                bad.push_back(v);
-                if (k == 3) moves.emplace_back();
+            if (where_[v] < 0) {
+                where_[v] = static_cast<int>(bad_.size());
+                bad_.push_back(v);
+                if (k_ == 3) moves_.emplace_back();
             }
-            if (k == 3) moves[where[v]] = movesOf(table, v);
-        } else if (where[v] >= 0) {
-            const int last = bad.back();
-            bad[where[v]] = last;
-            if (k == 3) {
-                moves[where[v]] = moves.back();
-                moves.pop_back();
+            if (k_ == 3) moves_[where_[v]] = movesOf(table_, v);
+        } else if (where_[v] >= 0) {
+            const int last = bad_.back();
+            bad_[where_[v]] = last;
+            if (k_ == 3) {
+                moves_[where_[v]] = moves_.back();
+                moves_.pop_back();
             }
-            where[last] = where[v];
-            bad.pop_back();
-            where[v] = -1;
+            where_[last] = where_[v];
+            bad_.pop_back();
+            where_[v] = -1;
         }
-    };
-    auto move = [&](int v, int c) {
-        const CostTable::Entry* row = table.row(v);
-        const int a = table.color(v);
-        cost.conflicts += row[c].conf - row[a].conf;
-        cost.stitches += row[a].same - row[c].same;
-        table.set(v, c);
+    }
+
+    void move(int v, int c) {
+        const CostTable::Entry* row = table_.row(v);
+        const int a = table_.color(v);
+        cost_.conflicts += row[c].conf - row[a].conf;
+        cost_.stitches += row[a].same - row[c].same;
+        table_.set(v, c);
         refresh(v);
-        for (int u : table.conflictNeighbours(v)) refresh(u);
-        for (int u : table.stitchNeighbours(v)) refresh(u);
-    };
+        for (int u : table_.conflictNeighbours(v)) refresh(u);
+        for (int u : table_.stitchNeighbours(v)) refresh(u);
+    }
 
     // Kempe chains: a set of vertices on masks a and b, closed under
     // conflict pairs within those masks, swaps a and b without changing
     // a conflict, so only the stitch pairs leaving it change. Single moves
     // reach such a swap only through many costlier steps, so these are
     // tried whole, each chain that lowers the cost taken, until none does.
-    std::vector<long> chainMark(n, -1);
-    std::vector<int> chain;
-    long chainId = 0;
-    // The chain of masks a and b through s, marked with a new number; false
-    // when it reaches a vertex outside the region (it cannot be swapped).
-    // Only its part in the region is walked: a chain can run through the
-    // whole graph, and every region walking it would make the sweeps
-    // quadratic. Each part of an escaping chain reaches outside itself, so
-    // every seed of it is still told false.
-    auto growChain = [&](int s, int a, int b) {
-        const long id = chainId++;
-        chain.assign(1, s);
-        chainMark[s] = id;
-        bool inside = true;
-        for (size_t h = 0; h < chain.size(); ++h)
-            for (int u : table.conflictNeighbours(chain[h])) {
-                const int cu = table.color(u);
-                if ((cu != a && cu != b) || chainMark[u] == id) continue;
-                if (!inRegion[u]) {
-                    inside = false;
-                    continue;
-                }
-                chainMark[u] = id;
-                chain.push_back(u);
-            }
-        return inside;
-    };
-    // The change in cost when the chain just grown swaps a and b.
-    auto chainDelta = [&](int a, int b) {
-        const long id = chainId - 1;
-        Counts d;
-        for (int v : chain) {
-            const int cv = table.color(v), swapped = cv == a ? b : a;
-            for (int u : table.stitchNeighbours(v))
-                if (chainMark[u] != id) {
-                    const int cu = table.color(u);
-                    d.stitches += (swapped != cu) - (cv != cu);
-                }
-        }
-        return d;
-    };
-    auto kempeDescent = [&](const std::vector<int>& region) {
+    bool kempeDescent() {
         bool improved = false, again = true;
         while (again) {
             again = false;
-            for (int a = 0; a < k; ++a)
-                for (int b = a + 1; b < k; ++b) {
-                    const long first = chainId;  // chains of this pass are numbered from here
-                    for (int s : region) {
-                        const int cs = table.color(s);
-                        if ((cs != a && cs != b) || chainMark[s] >= first) continue;
-                        if (growChain(s, a, b) && cheaper(chainDelta(a, b), Counts(), p.alpha)) {
-                            for (int v : chain) move(v, table.color(v) == a ? b : a);
+            for (int a = 0; a < k_; ++a)
+                for (int b = a + 1; b < k_; ++b) {
+                    const long first = chainId_;  // chains of this pass are numbered from here
+                    for (int s : region_) {
+                        const int cs = table_.color(s);
+                        if ((cs != a && cs != b) || chainMark_[s] >= first) continue;
+                        if (growChain(s, a, b) && cheaper(chainDelta(a, b), Counts(), alpha_)) {
+                            swapChain(a, b);
                             improved = again = true;
                         }
                     }
                 }
         }
         return improved;
-    };
-
-    // The tenure's share of the vertices carrying cost changes with each
-    // restart: short tenures suit some graphs, long ones others.
-    static const double kTenureShare[3] = {0.6, 1.2, 2.0};
-    long it = 0;
-    bool stop = false;
-    auto search = [&](const std::vector<int>& region, long perVertex, long floor) {
-        const long size = static_cast<long>(region.size());
-        for (int v : region) inRegion[v] = 1;
-        for (int v : region) refresh(v);
-        const long budget = it + std::max(floor, perVertex * size);
-        const long stallLimit = std::max(options.stallIterations, options.stallPerVertex * size);
-        const long quitLimit = std::max(options.quitIterations, options.quitPerVertex * size);
-        std::vector<int> regionBest(size);
-        for (long i = 0; i < size; ++i) regionBest[i] = table.color(region[i]);
-        long phase = 0, lastImprovement = it, lastBest = it;
-        for (; it < budget && !bad.empty(); ++it) {
-            if (excess(best, bound, p.alpha) <= 1e-9 || ((it & 1023) == 0 && outOfTime())) {
-                stop = true;
-                break;
-            }
-            // Long without a new best: the rest of the budget seldom pays.
-            if (it - lastBest > quitLimit) break;
-            if (it - lastImprovement > stallLimit) {
-                // Back to the best, then a kick: every other time random
-                // recolourings, which can leave a set of conflicts, and
-                // otherwise random Kempe swaps, which keep the conflicts and
-                // move the stitches, where the last tenths are mostly won.
-                for (long i = 0; i < size; ++i)
-                    if (table.color(region[i]) != regionBest[i]) move(region[i], regionBest[i]);
-                if (kempeDescent(region) && cheaper(cost, best, p.alpha)) {
-                    best = cost;
-                    for (long i = 0; i < size; ++i) regionBest[i] = table.color(region[i]);
-                    lastBest = it;
-                    r.bestIteration = it;
-                }
-                const long kicks = std::max(2L, static_cast<long>(size * options.perturbation));
-                if (phase % 2 == 0 && k > 1) {
-                    long swapped = 0;
-                    for (int tries = 0; tries < 200 && swapped < kicks; ++tries) {
-                        const int v = region[rng.below(static_cast<uint32_t>(size))];
-                        const int a = table.color(v);
-                        const int b = (a + 1 + static_cast<int>(rng.below(k - 1))) % k;
-                        if (!growChain(v, a, b) || static_cast<long>(chain.size()) > size / 2)
-                            continue;
-                        for (int u : chain) move(u, table.color(u) == a ? b : a);
-                        swapped += static_cast<long>(chain.size());
-                    }
-                } else {
-                    for (long j = 0; j < kicks; ++j) {
-                        const int v = region[rng.below(static_cast<uint32_t>(size))];
-                        move(v, static_cast<int>(rng.below(k)));
-                    }
-                }
-                for (int v : region)
-                    for (int c = 0; c < k; ++c) table.row(v)[c].tabuUntil = 0;
-                for (Moves3& m : moves) m.tabuUntil[0] = m.tabuUntil[1] = 0;
-                lastImprovement = it;
-                ++phase;
-                if (bad.empty()) break;
-            }
-            // The best move, ties broken at random so that plateaus are walked.
-            BestMove pick(table, it, excess(best, cost, p.alpha), rng);
-            if (k == 3) {
-                for (const Moves3& m : moves) {
-                    if (!pick.open(std::min(m.delta[0], m.delta[1]))) continue;
-                    for (int j = 0; j < 2; ++j)
-                        pick.offer(m.vertex, m.mask[j], m.delta[j], m.tabuUntil[j]);
-                }
-            } else {
-                for (int v : bad)
-                    for (int c = 0; c < k; ++c)
-                        if (c != table.color(v)) pick.offer(v, c, table.delta(v, c));
-            }
-            const int mv = pick.vertex, mc = pick.mask;
-            if (mv < 0) continue;
-            const int from = table.color(mv);
-            table.row(mv)[from].tabuUntil = it + 1 + static_cast<long>(rng.below(10)) +
-                                            static_cast<long>(kTenureShare[phase % 3] * bad.size());
-            move(mv, mc);
-            if (cheaper(cost, best, p.alpha)) {
-                best = cost;
-                for (long i = 0; i < size; ++i) regionBest[i] = table.color(region[i]);
-                lastImprovement = it;
-                lastBest = it;
-                r.bestIteration = it;
-            }
-        }
-        // The region leaves on its best; the rest was held, so the whole
-        // graph's best is this colouring.
-        for (long i = 0; i < size; ++i)
-            if (table.color(region[i]) != regionBest[i]) move(region[i], regionBest[i]);
-        if (kempeDescent(region) && cheaper(cost, best, p.alpha)) best = cost;
-        for (int v : region) inRegion[v] = 0;
-        for (int v : region) refresh(v);
-    };
-
-    if (n <= options.regionSize) {
-        std::vector<int> all(n);
-        for (int v = 0; v < n; ++v) all[v] = v;
-        search(all, options.iterationsPerVertex, options.minIterations);
-    } else {
-        // Regions grown breadth first over conflict and stitch pairs; the
-        // second sweep grows them from the other end, so that the first
-        // sweep's borders fall inside its regions.
-        const int sweeps = 2;
-        for (int sweep = 0; sweep < sweeps && !stop; ++sweep) {
-            std::vector<char> taken(n, 0);
-            for (int i = 0; i < n && !stop; ++i) {
-                const int seed = sweep % 2 == 0 ? i : n - 1 - i;
-                if (taken[seed]) continue;
-                std::vector<int> region{seed};
-                taken[seed] = 1;
-                for (size_t head = 0;
-                     head < region.size() && static_cast<long>(region.size()) < options.regionSize;
-                     ++head) {
-                    const int v = region[head];
-                    for (const auto* adj :
-                         {&table.conflictNeighbours(v), &table.stitchNeighbours(v)})
-                        for (int u : *adj)
-                            if (!taken[u] &&
-                                static_cast<long>(region.size()) < options.regionSize) {
-                                taken[u] = 1;
-                                region.push_back(u);
-                            }
-                }
-                search(region, options.iterationsPerVertex / sweeps, 0);
-            }
-        }
     }
-    r.iterations = it;
-    r.trackedCost = cost.value(p.alpha);
-    r.colors = table.colors();
-    const Counts final = totalCounts(conflicts, stitches, r.colors);
-    r.cost = r.recountedCost = final.value(p.alpha);
-    // Within rounding of the bound, the cost is the optimum: the bound is
-    // given as the cost, so that comparing them needs no tolerance.
-    if (excess(final, bound, p.alpha) <= 1e-9) r.lowerBound = r.cost;
-    return r;
+
+    // The chain of masks a and b through s, marked with a new number; false
+    // when it reaches a vertex outside the region (it cannot be swapped).
+    // Only its part in the region is walked: a chain can run through the
+    // whole graph, and every region walking it would make the sweeps
+    // quadratic. Each part of an escaping chain reaches outside itself, so
+    // every seed of it is still told false.
+    bool growChain(int s, int a, int b) {
+        const long id = chainId_++;
+        chain_.assign(1, s);
+        chainMark_[s] = id;
+        bool inside = true;
+        for (size_t h = 0; h < chain_.size(); ++h)
+            for (int u : table_.conflictNeighbours(chain_[h])) {
+                const int cu = table_.color(u);
+                if ((cu != a && cu != b) || chainMark_[u] == id) continue;
+                if (!inRegion_[u]) {
+                    inside = false;
+                    continue;
+                }
+                chainMark_[u] = id;
+                chain_.push_back(u);
+            }
+        return inside;
+    }
+
+    // The change in cost when the chain just grown swaps a and b.
+    Counts chainDelta(int a, int b) const {
+        const long id = chainId_ - 1;
+        Counts d;
+        for (int v : chain_) {
+            const int cv = table_.color(v), swapped = cv == a ? b : a;
+            for (int u : table_.stitchNeighbours(v))
+                if (chainMark_[u] != id) {
+                    const int cu = table_.color(u);
+                    d.stitches += (swapped != cu) - (cv != cu);
+                }
+        }
+        return d;
+    }
+
+    void swapChain(int a, int b) {
+        for (int v : chain_) move(v, table_.color(v) == a ? b : a);
+    }
+
+    const TabuOptions& options_;
+    const int n_, k_;
+    const double alpha_;
+    const std::vector<std::pair<int, int> > conflicts_, stitches_;
+    CostTable table_;
+    Random rng_;
+    std::chrono::steady_clock::time_point startTime_;
+    TabuResult result_;
+
+    // Costs: the colouring's now, the best one's, and the bound that ends
+    // the search once reached.
+    Counts cost_, best_, bound_;
+    long it_ = 0;
+    bool stop_ = false;  // out of time or at the bound
+
+    // The region searched, its best colouring (beside region_), the
+    // restarts so far and when the cost last fell and the best last did.
+    std::vector<int> region_, regionBest_;
+    long phase_ = 0, lastImprovement_ = 0, lastBest_ = 0;
+
+    // The vertices carrying cost: inRegion_ and where_ (the place in bad_,
+    // -1 for none) per vertex; moves_ beside bad_ when there are three masks.
+    std::vector<char> inRegion_;
+    std::vector<int> bad_, where_;
+    std::vector<Moves3> moves_;
+
+    // The Kempe chain last grown, every chain's vertices marked with its
+    // number.
+    std::vector<long> chainMark_;
+    std::vector<int> chain_;
+    long chainId_ = 0;
+};
+
+}  // namespace
+
+TabuResult solveTabu(const ColoringProblem& p, const TabuOptions& options) {
+    if (p.n <= 0) return TabuResult();
+    TabuSearch search(p, options);
+    return search.run(p);
 }
 
 }  // namespace chromasect
