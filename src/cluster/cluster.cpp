@@ -24,7 +24,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // A batch holds graphs up to about this many vertices and pairs (at least
-// one graph), so that small graphs travel many to a message.
+// one graph) and at most a share of those left, so that small graphs travel
+// many to a message.
 constexpr size_t kBatchWeight = 20000;
 constexpr size_t kBatchGraphs = 64;
 // Batches a rank holds at once: one solving, one waiting.
@@ -219,8 +220,14 @@ void Cluster::Farm::solve(const std::vector<EngineJob*>& jobs, const std::vector
                     wire::Writer w;
                     w.u(b.id);
                     std::string body;
+                    // Guided: a share of what is left that shrinks as it
+                    // goes, so that no process ends long after the others.
+                    const size_t left = jobs.size() - std::min<size_t>(next, jobs.size());
+                    const size_t share = std::min<size_t>(
+                        kBatchGraphs,
+                        std::max<size_t>(1, left / (2 * static_cast<size_t>(size_) * threads)));
                     size_t weight = 0;
-                    while (weight < kBatchWeight && b.positions.size() < kBatchGraphs) {
+                    while (weight < kBatchWeight && b.positions.size() < share) {
                         const size_t k = next++;
                         if (k >= jobs.size()) break;
                         const ColoringProblem& p = jobs[k]->problem;
