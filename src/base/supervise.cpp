@@ -46,6 +46,9 @@ namespace {
 // Two buffers, so that a signal never reads the one being written.
 char g_notes[2][1024];
 std::atomic<int> g_note(-1);
+// A child forked a moment before the signal still has the handler: only the
+// process that set the note says it.
+std::atomic<pid_t> g_noteOwner(0);
 }  // namespace
 
 void setStopNote(const std::string& line) {
@@ -54,12 +57,13 @@ void setStopNote(const std::string& line) {
     std::memcpy(g_notes[next], line.data(), n);
     g_notes[next][n] = '\n';
     g_notes[next][n + 1] = '\0';
+    g_noteOwner.store(getpid());
     g_note.store(line.empty() ? -1 : next);
 }
 
 void writeStopNote() {
     const int at = g_note.load();
-    if (at < 0) return;
+    if (at < 0 || g_noteOwner.load() != getpid()) return;
     const char* text = g_notes[at];
     size_t n = 0;
     while (text[n] != '\0') ++n;
