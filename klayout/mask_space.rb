@@ -1,6 +1,6 @@
-# KLayout's own spacing check of a decomposed layout, per mask datatype (1, 2, 3), as a
-# second opinion next to chromasect-check:
-#   klayout -b -rd input=OUT.gds -rd layer=1 -rd space=120 -r klayout/mask_space.rb
+# KLayout's own spacing check of a decomposed layout, per mask datatype (1 to masks, by
+# default 3), as a second opinion next to chromasect-check:
+#   klayout -b -rd input=OUT.gds -rd layer=1 -rd space=120 -rd masks=3 -r klayout/mask_space.rb
 # For each mask it prints
 #   MASK <datatype> polygons <P> pairs <N> edge_pairs <E> notches <M>
 # P: merged polygons; N: distinct pairs of different polygons closer than the spacing
@@ -12,7 +12,8 @@ ly.read($input)
 layer = ($layer || "1").to_i
 space = ($space || "120").to_i
 dbu_space = (space * 1e-9 / (ly.dbu * 1e-6)).round  # nanometres to database units
-[1, 2, 3].each do |dt|
+masks = ($masks || "3").to_i
+(1..masks).each do |dt|
   region = RBA::Region.new
   li = ly.find_layer(layer, dt)
   ly.top_cells.each { |c| region += RBA::Region.new(c.begin_shapes_rec(li)) } if li

@@ -27,4 +27,10 @@ void resetGlobalParameters() {
     g_R = 3;
     layout_left = layout_right = layout_bottom = layout_top = 0;
 }
+
+void setMaskCount(int masks) {
+    NUM_COLORS = masks;
+    NEEDDG_COLOR = NUM_COLORS;
+    SPLIT_COLOR = NUM_COLORS + 1;
+}
 }  // namespace chromasect

@@ -27,4 +27,6 @@ inline bool isMask(int color) {
 // Restores every global parameter to its start value (used between runs in
 // one process, for instance by tests).
 void resetGlobalParameters();
+// The number of masks, 2 to 4, with the colours derived from it.
+void setMaskCount(int masks);
 }  // namespace chromasect

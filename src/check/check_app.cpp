@@ -21,13 +21,14 @@ const int kMaxSpacing = 46340;  // largest n with n * n <= INT_MAX, as for the d
 
 void printCheckUsage(Reporter& report) {
     report.print(
-        "usage: chromasect-check FILE [-layer L] [-mindp D]\n"
+        "usage: chromasect-check FILE [-layer L] [-mindp D] [-masks K]\n"
         "  FILE    decomposed layout as chromasect -out writes it: binary GDSII (.gds, .gds2,\n"
         "          .gdsii) or text dump (name containing .ascii); masks on datatypes 1-3,\n"
         "          shapes without a mask on 9\n"
         "  -layer  layer to check (default 1)\n"
         "  -mindp  same-mask spacing in nanometres, 0 to %d (default 120): polygons of one\n"
         "          mask closer than D violate it, polygons exactly D apart do not\n"
+        "  -masks  number of masks, 2 to 4 (default 3): masks on datatypes 1 to K\n"
         "  -help   show this text\n"
         "exit status: 0 clean (stitches allowed), 1 spacing violations or shapes without a\n"
         "mask, 2 the layout could not be checked\n",
@@ -48,6 +49,7 @@ struct CheckArgs {
     std::string file;
     int layer = 1;
     int spacing = 120;
+    int masks = 3;
 };
 
 // False with the message printed, or with an empty message for "-help".
@@ -55,14 +57,15 @@ bool parse(int argc, char** argv, CheckArgs& args, std::string& error) {
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "-help" || option == "--help" || option == "-h") return false;
-        if (option == "-layer" || option == "-mindp") {
+        if (option == "-layer" || option == "-mindp" || option == "-masks") {
             if (i + 1 >= argc) {
                 error = "ERROR| " + option + " needs a value";
                 return false;
             }
             const char* value = argv[++i];
-            const bool ok = option == "-layer" ? readNumber(value, 0, INT_MAX, args.layer)
-                                               : readNumber(value, 0, kMaxSpacing, args.spacing);
+            const bool ok = option == "-layer"   ? readNumber(value, 0, INT_MAX, args.layer)
+                            : option == "-mindp" ? readNumber(value, 0, kMaxSpacing, args.spacing)
+                                                 : readNumber(value, 2, 4, args.masks);
             if (!ok) {
                 error = "ERROR| can NOT parse: " + option + " " + value;
                 return false;
@@ -97,6 +100,7 @@ int checkMain(int argc, char** argv) {
         status = error.empty() ? 0 : kExitUnchecked;
     } else {
         MINDPLDIST = args.spacing;
+        setMaskCount(args.masks);
         try {
             status = reportLayerCheck(readDecomposedLayer(args.file, args.layer, report), args.file,
                                       args.layer, report);

@@ -19,6 +19,9 @@ bool parseParameters(Design& d, int argc, char** argv) {
 bool parseParametersV2(Design& d, int argc, char** argv) {
     // Every hardware thread unless told otherwise; the output is the same.
     d.threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    // A run's masks are its command line's, whatever an earlier run in this
+    // process took.
+    chromasect::setMaskCount(3);
     d.report.print("STAT | Parameters: ");
     for (int i = 1; i < argc; ++i) d.report.print("%s ", argv[i]);
     d.report.print("\n");
@@ -38,6 +41,9 @@ bool parseParametersV2(Design& d, int argc, char** argv) {
     if (d.hasSvgWindow && d.svgFile.empty()) {
         throw chromasect::UsageError("ERROR| -window needs -svg");
     }
+    // Its two bits would leave a code no mask has.
+    if (d.algo == Engine::Ilp && NUM_COLORS != 3 && NUM_COLORS != 4)
+        throw chromasect::UsageError("ERROR| -algo ilp needs -masks 3 or 4");
     if (!d.svgFile.empty() && !d.dumpFile.empty()) {
         throw chromasect::UsageError("ERROR| -svg draws a decomposition and -dump stops before it");
     }

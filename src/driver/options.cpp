@@ -298,6 +298,14 @@ const std::vector<Option> kOptions = {
          return true;
      },
      [](const Design& d) -> json { return d.reportFile; }},
+    {"-masks", Option::Value, "followed by 2, 3 or 4, the number of masks (default: 3). ", 0,
+     [](Design&, const char* v) -> bool {
+         int k = 0;
+         if (!readWholeInt(v, k) || k < 2 || k > 4) return false;
+         chromasect::setMaskCount(k);
+         return true;
+     },
+     [](const Design&) -> json { return NUM_COLORS; }},
     {"--version", Option::Version, "the version and the solvers found. ", 0, nullptr, nullptr},
 };
 

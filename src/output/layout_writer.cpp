@@ -131,7 +131,9 @@ void writeDecomposedLayout(const Design& d) {
                     [&](const RingSink& sink) { forEachDecomposedShape(d, sink); });
     std::ostringstream line;
     line << "STAT | Decomposed layout written to " << d.outFile << ", layer " << d.layer << ":";
-    const int datatypes[] = {1, 2, 3, kUncolouredDatatype, kConflictDatatype, kStitchDatatype};
+    std::vector<int> datatypes;
+    for (int m = 0; m < NUM_COLORS; ++m) datatypes.push_back(m + 1);
+    datatypes.insert(datatypes.end(), {kUncolouredDatatype, kConflictDatatype, kStitchDatatype});
     const char* sep = " ";
     for (int dt : datatypes) {
         auto it = counts.find(dt);

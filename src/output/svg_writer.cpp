@@ -9,6 +9,7 @@
 
 #include "base/fatal.h"
 #include "base/files.h"
+#include "base/params.h"
 #include "design/design.h"
 #include "geometry/polygon_merge.h"
 
@@ -29,11 +30,13 @@ struct ShapeClass {
     double dashPx;  // dash and gap length; 0: solid
 };
 
-// Okabe-Ito blue, orange and bluish green: apart for colour-blind eyes too.
+// Okabe-Ito blue, orange, bluish green and yellow: apart for colour-blind
+// eyes too. Masks beyond the run's count are left out.
 const ShapeClass kClasses[] = {
     {1, "mask0", "mask 0", "#0072B2", 1.0, nullptr, 0.0, 0.0},
     {2, "mask1", "mask 1", "#E69F00", 1.0, nullptr, 0.0, 0.0},
     {3, "mask2", "mask 2", "#009E73", 1.0, nullptr, 0.0, 0.0},
+    {4, "mask3", "mask 3", "#F0E442", 1.0, nullptr, 0.0, 0.0},
     {kUncolouredDatatype, "uncoloured", "no mask", "#C8C8C8", 1.0, "#000000", 1.5, 4.0},
     {kConflictDatatype, "conflicts", "conflict", "#FF0000", 0.35, "#D00000", 3.0, 0.0},
     {kStitchDatatype, "stitches", "stitch", "#CC00CC", 1.0, "#CC00CC", 6.0, 0.0},
@@ -43,10 +46,18 @@ const int kClassCount = sizeof kClasses / sizeof kClasses[0];
 // Legend band below the drawing, in pixels.
 const int kLegendHeight = 36;
 const int kLegendEntryWidth = 180;
-const int kLegendWidth = kClassCount * kLegendEntryWidth + 10;
+
+// The classes a picture shows: the run's masks (datatypes 1 to 4 hold
+// masks) and the markers.
+std::vector<int> shownClasses() {
+    std::vector<int> shown;
+    for (int k = 0; k < kClassCount; ++k)
+        if (kClasses[k].datatype > 4 || kClasses[k].datatype <= NUM_COLORS) shown.push_back(k);
+    return shown;
+}
 
 int classOf(int datatype) {
-    for (int k = 0; k < kClassCount; ++k)
+    for (int k : shownClasses())
         if (kClasses[k].datatype == datatype) return k;
     return -1;
 }
@@ -127,7 +138,9 @@ std::map<int, size_t> writeSvgPicture(const std::string& path, const oaBox* wind
     const double w = static_cast<double>(right - left), h = static_cast<double>(top - bottom);
     const double scale = std::min(kSvgLongSide / w, (kSvgLongSide - kLegendHeight) / h);
     const double unit = 1.0 / scale;  // layout units per pixel
-    const double widthPx = std::max(w * scale, static_cast<double>(kLegendWidth));
+    const std::vector<int> shown = shownClasses();
+    const int legendWidth = static_cast<int>(shown.size()) * kLegendEntryWidth + 10;
+    const double widthPx = std::max(w * scale, static_cast<double>(legendWidth));
     const double heightPx = h * scale + kLegendHeight;
 
     WholeFile file(path);
@@ -165,9 +178,9 @@ std::map<int, size_t> writeSvgPicture(const std::string& path, const oaBox* wind
     // The legend, drawn in pixels below the drawing.
     out << "<g id=\"legend\" transform=\"translate(" << left << " " << -bottom << ") scale("
         << num(unit) << ")\" font-family=\"sans-serif\" font-size=\"16\">\n";
-    for (int k = 0; k < kClassCount; ++k) {
-        const ShapeClass& c = kClasses[k];
-        const int x = 10 + k * kLegendEntryWidth;
+    for (size_t j = 0; j < shown.size(); ++j) {
+        const ShapeClass& c = kClasses[shown[j]];
+        const int x = 10 + static_cast<int>(j) * kLegendEntryWidth;
         out << "<rect x=\"" << x << "\" y=\"8\" width=\"20\" height=\"20\" fill=\"" << c.fill
             << "\"";
         if (c.fillOpacity < 1.0) out << " fill-opacity=\"" << num(c.fillOpacity) << "\"";

@@ -64,6 +64,7 @@ const char* kUsage =
     "\"-max_shapes\"    : followed by an integer of at least 1, the most shapes of the layer a "
     "GDSII library may flatten into (default: 500000000). \n"
     "\"-report\"        : followed by a JSON file name, the machine-readable run report. \n"
+    "\"-masks\"         : followed by 2, 3 or 4, the number of masks (default: 3). \n"
     "\"--version\"      : the version and the solvers found. \n"
     "\n";
 
@@ -232,6 +233,7 @@ TEST_F(CommandLine, RunOptionsRefuseValuesOutsideTheirSet) {
         {"-tabu_sec", {"0", "-1", "x", "infinity", "1e9"}},
         {"-sdp_max_mb", {"0", "inf", "nan"}},
         {"-svg", {""}},
+        {"-masks", {"1", "5", "3.0", ""}},
         {"-window",
          {"0,0,10", "0,0,10,10,", "0,0,10,10,20", "0,0,0,10", "0,10,10,0", "10,0,0,10", "a,b,c,d",
           "0, 0,10,10", "0;0;10;10", "0,0,10,99999999999", ""}},
@@ -258,6 +260,9 @@ TEST_F(CommandLine, RunOptionsRefuseValuesOutsideTheirSet) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("ERROR| -svg draws a decomposition and -dump stops before it\n"),
               std::string::npos);
+    r = testsupport::runMain({"-inlib", "missing.ascii", "-masks", "2", "-algo", "ilp"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("ERROR| -algo ilp needs -masks 3 or 4\n"), std::string::npos);
 }
 
 }  // namespace

@@ -135,22 +135,38 @@ TEST_F(CheckDecomposed, ViolationsAreTheDecomposersOwnConflictPairs) {
 }
 
 // KLayout's own spacing check (klayout/mask_space.rb) finds the same
-// polygon pairs on each mask of the decomposed example.
+// polygon pairs on each mask: the decomposed example on three masks, a
+// shared layer on four.
 TEST_F(CheckDecomposed, KLayoutFindsTheSamePairsPerMask) {
     if (testsupport::runCommand("command -v klayout >/dev/null 2>&1").status != 0)
         GTEST_SKIP() << "klayout not installed: KLayout cross-check skipped";
     testsupport::ScopedWorkDir dir;
-    decompose(testsupport::sourceDir() + "/examples/example.ascii");
-    std::vector<int> ours(NUM_COLORS, 0);
-    for (const SpacingViolation& v : checkMasks(masksOf("out.gds")).violations) ++ours[v.mask];
-    const testsupport::RunResult k =
-        testsupport::runCommand("klayout -b -rd input=out.gds -rd layer=1 -rd space=120 -r " +
-                                testsupport::sourceDir() + "/klayout/mask_space.rb 2>&1");
-    ASSERT_EQ(k.status, 0) << k.out;
-    std::string expected;
-    for (int m = 0; m < NUM_COLORS; ++m)
-        expected += "MASK " + std::to_string(m + 1) + " pairs " + std::to_string(ours[m]) + "\n";
-    EXPECT_EQ(std::regex_replace(k.out, std::regex(" polygons \\d+| edge_pairs.*"), ""), expected);
+    const std::pair<int, std::string> runs[] = {
+        {3, testsupport::sourceDir() + "/examples/example.ascii"},
+        {4, testsupport::sourceDir() + "/../shared/layouts/c432_m1.ascii"}};
+    for (const auto& run : runs) {
+        setMaskCount(run.first);
+        decompose(run.second);
+        std::vector<int> ours(NUM_COLORS, 0);
+        for (const SpacingViolation& v : checkMasks(masksOf("out.gds")).violations) ++ours[v.mask];
+        const testsupport::RunResult k = testsupport::runCommand(
+            "klayout -b -rd input=out.gds -rd layer=1 -rd space=120 -rd masks=" +
+            std::to_string(run.first) + " -r " + testsupport::sourceDir() +
+            "/klayout/mask_space.rb 2>&1");
+        ASSERT_EQ(k.status, 0) << k.out;
+        std::string expected;
+        int total = 0;
+        for (int m = 0; m < NUM_COLORS; ++m) {
+            expected +=
+                "MASK " + std::to_string(m + 1) + " pairs " + std::to_string(ours[m]) + "\n";
+            total += ours[m];
+        }
+        EXPECT_GT(total, 0) << run.second;
+        EXPECT_EQ(std::regex_replace(k.out, std::regex(" polygons \\d+| edge_pairs.*"), ""),
+                  expected)
+            << run.second;
+    }
+    resetGlobalParameters();
 }
 
 // Exit status 2 for everything that could not be checked, so that scripts

@@ -151,7 +151,8 @@ int main(int argc, char** argv) {
                   {"simdg", "i"},     {"stitch", "i"},     {"tplstitch", "i"},  {"balance", "i"},
                   {"round2", "i"},    {"progress", "i"},   {"svg", "s0"},       {"window", "a0"},
                   {"exact_sec", "n"}, {"quality", "i"},    {"threads", "i"},    {"solver_sec", "n"},
-                  {"tabu_sec", "n"},  {"sdp_max_mb", "n"}, {"max_shapes", "i"}, {"report", "s"}});
+                  {"tabu_sec", "n"},  {"sdp_max_mb", "n"}, {"max_shapes", "i"}, {"report", "s"},
+                  {"masks", "i"}});
     expect(r["layer"] == r["parameters"]["layer"], "layer is not the parameter's");
 
     // Counts against the "STAT | " lines.

@@ -4,11 +4,16 @@
 
 #include <atomic>
 #include <cmath>
+#include <memory>
 #include <random>
 #include <thread>
 #include <vector>
 
+#include "base/params.h"
+#include "solvers/coloring_engine.h"
+#include "solvers/ilp.h"
 #include "solvers/solvers.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -16,6 +21,7 @@ using chromasect::colouringCost;
 using chromasect::ExactProblem;
 using chromasect::ExactResult;
 using chromasect::solveExact;
+using namespace chromasect;
 
 // Minimum cost over every colouring (k^n of them).
 double bruteForce(const ExactProblem& p) {
@@ -189,6 +195,54 @@ TEST(ExactEngine, JobsOnThreadsMatchTheSerialOnes) {
         EXPECT_EQ(many.cost, one.cost) << "graph " << i;
         EXPECT_EQ(many.lowerBound, one.lowerBound) << "graph " << i;
     }
+}
+
+// Every engine, through the run's seam, on two and on four masks.
+TEST(Masks, EveryEngineColoursWithinTheMasksAndTheExactOnesReachTheLeastCost) {
+    testsupport::ScopedWorkDir dir;
+    std::mt19937 rng(21);
+    for (int masks : {2, 4}) {
+        setMaskCount(masks);  // the SDP rounding's class count
+        IlpEngine::Settings ilp;
+        ilp.script = findIlpSolverScript(testsupport::binaryPath());
+        std::vector<std::unique_ptr<ColoringEngine> > engines;
+        engines.push_back(std::make_unique<TabuEngine>(0.0));
+        engines.push_back(std::make_unique<ExactEngine>(30.0));
+        engines.push_back(std::make_unique<SdpEngine>(SdpEngine::Settings()));
+        if (masks == 4) engines.push_back(std::make_unique<IlpEngine>(ilp));
+        for (const auto& e : engines) e->prepare(dir.path());
+        for (int trial = 0; trial < 8; ++trial) {
+            ColoringProblem p;
+            p.masks = masks;
+            p.n = 4 + static_cast<int>(rng() % 4);
+            for (int a = 0; a < p.n; ++a)
+                for (int b = a + 1; b < p.n; ++b) {
+                    const unsigned r = rng() % 10;
+                    auto& pairs = r < 6 ? p.conflicts : p.stitches;
+                    if (r < 7) {
+                        pairs.insert({a, b});
+                        pairs.insert({b, a});
+                    }
+                }
+            const double best = bruteForce(p);
+            for (const auto& e : engines) {
+                EngineResult r;
+                e->solve(p, dir.path(), r);
+                const std::string what = std::string(engineName(r.engine)) + " on " +
+                                         std::to_string(masks) + " masks, trial " +
+                                         std::to_string(trial);
+                ASSERT_EQ(r.colors.size(), static_cast<size_t>(p.n)) << what;
+                for (int c : r.colors) EXPECT_TRUE(c >= 0 && c < masks) << what;
+                const double cost = colouringCost(p, r.colors);
+                EXPECT_GE(cost, best - 1e-9) << what;
+                if (r.engine != Engine::Sdp) {
+                    EXPECT_NEAR(cost, best, 1e-9) << what;
+                }
+            }
+        }
+        for (const auto& e : engines) e->cleanUp(dir.path());
+    }
+    resetGlobalParameters();
 }
 
 }  // namespace
