@@ -106,6 +106,8 @@ void putProblem(Writer& w, const ColoringProblem& p) {
     w.real(p.beta);
     w.u(p.densities.size());
     for (double x : p.densities) w.real(x);
+    w.u(p.fixed.size());
+    for (int c : p.fixed) w.s(c);
 }
 
 ColoringProblem getProblem(Reader& r) {
@@ -120,6 +122,8 @@ ColoringProblem getProblem(Reader& r) {
     p.beta = r.real();
     const size_t densities = r.count(8);
     for (size_t i = 0; i < densities; ++i) p.densities.push_back(r.real());
+    const size_t fixed = r.count();
+    for (size_t i = 0; i < fixed; ++i) p.fixed.push_back(vertexOf(r.s()));
     return p;
 }
 

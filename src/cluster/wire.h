@@ -16,7 +16,7 @@
 namespace chromasect {
 namespace wire {
 
-constexpr unsigned char kVersion = 1;
+constexpr unsigned char kVersion = 2;  // 2: problems carry fixed masks
 
 // Message kinds, also the MPI tags.
 enum Tag : int { kHello = 1, kJobs = 2, kAnswers = 3, kHeartbeat = 4, kStop = 5 };

@@ -52,6 +52,8 @@ void SdpEngine::solve(const ColoringProblem& p, const std::string& dir,
     for (const std::string& line : r.warnings) result.output += line;
     result.colors = std::move(r.colors);
     result.unanswered = r.unanswered;
+    // The relaxation knows nothing of fixed masks: repaired after rounding.
+    honourFixed(p, result.colors);
 }
 
 void SdpEngine::cleanUp(const std::string& dir) const {
@@ -79,6 +81,7 @@ void IlpEngine::solve(const ColoringProblem& p, const std::string& dir,
     if (r.stopped || !r.fault.empty()) {
         result.colors = colorsWithoutAnswer(p, false);
         result.unanswered = true;
+        honourFixed(p, result.colors);
         return;
     }
     if (!r.answered) fatal(kExitInternal, "ERROR| can NOT open \"problem.sol\"");
@@ -86,6 +89,7 @@ void IlpEngine::solve(const ColoringProblem& p, const std::string& dir,
     result.variables = r.variables;
     result.colors.resize(p.n);
     for (int v = 0; v < p.n; ++v) result.colors[v] = 2 * r.bits.high[v] + r.bits.low[v];
+    honourFixed(p, result.colors);
 }
 
 void IlpEngine::cleanUp(const std::string& dir) const {

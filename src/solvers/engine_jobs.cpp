@@ -156,6 +156,7 @@ size_t EngineWorkHash(const EngineJob& job) {
     f.add(p.alpha);
     f.add(p.beta);
     for (double x : p.densities) f.add(x);
+    for (int v = 0; v < p.n; ++v) f.add(p.fixedMask(v));
     return static_cast<size_t>(f.h);
 }
 
@@ -163,7 +164,7 @@ bool SameEngineWork(const EngineJob& a, const EngineJob& b) {
     const chromasect::ColoringProblem &p = a.problem, &q = b.problem;
     return a.engine == b.engine && p.n == q.n && p.masks == q.masks && p.alpha == q.alpha &&
            p.beta == q.beta && p.densities == q.densities && p.conflicts == q.conflicts &&
-           p.stitches == q.stitches;
+           p.stitches == q.stitches && p.fixed == q.fixed;
 }
 
 void TakeEngineAnswer(EngineJob& copy, const EngineJob& solved) {

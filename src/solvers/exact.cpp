@@ -123,6 +123,8 @@ ExactResult solveExact(const ExactProblem& p, const std::vector<int>& start, dou
     result.colors.resize(n, 0);
     for (int& c : result.colors)
         if (c < 0 || c >= k) c = 0;
+    for (int v = 0; v < n; ++v)
+        if (p.fixedMask(v) >= 0) result.colors[v] = p.fixedMask(v);
     result.startCost = result.cost = colouringCost(p, result.colors);
     if (n == 0 || k <= 0) {
         result.proven = true;
@@ -139,8 +141,13 @@ ExactResult solveExact(const ExactProblem& p, const std::vector<int>& start, dou
     Model model;
     Cbc_Model* m = model.m;
     Cbc_setLogLevel(m, 0);
+    // A fixed vertex's variables are fixed by their bounds.
     for (int v = 0; v < n; ++v)
-        for (int c = 0; c < k; ++c) Cbc_addCol(m, "", 0.0, 1.0, 0.0, 1, 0, nullptr, nullptr);
+        for (int c = 0; c < k; ++c) {
+            const int mask = p.fixedMask(v);
+            const double low = mask == c ? 1.0 : 0.0, high = mask < 0 || mask == c ? 1.0 : 0.0;
+            Cbc_addCol(m, "", low, high, 0.0, 1, 0, nullptr, nullptr);
+        }
     // Indicators may stay continuous: minimisation drives them to the
     // integer bounds the rows force.
     for (size_t e = 0; e < conflicts.size(); ++e)
@@ -178,8 +185,10 @@ ExactResult solveExact(const ExactProblem& p, const std::vector<int>& start, dou
     addCliqueCuts(m, n, k, conflicts, firstConflict);
 
     // Symmetry breaking, and the start permuted to agree with it.
+    // Fixed masks break the symmetry already; renaming them would cut off
+    // every colouring that honours them.
     std::vector<int> seed = result.colors;
-    if (breakSymmetry) {
+    if (breakSymmetry && !p.hasFixed()) {
         int u = -1;
         for (const auto& e : conflicts)
             if (e.first == 0) {

@@ -17,6 +17,28 @@ std::vector<std::pair<int, int> > distinctPairs(const VertexPairs& pairs, int n)
     return out;
 }
 
+void honourFixed(const ColoringProblem& p, std::vector<int>& colors) {
+    if (!p.hasFixed()) return;
+    std::vector<int> rename(p.masks), best;
+    for (int c = 0; c < p.masks; ++c) rename[c] = c;
+    int bestAgree = -1;
+    do {
+        int agree = 0;
+        for (int v = 0; v < p.n; ++v) {
+            const int c = colors[v];
+            agree += c >= 0 && c < p.masks && rename[c] == p.fixedMask(v);
+        }
+        if (agree > bestAgree) {
+            bestAgree = agree;
+            best = rename;
+        }
+    } while (std::next_permutation(rename.begin(), rename.end()));
+    for (int v = 0; v < p.n; ++v) {
+        if (colors[v] >= 0 && colors[v] < p.masks) colors[v] = best[colors[v]];
+        if (p.fixedMask(v) >= 0) colors[v] = p.fixedMask(v);
+    }
+}
+
 int cliqueFloor(int q, int k) {
     int pairs = 0;
     for (int c = 0; c < k; ++c) {

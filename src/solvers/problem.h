@@ -71,7 +71,25 @@ struct ColoringProblem {
     // density per vertex, weighted by beta.
     double beta = 0.07;
     std::vector<double> densities;
+    // Masks decided in advance: one entry per vertex, -1 (or a mask the
+    // problem does not have) for a free one; empty when every vertex is free.
+    std::vector<int> fixed;
+    int fixedMask(int v) const {
+        return v < static_cast<int>(fixed.size()) && fixed[v] >= 0 && fixed[v] < masks ? fixed[v]
+                                                                                       : -1;
+    }
+    bool hasFixed() const {
+        for (int v = 0; v < n; ++v)
+            if (fixedMask(v) >= 0) return true;
+        return false;
+    }
 };
+
+// Makes a colouring of p honour its fixed vertices: the masks renamed to
+// agree with as many of them as can be (a renaming costs nothing), then each
+// fixed vertex set to its mask. For engines that cannot fix a vertex
+// themselves.
+void honourFixed(const ColoringProblem& p, std::vector<int>& colors);
 
 // The distinct unordered pairs of `pairs` inside 0..n-1, smaller end first,
 // ascending; self pairs dropped.

@@ -178,7 +178,7 @@ class BestMove {
 // the lower number), on its cheapest mask (the lowest of equals). A vertex's
 // count only grows, so the queue keeps an entry per count it had and the
 // stale ones are dropped as they surface.
-void greedyStart(CostTable& table, int n, int k) {
+void greedyStart(CostTable& table, int n, int k, const ColoringProblem& p) {
     struct Entry {
         int sat;
         size_t degree;
@@ -191,9 +191,19 @@ void greedyStart(CostTable& table, int n, int k) {
     };
     std::vector<int> sat(n, 0);
     std::vector<char> done(n, 0);
+    // Fixed vertices first, on their masks, as if the queue had taken them.
+    for (int v = 0; v < n; ++v) {
+        const int mask = p.fixedMask(v);
+        if (mask < 0) continue;
+        table.set(v, mask);
+        done[v] = 1;
+        for (int u : table.conflictNeighbours(v))
+            if (!done[u] && table.conflictCount(u, mask) == 1) ++sat[u];
+    }
     std::vector<Entry> heap;
     heap.reserve(n);
-    for (int v = 0; v < n; ++v) heap.push_back({0, table.degree(v), v});
+    for (int v = 0; v < n; ++v)
+        if (!done[v]) heap.push_back({sat[v], table.degree(v), v});
     std::priority_queue<Entry> queue(std::less<Entry>(), std::move(heap));
     while (!queue.empty()) {
         const Entry top = queue.top();
@@ -580,7 +590,7 @@ double packingLowerBound(const ColoringProblem& p, int pieceSize) {
 std::vector<int> greedyColoring(const ColoringProblem& p) {
     const int n = std::max(0, p.n), k = std::max(1, p.masks);
     CostTable table(n, k, distinctPairs(p.conflicts, n), distinctPairs(p.stitches, n), p.alpha);
-    greedyStart(table, n, k);
+    greedyStart(table, n, k, p);
     return table.colors();
 }
 
@@ -602,11 +612,15 @@ class TabuSearch {
           table_(n_, k_, conflicts_, stitches_, alpha_),
           rng_((static_cast<uint64_t>(options.seed) << 32) ^
                (static_cast<uint64_t>(p.n) * 2654435761u)),
+          free_(n_, 1),
           inRegion_(n_, 0),
           where_(n_, -1),
           chainMark_(n_, -1) {}
 
     TabuResult run(const ColoringProblem& p) {
+        // A fixed vertex is never in a region, so no move, kick or chain
+        // touches it.
+        for (int v = 0; v < n_; ++v) free_[v] = p.fixedMask(v) < 0;
         start(p);
         // The search proper, over regions of the graph in turn (the whole
         // graph when it is small), the rest held fixed: on a large graph a
@@ -614,8 +628,9 @@ class TabuSearch {
         // off its own best.
         startTime_ = std::chrono::steady_clock::now();
         if (n_ <= options_.regionSize) {
-            region_.resize(n_);
-            for (int v = 0; v < n_; ++v) region_[v] = v;
+            region_.clear();
+            for (int v = 0; v < n_; ++v)
+                if (free_[v]) region_.push_back(v);
             searchRegion(options_.iterationsPerVertex, options_.minIterations);
         } else {
             searchRegions();
@@ -634,7 +649,7 @@ class TabuSearch {
   private:
     // The greedy colouring, its cost and the lower bound the search stops at.
     void start(const ColoringProblem& p) {
-        greedyStart(table_, n_, k_);
+        greedyStart(table_, n_, k_, p);
         cost_ = best_ = totalCounts(conflicts_, stitches_, table_.colors());
         result_.startCost = cost_.value(alpha_);
         bound_.conflicts = cliqueLowerBound(p);
@@ -658,7 +673,7 @@ class TabuSearch {
             std::vector<char> taken(n_, 0);
             for (int i = 0; i < n_ && !stop_; ++i) {
                 const int seed = sweep % 2 == 0 ? i : n_ - 1 - i;
-                if (taken[seed]) continue;
+                if (taken[seed] || !free_[seed]) continue;
                 growRegion(seed, taken);
                 searchRegion(options_.iterationsPerVertex / sweeps, 0);
             }
@@ -674,7 +689,8 @@ class TabuSearch {
             const int v = region_[head];
             for (const auto* adj : {&table_.conflictNeighbours(v), &table_.stitchNeighbours(v)})
                 for (int u : *adj)
-                    if (!taken[u] && static_cast<long>(region_.size()) < options_.regionSize) {
+                    if (!taken[u] && free_[u] &&
+                        static_cast<long>(region_.size()) < options_.regionSize) {
                         taken[u] = 1;
                         region_.push_back(u);
                     }
@@ -932,7 +948,7 @@ class TabuSearch {
 
     // The vertices carrying cost: inRegion_ and where_ (the place in bad_,
     // -1 for none) per vertex; moves_ beside bad_ when there are three masks.
-    std::vector<char> inRegion_;
+    std::vector<char> free_, inRegion_;
     std::vector<int> bad_, where_;
     std::vector<Moves3> moves_;
 

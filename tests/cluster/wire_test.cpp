@@ -30,6 +30,8 @@ TEST(Wire, ProblemsAndAnswersArriveAsSentAndDamageIsRefused) {
         p.alpha = std::uniform_real_distribution<double>(0, 1)(rng);
         if (rng() % 2)
             for (int v = 0; v < p.n; ++v) p.densities.push_back(rng() / 7.0);
+        if (rng() % 2)
+            for (int v = 0; v < p.n; ++v) p.fixed.push_back(static_cast<int>(rng() % 5) - 1);
         EngineResult e;
         e.engine = static_cast<Engine>(rng() % 5);
         for (int v = 0; v < p.n; ++v) e.colors.push_back(static_cast<int>(rng() % 4));
@@ -53,6 +55,7 @@ TEST(Wire, ProblemsAndAnswersArriveAsSentAndDamageIsRefused) {
         EXPECT_TRUE(q.conflicts == p.conflicts && q.stitches == p.stitches);
         EXPECT_EQ(q.alpha, p.alpha);
         EXPECT_EQ(q.densities, p.densities);
+        EXPECT_EQ(q.fixed, p.fixed);
         EXPECT_EQ(f.engine, e.engine);
         EXPECT_EQ(f.colors, e.colors);
         EXPECT_EQ(f.output, e.output);
