@@ -281,10 +281,12 @@ void Cluster::Farm::solve(const std::vector<EngineJob*>& jobs, const std::vector
                         }
                         if (!in.done()) throw wire::WireError("answers too long");
                     } catch (const wire::WireError& e) {
+                        const std::string of =
+                            held_[r].empty()
+                                ? "no graph it was given"
+                                : "graph " + std::to_string(graphs[held_[r].front().positions[0]]);
                         lose("ERROR| " + where + " sent answers that cannot be read (" + e.what() +
-                             ") for graph " +
-                             std::to_string(
-                                 graphs[held_[r].empty() ? 0 : held_[r].front().positions[0]]));
+                             ") for " + of);
                     }
                     held_[r].pop_front();
                     noteWork(graphs);
@@ -409,10 +411,9 @@ int Cluster::serve(const std::function<WorkerSetup(const wire::Greeting&)>& setU
             if (st.MPI_TAG == wire::kStop) break;
             try {
                 if (st.MPI_TAG == wire::kHello) {
+                    const wire::Greeting greeting = wire::decodeGreeting(bytes);
                     try {
-                        setup = setUp(wire::decodeGreeting(bytes));
-                    } catch (const wire::WireError&) {
-                        throw;
+                        setup = setUp(greeting);
                     } catch (...) {
                         setupFailure = std::current_exception();
                     }

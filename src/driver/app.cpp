@@ -126,13 +126,9 @@ WorkerSetup setUpWorker(const wire::Greeting& greeting) {
     WorkerSetup setup;
     setup.engine = MakeEngine(d, d.algo);
     if (!setup.engine) fatal(kExitInternal, "ERROR| no engine to solve with");
-    const int threads = std::max(1, d.threads);
-    for (int w = 0; w < threads; ++w) {
-        setup.dirs.push_back(threads == 1 ? d.solverDir
-                                          : inDir(d.solverDir, "worker" + std::to_string(w + 1)));
-        if (threads > 1) makeDirectory(setup.dirs.back());
-        setup.engine->prepare(setup.dirs.back());
-    }
+    setup.engine->prepare(d.solverDir);
+    setup.dirs =
+        WorkerDirectories(*setup.engine, d.solverDir, static_cast<size_t>(std::max(1, d.threads)));
     setup.keep = dir;
     return setup;
 }

@@ -73,6 +73,19 @@ std::unique_ptr<chromasect::ColoringEngine> MakeEngine(const MPLDesign& d, Engin
     return nullptr;
 }
 
+std::vector<std::string> WorkerDirectories(const chromasect::ColoringEngine& engine,
+                                           const std::string& solverDir, size_t workers) {
+    // One worker solves in the run's directory, as without workers.
+    if (workers <= 1) return {solverDir};
+    std::vector<std::string> dirs;
+    for (size_t w = 0; w < workers; ++w) {
+        dirs.push_back(chromasect::inDir(solverDir, "worker" + std::to_string(w + 1)));
+        chromasect::makeDirectory(dirs.back());
+        engine.prepare(dirs.back());
+    }
+    return dirs;
+}
+
 void RunEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, Engine engine) {
     EngineJob job = PrepareEngineJob(d, dg, engine);
     SolveEngineJob(job, *MakeEngine(d, engine));

@@ -96,14 +96,7 @@ void solveJobs(MPLDesign& d, const chromasect::ColoringEngine& engine, JobFarm* 
         }
         return;
     }
-    // One worker solves in the run's directory, as without workers.
-    std::vector<std::string> dirs(1, d.solverDir);
-    if (workers > 1) dirs.clear();
-    for (size_t w = 0; w < workers && workers > 1; ++w) {
-        dirs.push_back(chromasect::inDir(d.solverDir, "worker" + std::to_string(w + 1)));
-        chromasect::makeDirectory(dirs.back());
-        engine.prepare(dirs.back());
-    }
+    const std::vector<std::string> dirs = WorkerDirectories(engine, d.solverDir, workers);
     if (farm) {
         std::vector<EngineJob*> farmed;
         std::vector<int> graphs;

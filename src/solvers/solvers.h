@@ -58,6 +58,11 @@ chromasect::ColoringProblem ProblemOf(const MPLDesign& d, const std::vector<mySu
 // The run's engine for `engine`, made from the run's settings.
 std::unique_ptr<chromasect::ColoringEngine> MakeEngine(const MPLDesign& d, Engine engine);
 
+// One solver directory per worker: solverDir itself for one (prepared by
+// the caller), else a prepared directory of its own in it for each.
+std::vector<std::string> WorkerDirectories(const chromasect::ColoringEngine& engine,
+                                           const std::string& solverDir, size_t workers);
+
 // One graph's engine work, in three steps: made from the run in graph order,
 // solved on any thread (touching nothing of the run, its solver files in
 // `dir`), applied to the run in graph order. Output is kept in the result
