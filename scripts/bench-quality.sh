@@ -5,6 +5,11 @@
 # (with the lower bound it proved, so the gap shows), as one table; the last
 # two columns give the tabu engine's time over the default's, for the whole
 # run and for the colouring stage alone (from the run report).
+# A second table gives, per layout and for 2, 3 and 4 masks ("-masks K"),
+# the tabu engine's cost, conflicts and stitches and the exact engine's
+# cost and lower bound. A third times an incremental run ("-previous", one
+# feature of c5315_m1 moved) against the full run of the edited layer, with
+# the default engine and with tabu.
 # Usage: scripts/bench-quality.sh [LAYOUT...]   (default: ../shared/layouts/*.ascii)
 # Extra chromasect options can be given in CHROMASECT_OPTS (e.g. "-exact_sec 20").
 set -eu
@@ -61,3 +66,32 @@ for f in "$@"; do
          "$(ratio "$(echo "$t" | cut -d'|' -f2)" "$(echo "$d" | cut -d'|' -f2)") |" \
          "$(ratio "$(echo "$t" | cut -d'|' -f6)" "$(echo "$d" | cut -d'|' -f6)") |"
 done
+
+echo
+echo "| layout | masks | -algo tabu cost | conflicts | stitches | -algo exact cost | proven | lower bound |"
+echo "|---|---|---|---|---|---|---|---|"
+for f in "$@"; do
+    layout=$(cd "$(dirname "$f")" && pwd)/$(basename "$f")
+    for k in 2 3 4; do
+        t=$(run "$layout" -masks "$k" -algo tabu -quality 1)
+        e=$(run "$layout" -masks "$k" -algo exact)
+        counts=$(echo "$t" | cut -d'|' -f3 | sed 's/Stitch Num: \([0-9]*\), Conflict Num: \([0-9]*\)/\2 | \1/')
+        echo "| $(basename "$f") | $k | $(echo "$t" | cut -d'|' -f1) | $counts |" \
+             "$(echo "$e" | cut -d'|' -f1) | $(echo "$e" | cut -d'|' -f4) | $(echo "$e" | cut -d'|' -f5) |"
+    done
+done
+
+c5315=$(cd ../shared/layouts 2>/dev/null && pwd)/c5315_m1.ascii
+if [ -f "$c5315" ]; then
+    echo
+    echo "| c5315_m1, one feature moved | full run (s) | incremental run (s) | incremental / full | kept, changed, new |"
+    echo "|---|---|---|---|---|"
+    awk -v n=2000 -v dx=60 -v box="$work/moved.box" -f tests/e2e/move_feature.awk "$c5315" >"$work/moved.ascii"
+    for engine in sdp tabu; do
+        run "$c5315" -algo "$engine" -out "$work/previous.gds" >/dev/null
+        full=$(run "$work/moved.ascii" -algo "$engine" | cut -d'|' -f2)
+        inc=$(run "$work/moved.ascii" -algo "$engine" -previous "$work/previous.gds" | cut -d'|' -f2)
+        counts=$(grep '^STAT | Previous layout' "$work/out.txt" | sed 's/.*: \([0-9]*\) features kept on their mask, \([0-9]*\) changed, \([0-9]*\) new/\1, \2, \3/')
+        echo "| -algo $engine | $full | $inc | $(ratio "$inc" "$full") | $counts |"
+    done
+fi

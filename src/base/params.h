@@ -27,6 +27,7 @@ inline bool isMask(int color) {
 // Restores every global parameter to its start value (used between runs in
 // one process, for instance by tests).
 void resetGlobalParameters();
-// The number of masks, 2 to 4, with the colours derived from it.
+// The number of masks, 2 to kMaxMasks, with the colours derived from it.
+constexpr int kMaxMasks = 4;
 void setMaskCount(int masks);
 }  // namespace chromasect

@@ -5,15 +5,55 @@
 
 #include "base/params.h"
 #include "coloring/coloring.h"
+#include "geometry/boxdist.h"
 
-// Rails that simplification removed take the rail mask, pieces included.
+// Rails that simplification removed take the rail mask (or their fixed
+// one), pieces included.
 void ColorRemovedRails(MPLDesign& d) {
     for (myShape* s : d.shapes) {
         if (!s->isVDDGND || s->needDG) continue;
-        s->SetMultiColor(VDDGND_COLOR);
-        for (myBox* b : s->myBoxes) b->color = VDDGND_COLOR;
+        const int mask = s->fixedMask >= 0 ? s->fixedMask : VDDGND_COLOR;
+        s->SetMultiColor(mask);
+        for (myBox* b : s->myBoxes) b->color = mask;
     }
 }
+
+namespace {
+
+// The mask of a neighbour real box that `r` conflicts with on `mask`: its
+// own, or for one cut into pieces of several masks, a piece within reach.
+bool holdsMaskNear(const myBox* r, const myBox* n, int mask) {
+    if (chromasect::isMask(n->color)) return n->color == mask;
+    const long long reach = static_cast<long long>(MINDPLDIST) * MINDPLDIST;
+    for (const myBox* p : n->pieces)
+        if (p->color == mask && Box2BoxDist(r->box, p->box, 1, nullptr) <= reach) return true;
+    return false;
+}
+
+// Fixed features set aside on their masks have no pieces, so the count
+// above never sees them; two of one mask closer than the spacing are a
+// conflict all the same. One per feature, a pair of two such features once.
+void countSettledFixedConflicts(Design& d) {
+    for (myShape* f : d.shapes) {
+        if (f->fixedMask < 0 || f->needDG || f->isVDDGND || !f->myBoxes.empty()) continue;
+        bool found = false;
+        for (myBox* r : f->realBoxes) {
+            for (myBox* n : r->conflictNeighbors) {
+                const myShape* g = n->shape;
+                if (!g || g == f) continue;
+                if (g->myBoxes.empty() && g->id < f->id) continue;
+                if (holdsMaskNear(r, n, f->fixedMask)) {
+                    d.conflicts.emplace_back(r, n);
+                    found = true;
+                    break;
+                }
+            }
+            if (found) break;
+        }
+    }
+}
+
+}  // namespace
 
 int CountCloseRailPairs(const Design& d) {
     int pairs = 0;
@@ -37,6 +77,7 @@ void WarnCloseRails(const Design& d) {
 void CalculateConflicts(Design& d) {
     d.conflicts.clear();
     for (size_t i = 0; i < d.lgs.size(); ++i) CalculateConflicts(d, static_cast<int>(i));
+    countSettledFixedConflicts(d);
 }
 
 // A feature adds at most one conflict: the pair of its last piece that has a

@@ -46,7 +46,7 @@ void colorUncoloredVertices(const std::vector<std::vector<mySuperShape*> >& grap
             std::set<int> held;
             collectMasks(v->boxes, held);
             if (!held.empty()) continue;
-            v->SetMultiColor(maskForUncolored(v));
+            v->SetMultiColor(v->fixedMask() >= 0 ? v->fixedMask() : maskForUncolored(v));
         }
     }
 }
@@ -111,12 +111,16 @@ void Rotations(MPLDesign& d) {
 }
 
 // The first rail vertex of a graph decides: the whole graph turns so that
-// it takes the rail mask, keeping the graph's own colouring.
+// it takes the rail mask, keeping the graph's own colouring. A graph with a
+// fixed vertex cannot turn.
 void RotationForVDDGND(MPLDesign& d) {
     for (std::vector<mySuperShape*>& dg : d.dgs) {
         auto rail =
             std::find_if(dg.begin(), dg.end(), [](const mySuperShape* s) { return s->isVDDGND; });
         if (rail == dg.end()) continue;
+        if (std::any_of(dg.begin(), dg.end(),
+                        [](const mySuperShape* s) { return s->fixedMask() >= 0; }))
+            continue;
         const int shift = VDDGND_COLOR - (*rail)->colorTmp;
         for (mySuperShape* s : dg) {
             s->RotateMultiColorTmp(shift);
@@ -133,6 +137,7 @@ void RotationForTouchBoxes(MPLDesign& d) {
         if (std::any_of(dg.begin(), dg.end(), [](const mySuperShape* s) { return s->isVDDGND; }))
             continue;
         for (mySuperShape* v : dg) {
+            if (v->fixedMask() >= 0) continue;
             std::set<int> masks;
             for (const myBox* b : v->boxes) collectMasks(b->stitchNeighbors, masks);
             if (masks.size() == 1) v->setMultiColor(*masks.begin());

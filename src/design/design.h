@@ -80,6 +80,10 @@ class Design {
         std::vector<oaBox> rects;
         oaPointArray corners;
         PTR::SkippedOutlines skipped;  // boundaries of the layer left out
+        // "-fixed": shapes on a mask datatype beyond NUM_COLORS, and
+        // features whose parts carry different masks (both taken as free).
+        long beyondMasks = 0;
+        long mixedMasks = 0;
     } readBuffers;
 
     // Every report line of the run goes through here.
@@ -127,6 +131,11 @@ class Design {
     // "-max_shapes": a GDSII library flattening into more shapes of the
     // layer ends the run before any is made.
     long long maxFlatShapes = 500000000;
+    // "-fixed 1": the input's datatypes 1 to NUM_COLORS fix masks 0 to
+    // NUM_COLORS - 1 and the marker datatypes are not read.
+    bool fixedInput = false;
+    // "-previous": a decomposed layout whose unchanged features keep their mask.
+    std::string previousFile;
     double exactSeconds = 10.0;  // "-exact_sec": the exact engine's limit per graph
     double tabuSeconds = 0.0;    // "-tabu_sec": the tabu engine's limit per graph (0: none)
     bool reportQuality = false;  // "-quality": print the engines' summed cost

@@ -51,6 +51,12 @@ struct RunStats {
     long long bytesSent = 0;
     long long bytesReceived = 0;
     long workerPeakRssKB = 0;  // the largest of the other processes
+    // Features whose mask the input fixed, and of an incremental run
+    // ("-previous") the features kept, changed and new (-1: not one).
+    int fixedFeatures = 0;
+    int keptFeatures = -1;
+    int changedFeatures = -1;
+    int newFeatures = -1;
 };
 
 }  // namespace chromasect

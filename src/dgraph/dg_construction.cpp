@@ -120,6 +120,8 @@ void buildDG(Design& d, const std::vector<myShape*>& members, std::vector<mySupe
                 join = true;
             else if (b->shape->isVDDGND)
                 join = true;
+            else if (b->shape->fixedMask >= 0)  // one mask: a stitch could only cost
+                join = true;
             else if (!d.allowStitch)
                 join = true;
             else if (NUM_COLORS != 2 && !d.dplStitch)

@@ -95,6 +95,7 @@ void runDecomposition(MPLDesign& d, StageClock& clock, RunEnd& end, Cluster& clu
             cluster.tally(d.stats);
             d.solverDir = ".";
         }
+        ReportPreviousLayout(d);
         ResultStat(d);
         end.resultReached = true;
         clock.stage("counting",

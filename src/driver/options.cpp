@@ -306,6 +306,22 @@ const std::vector<Option> kOptions = {
          return true;
      },
      [](const Design&) -> json { return NUM_COLORS; }},
+    {"-fixed", Option::Value,
+     "followed by 0 or 1: 1 reads datatypes 1 to K as shapes fixed to masks 0 to K-1 (default: "
+     "0). ",
+     0,
+     [](Design& d, const char* v) {
+         return readChoice(v, 1, [&d](int c) { d.fixedInput = c == 1; });
+     },
+     [](const Design& d) -> json { return d.fixedInput ? 1 : 0; }},
+    {"-previous", Option::Value,
+     "followed by a decomposed layout: features it holds unchanged keep their mask. ", 0,
+     [](Design& d, const char* v) -> bool {
+         if (layoutFormatOf(v) == LayoutFormat::None) return false;
+         d.previousFile = v;
+         return true;
+     },
+     [](const Design& d) -> json { return nameOrNull(d.previousFile); }},
     {"--version", Option::Version, "the version and the solvers found. ", 0, nullptr, nullptr},
 };
 

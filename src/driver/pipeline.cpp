@@ -33,6 +33,7 @@ bool Decomposition(MPLDesign& d, chromasect::StageClock* clock, JobFarm* farm) {
         if (s->GetAreas() <= 0) --stats.components;
     stage("layout graphs", count(stats.components, "components"));
     start("simplification");
+    SetAsideSettledFixed(d);
     if (d.simlg > 1) LayoutGraphSimplification(d);
     stats.setAside = static_cast<int>(d.simplifiedShapes.size());
     stage("simplification", count(stats.setAside, "features set aside"));

@@ -359,6 +359,11 @@ void writeRunReport(const MPLDesign& d, const RunEnd& end) {
                       {"bytes_sent", s.bytesSent},
                       {"bytes_received", s.bytesReceived},
                       {"peak_worker_rss_mb", s.workerPeakRssKB / 1024.0}};
+    auto orNull = [](int n) { return n < 0 ? json(nullptr) : json(n); };
+    r["fixed"] = {{"features", s.fixedFeatures},
+                  {"kept", orNull(s.keptFeatures)},
+                  {"changed", orNull(s.changedFeatures)},
+                  {"new", orNull(s.newFeatures)}};
     r["graphs"] = graphsOf(d);
     r["warnings"] = d.report.warnings();
     // Replaced invalid UTF-8 (a file name, a message quoting the input)

@@ -60,6 +60,9 @@ struct myShape {
     int colorLow = -1;
     bool needDG = true;     // still takes part in decomposition graphs
     bool isVDDGND = false;  // power or ground rail
+    // Mask the input fixed for this feature ("-fixed", "-previous"), or -1:
+    // free. Every stage leaves a fixed feature on its mask.
+    signed char fixedMask = -1;
 
     myShape(int left, int bottom, int right, int top);
     ~myShape();
@@ -127,7 +130,7 @@ struct myBox {
 // "boxIndex|vertexIndex  (left,bottom)  (right,top)", no line end.
 std::ostream& operator<<(std::ostream& os, const myBox& b);
 
-// One decomposition-graph vertex.
+// One decomposition-graph vertex: pieces of one feature.
 struct mySuperShape {
     std::vector<myBox*> boxes;          // the pieces of the vertex (shared by copies)
     chromasect::SmallList<int> subDGs;  // graphs that received a copy of this vertex
@@ -153,4 +156,9 @@ struct mySuperShape {
     void RotateMultiColorTmp(int k);
     // Sum of width x height of the pieces, each product in double.
     double getWireDensity() const;
+    // Its feature's fixed mask, or -1 (also for a vertex without pieces or
+    // pieces without a feature).
+    int fixedMask() const {
+        return boxes.empty() || !boxes[0]->shape ? -1 : boxes[0]->shape->fixedMask;
+    }
 };

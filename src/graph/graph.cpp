@@ -127,7 +127,7 @@ bool myGraph::HideNode(int v, std::stack<int>& removed, std::list<int>& removedL
             myNode& nb = m_nodes[k];
             if (!nb.visible) continue;
             --(stitch ? nb.stitchDegree : nb.conflictDegree);
-            if (nb.conflictDegree + nb.stitchDegree == 0) {
+            if (nb.conflictDegree + nb.stitchDegree == 0 && !isPinned(k)) {
                 nb.visible = false;
                 removed.push(k);
                 removedList.push_back(k);
@@ -154,7 +154,8 @@ void myGraph::RemoveByRule(std::set<int>& remaining, std::stack<int>& removed,
     if (n == 0) return;
     std::set<int> pending;
     for (int v = 0; v < n; ++v)
-        if (m_nodes[v].visible && rule(m_nodes[v])) pending.insert(pending.end(), v);
+        if (m_nodes[v].visible && !isPinned(v) && rule(m_nodes[v]))
+            pending.insert(pending.end(), v);
     int position = 0;
     while (!pending.empty()) {
         auto it = pending.lower_bound(position);
@@ -171,7 +172,7 @@ void myGraph::RemoveByRule(std::set<int>& remaining, std::stack<int>& removed,
                 const myNode& nb = m_nodes[k];
                 if (!nb.visible)
                     pending.erase(k);
-                else if (rule(nb))
+                else if (!isPinned(k) && rule(nb))
                     pending.insert(k);
             }
         };

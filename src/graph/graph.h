@@ -59,6 +59,10 @@ class myGraph {
     // False only when v is out of range; a removed v changes nothing.
     bool HideNode(int v, std::stack<int>& removed, std::list<int>& removedList);
 
+    // Vertices that no removal below hides, not even one left without
+    // neighbours (empty: none).
+    std::vector<bool> m_pinned;
+
     // Sweeps vertices in ascending order hiding every visible vertex whose
     // total degree is at most threshold, until a sweep hides none by the
     // rule; remaining receives the vertices left visible.
@@ -95,6 +99,7 @@ class myGraph {
     int m_counter = 0;
 
   private:
+    bool isPinned(int v) const { return v < static_cast<int>(m_pinned.size()) && m_pinned[v]; }
     bool AddEdge(int u, int v, bool stitch);
     std::vector<std::string> m_vErrors;
     template <class Rule>

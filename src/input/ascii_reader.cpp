@@ -43,6 +43,8 @@ void ReadAll(Design& d) {
         case chromasect::LayoutFormat::None:
             chromasect::fatal(chromasect::kExitUsage, "ERROR| is not a ascii file");
     }
+    if (d.fixedInput) ReportFixedInput(d);
+    if (!d.previousFile.empty()) ApplyPreviousLayout(d);
     d.report.print("STAT | After read all wires, wire# = %zu\n", d.shapes.size());
 }
 
@@ -88,6 +90,9 @@ bool ReadBlock(Design& d, std::ifstream& in, float factor) {
                                                         points, datatype);
     if (step == Step::End) return false;
     if (step == Step::Skipped) return true;
+    if (d.fixedInput &&
+        (datatype == chromasect::kConflictDatatype || datatype == chromasect::kStitchDatatype))
+        return chromasect::textdump::endOfElement(in, d.readBuffers.line);
 
     // Outlines that cannot be cut into rectangles are left out, as the
     // GDSII reader leaves them out: a feature without real boxes would take
@@ -109,6 +114,12 @@ bool ReadBlock(Design& d, std::ifstream& in, float factor) {
     points.setNumElements(points.getNumElements() - 1);
     myShape* shape = AddFeature(d, oaBox(left, bottom, right, top), points);
     shape->SetRealBoxes(rects);
+    if (d.fixedInput && datatype >= 1 && datatype <= chromasect::kMaxMasks) {
+        if (datatype <= NUM_COLORS)
+            shape->fixedMask = static_cast<signed char>(datatype - 1);
+        else
+            ++d.readBuffers.beyondMasks;
+    }
 
     return chromasect::textdump::endOfElement(in, d.readBuffers.line);
 }

@@ -198,13 +198,14 @@ struct StructureInfo {
 class Flattener {
   public:
     Flattener(const Library& lib, int layer, float factor, LayerReport& report, bool byDatatype,
-              int64_t maxShapes)
+              int64_t maxShapes, const std::vector<int>& skip = {})
         : lib_(lib),
           layer_(layer),
           factor_(factor),
           report_(report),
           byDatatype_(byDatatype),
-          maxShapes_(std::min(maxShapes, kMaxFlatShapes)) {}
+          maxShapes_(std::min(maxShapes, kMaxFlatShapes)),
+          skip_(skip) {}
 
     // Merged area per datatype (all under 0 unless split by datatype).
     std::map<int, RectilinearMerge> run();
@@ -223,6 +224,7 @@ class Flattener {
     LayerReport& report_;
     bool byDatatype_;
     int64_t maxShapes_;
+    std::vector<int> skip_;
     std::vector<StructureInfo> info_;
     std::vector<int64_t> flatCount_;  // shapes of one instance, saturated
     std::map<int, RectilinearMerge> merges_;
@@ -260,7 +262,8 @@ void Flattener::index() {
                 info_[s].refs.push_back(r);
             } else if ((e.kind == ElementKind::Boundary || e.kind == ElementKind::Box ||
                         e.kind == ElementKind::Path) &&
-                       e.layer == layer_) {
+                       e.layer == layer_ &&
+                       std::find(skip_.begin(), skip_.end(), e.datatype) == skip_.end()) {
                 const Use use = classify(e);
                 if (use == Use::Keep) info_[s].shapes.push_back(i);
                 if (use == Use::NonManhattan) ++info_[s].nonManhattan;
@@ -511,9 +514,10 @@ std::map<int, RectilinearMerge> Flattener::run() {
 }  // namespace
 
 std::vector<MergedPolygon> mergedLayer(const Library& lib, int layer, float factor,
-                                       LayerReport* report, int64_t maxShapes) {
+                                       LayerReport* report, int64_t maxShapes,
+                                       const std::vector<int>& skip) {
     LayerReport local;
-    Flattener f(lib, layer, factor, report ? *report : local, false, maxShapes);
+    Flattener f(lib, layer, factor, report ? *report : local, false, maxShapes, skip);
     const std::map<int, RectilinearMerge> merged = f.run();
     return merged.empty() ? std::vector<MergedPolygon>() : merged.begin()->second.polygons();
 }

@@ -57,9 +57,11 @@ constexpr int64_t kDefaultMaxFlatShapes = 500000000;
 // coordinates out of the 32-bit range after scaling, a hierarchy deeper than
 // 1000 levels, a flattening into more than maxShapes shapes of the layer
 // (counted before any is made; at most kMaxFlatShapes).
+// Shapes of the datatypes in `skip` are left out (and not counted).
 std::vector<MergedPolygon> mergedLayer(const Library& lib, int layer, float factor,
                                        LayerReport* report = nullptr,
-                                       int64_t maxShapes = kDefaultMaxFlatShapes);
+                                       int64_t maxShapes = kDefaultMaxFlatShapes,
+                                       const std::vector<int>& skip = {});
 
 // The same with each datatype merged on its own, keyed by datatype; shapes
 // of different datatypes never join. Datatypes without shapes may be absent

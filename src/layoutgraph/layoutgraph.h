@@ -20,5 +20,9 @@ void initTouchDPLBoxes4RealBoxes(Design& d);
 int GenerateLGCmpID(Design& d, std::vector<myShape*> lg);
 void GenerateLGs(Design& d);
 void GenerateLGsPart(Design& d);
+// A fixed feature whose neighbours are all fixed decides nothing an engine
+// could change: it is set aside at once on its mask, so that an incremental
+// run hands the engines only what an edit touched.
+void SetAsideSettledFixed(Design& d);
 void LayoutGraphSimplification(Design& d);
 void IterativeVertexRemoval(Design& d, std::vector<std::vector<myShape*> >& lists);

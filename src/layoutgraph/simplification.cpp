@@ -1,6 +1,8 @@
 // Sets aside every feature that can always be coloured once its neighbours
-// are: fewer than NUM_COLORS neighbours left when it goes.
+// are: fewer than NUM_COLORS neighbours left when it goes. A feature whose
+// mask is fixed never goes that way, since it cannot follow its neighbours.
 
+#include <algorithm>
 #include <cstdio>
 #include <list>
 #include <set>
@@ -18,6 +20,17 @@ void setNeedDG(myShape* s, bool need) {
 }
 
 }  // namespace
+
+void SetAsideSettledFixed(Design& d) {
+    for (myShape* s : d.shapes) {
+        if (s->fixedMask < 0 || !s->needDG) continue;
+        if (!std::all_of(s->neighbors.begin(), s->neighbors.end(),
+                         [](const myShape* n) { return n->fixedMask >= 0; }))
+            continue;
+        setNeedDG(s, false);
+        s->SetMultiColor(s->fixedMask);
+    }
+}
 
 void LayoutGraphSimplification(Design& d) {
     IterativeVertexRemoval(d, d.lgs);
@@ -47,6 +60,10 @@ void IterativeVertexRemoval(Design& d, std::vector<std::vector<myShape*> >& list
 
         myGraph g(lists[j]);
         ReportGraphErrors(d, g);
+        // A fixed feature cannot take whatever mask its neighbours leave.
+        g.m_pinned.resize(vertexFeature.size());
+        for (size_t v = 0; v < vertexFeature.size(); ++v)
+            g.m_pinned[v] = vertexFeature[v]->fixedMask >= 0;
         std::set<int> remaining;
         g.IterativeVertexRemoval(remaining, d.simplifyStacks[j], d.simplifyLists[j],
                                  NUM_COLORS - 1);

@@ -1,3 +1,4 @@
+#include <algorithm>
 // One graph's engine work split so that graphs can be solved at once while
 // the run's state and output change only in graph order; the engines
 // themselves sit behind the seam of coloring_engine.h.
@@ -35,6 +36,9 @@ chromasect::ColoringProblem ProblemOf(const MPLDesign& d, const std::vector<mySu
     p.beta = d.beta;
     if (withDensities)
         for (const mySuperShape* v : dg) p.densities.push_back(v->getWireDensity());
+    if (std::any_of(dg.begin(), dg.end(),
+                    [](const mySuperShape* v) { return v->fixedMask() >= 0; }))
+        for (const mySuperShape* v : dg) p.fixed.push_back(v->fixedMask());
     return p;
 }
 

@@ -32,6 +32,7 @@ namespace {
 struct GraphWork {
     std::string before;      // progress line and notes of the fast trial
     bool fastTrial = false;  // settled by the fast trial
+    bool settled = false;    // every vertex fixed
     bool engine = false;
     EngineJob job;
     std::exception_ptr failure;  // a fatal condition met while preparing it
@@ -204,9 +205,18 @@ bool ResolveDGs(MPLDesign& d, JobFarm* farm) {
         const std::vector<mySuperShape*>& dg = d.dgs[i];
         if (dg.size() < 2) return;
         try {
+            int fixed = 0;
+            for (const mySuperShape* v : dg) fixed += v->fixedMask() >= 0;
+            if (fixed == static_cast<int>(dg.size())) {  // nothing left to choose
+                for (mySuperShape* v : dg) v->SetMultiColorTmp(v->fixedMask());
+                w.settled = true;
+                return;
+            }
             std::vector<std::pair<int, int> > conflicts = conflictPairsOf(dg);
             std::vector<std::pair<int, int> > stitches = stitchPairsOf(dg);
-            if (d.simdg > 1 && FastColorAssignmentTrial(d, dg, conflicts, stitches, w.before)) {
+            // The trial's own order would ignore a fixed mask.
+            if (d.simdg > 1 && fixed == 0 &&
+                FastColorAssignmentTrial(d, dg, conflicts, stitches, w.before)) {
                 w.fastTrial = true;
             } else if (d.algo != Engine::None) {
                 if (noEngine) std::rethrow_exception(noEngine);
@@ -242,13 +252,16 @@ bool ResolveDGs(MPLDesign& d, JobFarm* farm) {
             break;
         }
         if (dg.size() >= 2) {
-            if (w.fastTrial)
+            if (w.settled)
+                continue;
+            else if (w.fastTrial)
                 ++d.stats.fastTrialGraphs;
             else
                 ++calls;
         } else if (dg.size() == 1) {
             // rand() is never seeded, so runs repeat exactly.
-            dg[0]->SetMultiColorTmp(std::rand() % NUM_COLORS);
+            const int fixedMask = dg[0]->fixedMask();
+            dg[0]->SetMultiColorTmp(fixedMask >= 0 ? fixedMask : std::rand() % NUM_COLORS);
         }
     }
     for (int i = end; i < n; ++i) work[i].engine = false;

@@ -65,6 +65,10 @@ const char* kUsage =
     "GDSII library may flatten into (default: 500000000). \n"
     "\"-report\"        : followed by a JSON file name, the machine-readable run report. \n"
     "\"-masks\"         : followed by 2, 3 or 4, the number of masks (default: 3). \n"
+    "\"-fixed\"         : followed by 0 or 1: 1 reads datatypes 1 to K as shapes fixed to masks 0 "
+    "to K-1 (default: 0). \n"
+    "\"-previous\"      : followed by a decomposed layout: features it holds unchanged keep their "
+    "mask. \n"
     "\"--version\"      : the version and the solvers found. \n"
     "\n";
 

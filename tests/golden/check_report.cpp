@@ -125,6 +125,7 @@ int main(int argc, char** argv) {
                        {"total", "o"},
                        {"stages", "a"},
                        {"processes", "o"},
+                       {"fixed", "o"},
                        {"graphs", "a"},
                        {"warnings", "a"}}))
         return 1;
@@ -138,6 +139,8 @@ int main(int argc, char** argv) {
                   {"bytes_sent", "i"},
                   {"bytes_received", "i"},
                   {"peak_worker_rss_mb", "n"}});
+    expectFields(r["fixed"], "fixed",
+                 {{"features", "i"}, {"kept", "i0"}, {"changed", "i0"}, {"new", "i0"}});
     expectFields(r["input"], "input", {{"name", "s"}, {"size_bytes", "i0"}, {"sha256", "s0"}});
     struct stat st;
     expect(stat(argv[4], &st) == 0 && r["input"]["size_bytes"] == st.st_size,
@@ -152,7 +155,7 @@ int main(int argc, char** argv) {
                   {"round2", "i"},    {"progress", "i"},   {"svg", "s0"},       {"window", "a0"},
                   {"exact_sec", "n"}, {"quality", "i"},    {"threads", "i"},    {"solver_sec", "n"},
                   {"tabu_sec", "n"},  {"sdp_max_mb", "n"}, {"max_shapes", "i"}, {"report", "s"},
-                  {"masks", "i"}});
+                  {"masks", "i"},     {"fixed", "i"},      {"previous", "s0"}});
     expect(r["layer"] == r["parameters"]["layer"], "layer is not the parameter's");
 
     // Counts against the "STAT | " lines.
