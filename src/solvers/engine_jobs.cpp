@@ -128,14 +128,16 @@ void SolveEngineJob(EngineJob& job, const chromasect::ColoringEngine& engine) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-double ApplyEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, EngineJob& job) {
+double ApplyEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, EngineJob& job,
+                      const chromasect::ColoringProblem* problem) {
     const chromasect::EngineResult& r = job.result;
     d.report.print("%s", r.output.c_str());
     if (job.failure) std::rethrow_exception(job.failure);
     if (r.unanswered) ++d.unansweredGraphs;
     for (size_t i = 0; i < dg.size(); ++i) dg[i]->SetMultiColorTmp(r.colors[i]);
     if (r.variables > d.maxILPVarNum) d.maxILPVarNum = r.variables;
-    const double cost = r.counted ? r.cost : chromasect::colouringCost(job.problem, r.colors);
+    const double cost =
+        r.counted ? r.cost : chromasect::colouringCost(problem ? *problem : job.problem, r.colors);
     d.engineCost += cost;
     d.engineStartCost += r.startCost;
     if (r.hasLowerBound) d.engineLowerBound += r.lowerBound;

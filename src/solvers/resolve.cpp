@@ -136,33 +136,22 @@ void solveJobs(MPLDesign& d, const chromasect::ColoringEngine& engine, JobFarm* 
 void solveAll(MPLDesign& d, const chromasect::ColoringEngine& engine, JobFarm* farm,
               std::vector<GraphWork>& work, size_t end) {
     std::vector<size_t> jobs;
-    std::unordered_map<size_t, std::vector<size_t> > seen;
-    for (size_t i = 0; i < end; ++i) {
-        if (!work[i].engine) continue;
-        std::vector<size_t>& alike = seen[EngineWorkHash(work[i].job)];
-        for (size_t j : alike) {
-            if (!SameEngineWork(work[j].job, work[i].job)) continue;
-            work[i].job.sameAs = static_cast<int>(j);
-            break;
-        }
-        if (work[i].job.sameAs >= 0) continue;
-        alike.push_back(i);
-        jobs.push_back(i);
-    }
+    for (size_t i = 0; i < end; ++i)
+        if (work[i].engine && work[i].job.sameAs < 0) jobs.push_back(i);
     solveJobs(d, engine, farm, work, std::move(jobs));
     for (size_t i = 0; i < end; ++i)
         if (work[i].engine && work[i].job.sameAs >= 0)
             TakeEngineAnswer(work[i].job, work[work[i].job.sameAs].job);
 }
 
-chromasect::GraphRecord graphRecord(int index, const EngineJob& job, double cost) {
+chromasect::GraphRecord graphRecord(int index, const EngineJob& job,
+                                    const chromasect::ColoringProblem& problem, double cost) {
     chromasect::GraphRecord r;
     r.index = index;
-    r.vertices = job.problem.n;
+    r.vertices = problem.n;
     r.conflictPairs =
-        static_cast<int>(chromasect::distinctPairs(job.problem.conflicts, job.problem.n).size());
-    r.stitchPairs =
-        static_cast<int>(chromasect::distinctPairs(job.problem.stitches, job.problem.n).size());
+        static_cast<int>(chromasect::distinctPairs(problem.conflicts, problem.n).size());
+    r.stitchPairs = static_cast<int>(chromasect::distinctPairs(problem.stitches, problem.n).size());
     const chromasect::EngineResult& answer = job.result;
     r.engine = engineName(answer.engine);
     r.cost = cost;
@@ -227,8 +216,28 @@ bool ResolveDGs(MPLDesign& d, JobFarm* farm) {
             w.failure = std::current_exception();
         }
     };
-    chromasect::parallelFor(
-        static_cast<size_t>(n), d.threads, [&](size_t i) { prepare(static_cast<int>(i)); }, 8, 16);
+    // A window of graphs at a time, each job that repeats an earlier one's
+    // work (repeated cells, arrayed blocks) then dropping its problem: it
+    // takes that answer, since engines are functions of their work, and an
+    // arrayed layer never holds all its copies' problems at once.
+    const size_t kWindow = 512;
+    std::unordered_map<size_t, std::vector<size_t> > seen;
+    for (size_t from = 0; from < static_cast<size_t>(n); from += kWindow) {
+        const size_t to = std::min(static_cast<size_t>(n), from + kWindow);
+        chromasect::parallelFor(
+            to - from, d.threads, [&](size_t k) { prepare(static_cast<int>(from + k)); }, 8, 16);
+        for (size_t i = from; i < to; ++i) {
+            if (!work[i].engine || work[i].failure) continue;
+            std::vector<size_t>& alike = seen[EngineWorkHash(work[i].job)];
+            for (size_t j : alike) {
+                if (!SameEngineWork(work[j].job, work[i].job)) continue;
+                work[i].job.sameAs = static_cast<int>(j);
+                work[i].job.problem = chromasect::ColoringProblem();
+                break;
+            }
+            if (work[i].job.sameAs < 0) alike.push_back(i);
+        }
+    }
 
     // In graph order: what changes the run's shared state (lone-vertex
     // colours drawn from rand(), the tallies) and the output before the
@@ -279,9 +288,12 @@ bool ResolveDGs(MPLDesign& d, JobFarm* farm) {
         if (i == end) std::rethrow_exception(failure);
         if (!work[i].engine) continue;
         const std::vector<mySuperShape*>& dg = d.dgs[i];
-        const double cost = ApplyEngineJob(d, dg, work[i].job);
+        const EngineJob& job = work[i].job;
+        const chromasect::ColoringProblem& problem =
+            job.sameAs >= 0 ? work[job.sameAs].job.problem : job.problem;
+        const double cost = ApplyEngineJob(d, dg, work[i].job, &problem);
         ++d.engineGraphs;
-        d.stats.graphs.push_back(graphRecord(i, work[i].job, cost));
+        d.stats.graphs.push_back(graphRecord(i, job, problem, cost));
     }
     d.stats.solverCalls = calls;
     d.report.print("STAT | Color Assignment Process: 100.0%%\t\n");

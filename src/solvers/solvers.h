@@ -93,8 +93,10 @@ bool SameEngineWork(const EngineJob& a, const EngineJob& b);
 // Gives `copy` the answer of `solved` as its own solve would have given it.
 void TakeEngineAnswer(EngineJob& copy, const EngineJob& solved);
 // Reports the job's output, colours dg and adds to the run's tallies; the
-// cost of the colouring is returned.
-double ApplyEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, EngineJob& job);
+// cost of the colouring is returned. `problem` stands in for the job's own
+// when that was dropped (a job that took another's answer).
+double ApplyEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, EngineJob& job,
+                      const chromasect::ColoringProblem* problem = nullptr);
 // The three steps at once, on one graph, in d.solverDir.
 void RunEngineJob(MPLDesign& d, const std::vector<mySuperShape*>& dg, Engine engine);
 

@@ -22,9 +22,10 @@ TEST_F(DGSimplification, CycleIsOnePieceOfCopies) {
     GenSimplifiedDG(d);
     ASSERT_EQ(d.dgs.size(), 1u);
     ASSERT_EQ(d.dgs[0].size(), 4u);
+    // No cut vertex: each vertex goes to its one component itself.
     for (int v = 0; v < 4; ++v) {
         mySuperShape* copy = d.dgs[0][v];
-        EXPECT_NE(copy, dg[v]);
+        EXPECT_EQ(copy, dg[v]);
         EXPECT_EQ(copy->globalID, dg[v]->globalID);
         EXPECT_EQ(copy->vertexIndex, v);
         EXPECT_EQ(copy->boxes, dg[v]->boxes);
@@ -49,6 +50,8 @@ TEST_F(DGSimplification, PathSplitsAtItsMiddleVertex) {
     EXPECT_EQ(d.dgs[0][1]->subDGs, (chromasect::SmallList<int>{0}));
     EXPECT_EQ(d.dgs[1][0]->subDGs, (chromasect::SmallList<int>{1}));
     EXPECT_EQ(d.dgs[0][0]->boxes, d.dgs[1][1]->boxes);
+    EXPECT_NE(d.dgs[0][0], d.dgs[1][1]);  // the cut vertex is copied
+    EXPECT_EQ(d.dgs[0][1], dg[2]);
 }
 
 TEST_F(DGSimplification, PiecesFollowGraphOrderThenDiscovery) {

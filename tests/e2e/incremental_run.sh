@@ -5,13 +5,13 @@
 # STAT line counts the moved feature as changed, and reading the first
 # run's masks back with "-fixed 1" (as GDSII and as a text dump) keeps them
 # all alike.
-#   incremental_run.sh BUILD_DIR SOURCE_DIR LAYOUT MASKS
+#   incremental_run.sh BUILD_DIR SOURCE_DIR LAYOUT MASKS ENGINE
 set -eu
-build=$1 src=$2 layout=$3 masks=$4
+build=$1 src=$2 layout=$3 masks=$4 engine=$5
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-run() { "$build/chromasect" -algo tabu -masks "$masks" "$@"; }
+run() { "$build/chromasect" -algo "$engine" -masks "$masks" "$@"; }
 fail() { echo "FAIL: $*"; exit 1; }
 
 run -inlib "$layout" -out previous.gds > full.log || fail "full run"
