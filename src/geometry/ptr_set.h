@@ -70,6 +70,16 @@ class SmallList {
         }
         data()[size_++] = x;
     }
+    // Room for n items in one block of exactly that size (one is held in place).
+    void reserve(size_t n) {
+        if (n <= cap_ || n <= 1) return;
+        T* block = static_cast<T*>(std::malloc(n * sizeof(T)));
+        if (!block) throw std::bad_alloc();
+        std::memcpy(block, data(), size_ * sizeof(T));
+        if (cap_ > 1) std::free(many_);
+        many_ = block;
+        cap_ = static_cast<uint32_t>(n);
+    }
     // Empties the list and frees its memory.
     void clear() {
         if (cap_ > 1) std::free(many_);

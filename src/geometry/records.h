@@ -132,8 +132,8 @@ std::ostream& operator<<(std::ostream& os, const myBox& b);
 
 // One decomposition-graph vertex: pieces of one feature.
 struct mySuperShape {
-    std::vector<myBox*> boxes;          // the pieces of the vertex (shared by copies)
-    chromasect::SmallList<int> subDGs;  // graphs that received a copy of this vertex
+    chromasect::SmallList<myBox*> boxes;  // the pieces of the vertex (the same in copies)
+    chromasect::SmallList<int> subDGs;    // graphs that received a copy of this vertex
     int vertexIndex = -1;
     int globalID = -1;  // run-wide number, equal for all copies of a vertex
     int colorTmp = -1;  // working colour

@@ -56,7 +56,7 @@ inline void touch(myBox* a, myBox* b) {
 // A fresh decomposition-graph vertex over the given pieces.
 inline mySuperShape* vertex(Design& d, std::vector<myBox*> boxes) {
     mySuperShape* v = d.superShapePool.make();
-    v->boxes = boxes;
+    for (myBox* b : boxes) v->boxes.push_back(b);
     v->globalID = d.superShapeCounter++;
     for (myBox* b : boxes)
         if (b->shape->isVDDGND) v->isVDDGND = true;
