@@ -5,6 +5,7 @@
 #include "geometry/polygon_to_rect.h"
 #include "input/input.h"
 #include "layout/gds_reader.h"
+#include "layout/layout_file.h"
 
 // Features from the merged layer, made and filed exactly as the text reader
 // makes them: outline without closing vertex, bounding box, real boxes,
@@ -13,7 +14,7 @@ void ReadGDSII(Design& d) {
     using namespace chromasect;
     std::vector<MergedPolygon> polygons;
     {  // the library goes before the features are made: large layouts need the memory
-        const gdsii::Library lib = gdsii::readLibraryFile(d.inputFile);
+        const gdsii::Library lib = readLayoutLibrary(d.inputFile);
         gdsii::LayerReport report;
         report.warn = [&d](const std::string& line) { d.report.print("%s", line.c_str()); };
         polygons = gdsii::mergedLayer(lib, d.layer, gdsii::nanometreFactor(lib.dbUnit), &report,

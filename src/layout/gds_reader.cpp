@@ -179,6 +179,14 @@ Use classify(const Element& e) {
     return Use::Keep;
 }
 
+}  // namespace
+
+bool isUsableShape(const Element& e) {
+    return classify(e) == Use::Keep;
+}
+
+namespace {
+
 struct Reference {
     size_t element;
     long target = -1;  // structure index, -1 when undefined
