@@ -83,7 +83,7 @@ const char* recordName(unsigned type) {
         "PLACEMENT",  "TEXT",      "RECTANGLE",  "POLYGON",    "PATH",       "TRAPEZOID",
         "TRAPEZOID",  "TRAPEZOID", "CTRAPEZOID", "CIRCLE",     "PROPERTY",   "PROPERTY",
         "XNAME",      "XNAME",     "XELEMENT",   "XGEOMETRY",  "CBLOCK"};
-    return type < sizeof names / sizeof names[0] ? names[type] : "unknown";
+    return type < sizeof names / sizeof names[0] ? names[type] : "";
 }
 
 typedef std::pair<int64_t, int64_t> Delta;
@@ -210,7 +210,8 @@ class Parser {
 };
 
 void Parser::fail(const std::string& what) const {
-    std::string where = std::string(recordName(recordType_)) + " record at byte ";
+    const std::string name = recordName(recordType_);
+    std::string where = (name.empty() ? "" : name + " ") + "record at byte ";
     if (inCblock_)
         where += std::to_string(recordAt_) + " of the CBLOCK at byte " + std::to_string(cblockAt_);
     else
@@ -1063,7 +1064,7 @@ void Parser::xgeometry() {
 // One record; false after END.
 bool Parser::record(bool top) {
     recordAt_ = pos_;
-    recordType_ = 255;  // "unknown" in messages until the type is read
+    recordType_ = 255;  // no name in messages until the type is read
     const uint64_t type = u();
     recordType_ = type <= CBLOCK ? static_cast<unsigned>(type) : 255;
     switch (type) {
@@ -1244,6 +1245,7 @@ gdsii::Library Parser::run() {
         fail("file ends without an END record");
     }
     lib_.name = "LIB";
+    lib_.format = "OASIS";
     lib_.dbUnit = tidy(1e-6 / unit_);
     lib_.userUnit = tidy(1.0 / unit_);
     resolveNames(lib_);
