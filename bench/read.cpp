@@ -1,5 +1,6 @@
 // Times reading a layout: the text reader with polygon-to-rectangle
-// conversion and the R-tree insertions, as a run does before decomposing.
+// conversion and the R-tree insertions, as a run does before decomposing;
+// for GDSII and OASIS the parse, flattening and merge before them.
 //
 //   bench_read [-r REPEATS] [-layer L] FILE
 //
@@ -22,6 +23,7 @@
 #include "base/fatal.h"
 #include "design/design.h"
 #include "input/input.h"
+#include "layout/layout_file.h"
 
 int main(int argc, char** argv) {
     int repeats = 3, layer = 1;
@@ -47,8 +49,14 @@ int main(int argc, char** argv) {
         design->layer = layer;
         const auto t0 = std::chrono::steady_clock::now();
         const std::clock_t c0 = std::clock();
+        const chromasect::LayoutFormat format = chromasect::layoutFormatOf(file);
         try {
-            ReadASCII(*design);
+            design->report.capture();  // warnings of the binary readers
+            if (format == chromasect::LayoutFormat::Text)
+                ReadASCII(*design);
+            else
+                ReadGDSII(*design);
+            design->report.takeCaptured();
         } catch (const chromasect::FatalError& e) {
             std::printf("%s\n", e.what());
             return 1;
@@ -65,10 +73,10 @@ int main(int argc, char** argv) {
     const double best = seconds.front(), median = seconds[seconds.size() / 2];
     const double mb = double(st.st_size) / 1e6;
     std::printf("file      %s\n", file.c_str());
-    std::printf("size      %.1f MB, %zu features, %zu rectangles\n", mb, features, rects);
+    std::printf("size      %.3f MB, %zu features, %zu rectangles\n", mb, features, rects);
     std::printf("time      min %.3f s, median %.3f s over %d runs\n", best, median, repeats);
-    std::printf("speed     %.1f MB/s, %.0f features/s (min)\n", mb / best, double(features) / best);
-    std::printf("cpu       min %.3f s: %.1f MB/s, %.0f features/s\n", cpu.front(), mb / cpu.front(),
+    std::printf("speed     %.2f MB/s, %.0f features/s (min)\n", mb / best, double(features) / best);
+    std::printf("cpu       min %.3f s: %.2f MB/s, %.0f features/s\n", cpu.front(), mb / cpu.front(),
                 double(features) / cpu.front());
     return 0;
 }
