@@ -68,6 +68,21 @@ int main(int argc, char** argv) {
         rects = 0;
         for (const myShape* s : design->shapes) rects += s->realBoxes.size();
     }
+    // The format's own part for binary layouts: the file parsed into the
+    // library model, before flattening and merging.
+    std::vector<double> parse;
+    size_t elements = 0;
+    if (chromasect::layoutFormatOf(file) != chromasect::LayoutFormat::Text) {
+        for (int r = 0; r < repeats; ++r) {
+            const auto t0 = std::chrono::steady_clock::now();
+            const chromasect::gdsii::Library lib = chromasect::readLayoutLibrary(file);
+            parse.push_back(
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+            elements = 0;
+            for (const auto& st : lib.structures) elements += st.elements.size();
+        }
+        std::sort(parse.begin(), parse.end());
+    }
     std::sort(seconds.begin(), seconds.end());
     std::sort(cpu.begin(), cpu.end());
     const double best = seconds.front(), median = seconds[seconds.size() / 2];
@@ -78,5 +93,8 @@ int main(int argc, char** argv) {
     std::printf("speed     %.2f MB/s, %.0f features/s (min)\n", mb / best, double(features) / best);
     std::printf("cpu       min %.3f s: %.2f MB/s, %.0f features/s\n", cpu.front(), mb / cpu.front(),
                 double(features) / cpu.front());
+    if (!parse.empty())
+        std::printf("parse     min %.3f s: %.2f MB/s, %.0f elements/s (%zu elements)\n",
+                    parse.front(), mb / parse.front(), double(elements) / parse.front(), elements);
     return 0;
 }
