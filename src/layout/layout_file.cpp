@@ -108,8 +108,7 @@ std::map<int, size_t> writeLayout(const std::string& path, LayoutFormat format,
     } else if (format == LayoutFormat::Oasis) {
         oasis::LayerWriter w(out, header.structure, header.dbUnit, layer);
         producer([&](int datatype, const std::vector<oaPoint>& ring) {
-            w.ring(datatype, ring);
-            ++counts[datatype];
+            if (w.ring(datatype, ring)) ++counts[datatype];
         });
         if (!w.finish()) fatal(kExitUsage, "ERROR| cannot write file: " + path);
     } else {

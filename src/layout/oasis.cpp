@@ -204,8 +204,9 @@ class Parser {
     std::map<uint64_t, std::string> cellNames_;
     uint64_t nextImplicitCellName_ = 0;
     std::vector<NameUse> nameUses_;
-    std::vector<size_t> synthetic_;  // structures that hold one repeated shape
-    double budgetBytes_ = 0;         // memory the library may still take
+    std::vector<size_t> synthetic_;    // structures that hold one repeated shape
+    std::vector<NameUse> holderUses_;  // references to them (ref: the holder's index)
+    double budgetBytes_ = 0;           // memory the library may still take
     bool budgetKnown_ = false;
 };
 
@@ -621,9 +622,11 @@ void Parser::addShape(gdsii::Element e, const Repetition* rep) {
     gdsii::Element ref;
     ref.offset = offset;
     ref.xy = {gdsii::Point{0, 0}};
-    // The holder's name is set once all cell names are known.
-    ref.sname = std::string(1, '\0') + std::to_string(holder);
+    const size_t before = lib_.structures[cell_].elements.size();
     addReference(ref, rep);
+    // The holder's name is set once all cell names are known.
+    for (size_t k = before; k < lib_.structures[cell_].elements.size(); ++k)
+        holderUses_.push_back(NameUse{static_cast<size_t>(cell_), static_cast<long>(k), holder});
 }
 
 void Parser::addReference(gdsii::Element e, const Repetition* rep) {
@@ -1210,14 +1213,9 @@ void Parser::resolveNames(gdsii::Library& lib) {
         holderName[s] = prefix + std::to_string(s);
         lib.structures[s].name = holderName[s];
     }
-    // Holder references carry "\0" and the holder's index until here.
-    for (size_t s = 0; s < lib.structures.size(); ++s) {
-        for (gdsii::Element& e : lib.structures[s].elements) {
-            if (!e.sname.empty() && e.sname[0] == '\0' &&
-                (e.kind == gdsii::ElementKind::SRef || e.kind == gdsii::ElementKind::ARef))
-                e.sname = holderName[std::strtoul(e.sname.c_str() + 1, nullptr, 10)];
-        }
-    }
+    for (const NameUse& use : holderUses_)
+        lib.structures[use.structure].elements[static_cast<size_t>(use.element)].sname =
+            holderName[use.ref];
 }
 
 // A grid of whole steps per micron gives the units a GDSII library of that
@@ -1374,7 +1372,7 @@ void LayerWriter::flushBlock() {
     block_.clear();
 }
 
-void LayerWriter::ring(int datatype, const std::vector<oaPoint>& ringIn) {
+bool LayerWriter::ring(int datatype, const std::vector<oaPoint>& ringIn) {
     // Collinear and repeated corners are left out: a Manhattan point list
     // must turn at every vertex.
     auto straight = [](const oaPoint& a, const oaPoint& b, const oaPoint& c) {
@@ -1398,7 +1396,7 @@ void LayerWriter::ring(int datatype, const std::vector<oaPoint>& ringIn) {
             changed = true;
         }
     }
-    if (r.size() < 3) return;
+    if (r.size() < 3) return false;
     bool manhattan = r.size() % 2 == 0;
     for (size_t i = 0; i < r.size() && manhattan; ++i) {
         const oaPoint& a = r[i];
@@ -1499,6 +1497,7 @@ void LayerWriter::ring(int datatype, const std::vector<oaPoint>& ringIn) {
     block_.push_back(info);
     block_.insert(block_.end(), fields.begin(), fields.end());
     if (block_.size() >= kBlockBytes) flushBlock();
+    return true;
 }
 
 bool LayerWriter::finish() {

@@ -53,14 +53,16 @@ gdsii::Library readOasisFile(const std::string& path);
 // other rings as POLYGON records (Manhattan point lists where the ring is
 // Manhattan), coordinates relative to the previous shape, the body in
 // deflate-compressed CBLOCKs, names in strict mode (the CELLNAME table's
-// offset in END) and a CRC32 signature. Every ring must have at least three
-// corners; no closing repeat.
+// offset in END) and a CRC32 signature. Rings come without their closing
+// repeat.
 class LayerWriter {
   public:
     // Starts the file: START (the grid of dbUnitMetres), the cell's name and
     // its CELL record.
     LayerWriter(std::ostream& out, const std::string& cellName, double dbUnitMetres, int layer);
-    void ring(int datatype, const std::vector<oaPoint>& ring);
+    // False for a ring left out: fewer than three corners once repeated and
+    // collinear ones are dropped.
+    bool ring(int datatype, const std::vector<oaPoint>& ring);
     // Writes what is buffered and END; false when the stream failed.
     bool finish();
 
