@@ -208,6 +208,7 @@ class Parser {
     std::vector<NameUse> holderUses_;  // references to them (ref: the holder's index)
     double budgetBytes_ = 0;           // memory the library may still take
     bool budgetKnown_ = false;
+    double availableMB_ = 0;  // when the budget is known; 0: unknown
 };
 
 void Parser::fail(const std::string& what) const {
@@ -571,8 +572,8 @@ gdsii::Element Parser::shapeElement(gdsii::ElementKind kind, uint64_t layer, uin
 void Parser::charge(double points, double elements) {
     if (!budgetKnown_) {
         budgetKnown_ = true;
-        const double mb = availableMemoryMB();
-        budgetBytes_ = mb > 0 ? mb * 1048576.0 / 2 : 1e18;
+        availableMB_ = availableMemoryMB();
+        budgetBytes_ = availableMB_ > 0 ? availableMB_ * 1048576.0 / 2 : 1e18;
     }
     budgetBytes_ -= points * sizeof(gdsii::Point) + elements * kElementBytes;
     if (budgetBytes_ < 0)
@@ -712,8 +713,10 @@ void Parser::cblock() {
     if (inflated > deflated * kMaxInflateRatio + 1024)
         fail("CBLOCK claims " + std::to_string(inflated) + " bytes from " +
              std::to_string(deflated) + ", more than deflate can give");
-    const double mb = availableMemoryMB();
-    if (inflated > (uint64_t(1) << 32) || (mb > 0 && inflated / 1048576.0 > mb / 4))
+    if (!budgetKnown_) charge(0, 0);  // learns the memory available
+    const double mb = availableMB_;
+    if (inflated > 0xFFFFFFFFu || deflated > 0xFFFFFFFFu ||
+        (mb > 0 && inflated / 1048576.0 > mb / 4))
         fail("CBLOCK of " + std::to_string(inflated) + " bytes, more than memory can hold");
     std::vector<uint8_t> bytes(static_cast<size_t>(inflated));
     z_stream z;
@@ -1183,7 +1186,6 @@ void Parser::resolveNames(gdsii::Library& lib) {
     for (const NameUse& use : nameUses_) {
         auto it = cellNames_.find(use.ref);
         if (it == cellNames_.end()) {
-            recordType_ = CELLNAME;
             fatal(kExitUsage, "ERROR| corrupt OASIS file: cell reference number " +
                                   std::to_string(use.ref) + " has no CELLNAME record");
         }
