@@ -1,5 +1,6 @@
 // Times reading a layout: the text reader with polygon-to-rectangle
-// conversion and the R-tree insertions, as a run does before decomposing.
+// conversion and the R-tree insertions, as a run does before decomposing;
+// for GDSII and OASIS the parse, flattening and merge before them.
 //
 //   bench_read [-r REPEATS] [-layer L] FILE
 //
@@ -22,6 +23,7 @@
 #include "base/fatal.h"
 #include "design/design.h"
 #include "input/input.h"
+#include "layout/layout_file.h"
 
 int main(int argc, char** argv) {
     int repeats = 3, layer = 1;
@@ -47,8 +49,14 @@ int main(int argc, char** argv) {
         design->layer = layer;
         const auto t0 = std::chrono::steady_clock::now();
         const std::clock_t c0 = std::clock();
+        const chromasect::LayoutFormat format = chromasect::layoutFormatOf(file);
         try {
-            ReadASCII(*design);
+            design->report.capture();  // warnings of the binary readers
+            if (format == chromasect::LayoutFormat::Text)
+                ReadASCII(*design);
+            else
+                ReadGDSII(*design);
+            design->report.takeCaptured();
         } catch (const chromasect::FatalError& e) {
             std::printf("%s\n", e.what());
             return 1;
@@ -60,15 +68,33 @@ int main(int argc, char** argv) {
         rects = 0;
         for (const myShape* s : design->shapes) rects += s->realBoxes.size();
     }
+    // The format's own part for binary layouts: the file parsed into the
+    // library model, before flattening and merging.
+    std::vector<double> parse;
+    size_t elements = 0;
+    if (chromasect::layoutFormatOf(file) != chromasect::LayoutFormat::Text) {
+        for (int r = 0; r < repeats; ++r) {
+            const auto t0 = std::chrono::steady_clock::now();
+            const chromasect::gdsii::Library lib = chromasect::readLayoutLibrary(file);
+            parse.push_back(
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+            elements = 0;
+            for (const auto& st : lib.structures) elements += st.elements.size();
+        }
+        std::sort(parse.begin(), parse.end());
+    }
     std::sort(seconds.begin(), seconds.end());
     std::sort(cpu.begin(), cpu.end());
     const double best = seconds.front(), median = seconds[seconds.size() / 2];
     const double mb = double(st.st_size) / 1e6;
     std::printf("file      %s\n", file.c_str());
-    std::printf("size      %.1f MB, %zu features, %zu rectangles\n", mb, features, rects);
+    std::printf("size      %.3f MB, %zu features, %zu rectangles\n", mb, features, rects);
     std::printf("time      min %.3f s, median %.3f s over %d runs\n", best, median, repeats);
-    std::printf("speed     %.1f MB/s, %.0f features/s (min)\n", mb / best, double(features) / best);
-    std::printf("cpu       min %.3f s: %.1f MB/s, %.0f features/s\n", cpu.front(), mb / cpu.front(),
+    std::printf("speed     %.2f MB/s, %.0f features/s (min)\n", mb / best, double(features) / best);
+    std::printf("cpu       min %.3f s: %.2f MB/s, %.0f features/s\n", cpu.front(), mb / cpu.front(),
                 double(features) / cpu.front());
+    if (!parse.empty())
+        std::printf("parse     min %.3f s: %.2f MB/s, %.0f elements/s (%zu elements)\n",
+                    parse.front(), mb / parse.front(), double(elements) / parse.front(), elements);
     return 0;
 }

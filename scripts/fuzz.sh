@@ -8,10 +8,13 @@
 # Case i takes seed layout i mod (number of seeds) and damages it with
 # tools/fuzz_mutate (byte flips, truncation, huge and NaN numbers,
 # degenerate, non-rectilinear and unclosed polygons, bad units and layers,
-# lying record lengths, AREF and doubling-SREF bombs). The seeds: the bundled
-# examples and e2e layouts, the shared real layouts (text dumps and GDSII)
-# when the folder is there, and mask files that the decomposer writes from
-# some of them, which go to chromasect-check. Layouts are decomposed when
+# lying record lengths, AREF and doubling-SREF bombs; for OASIS integers
+# that never end, huge integers, lying CBLOCK and string lengths, deep and
+# looping placements, placement and repetition bombs). The seeds: the
+# bundled examples and e2e layouts, the shared real layouts (text dumps and
+# GDSII) when the folder is there, OASIS made from the shared GDSII by
+# KLayout (when it is installed), and mask files (GDSII, OASIS, text) that
+# the decomposer writes from some of them, which go to chromasect-check. Layouts are decomposed when
 # small (with -out), only read when large (with -dump). Each run has a time
 # limit (-sec, default 20) and a memory limit (-mb, default 2048: the
 # sanitizer's own limits, since it cannot run under ulimit -v; a build
@@ -91,6 +94,21 @@ if [ -d "$shared" ]; then
     done
 fi
 
+# OASIS written by KLayout, with and without CBLOCKs and repetitions.
+oasis_seed() {  # gds-file name writer-options layer [arguments]
+    src=$1 name=$2 options=$3 layer=$4
+    shift 4
+    [ -f "$src" ] && command -v klayout >/dev/null 2>&1 || return 0
+    mkdir -p "$work/oasis"
+    if klayout -b -rd input="$src" -rd output="$work/oasis/$name.oas" -rd options="$options" \
+        -r "$root/klayout/write_oasis.rb" >/dev/null 2>&1; then
+        echo "run dump $layer $work/oasis/$name.oas $*" >>"$seeds"
+    fi
+}
+oasis_seed "$shared/c1908_m1_s20.gds" c1908 level=0 1
+oasis_seed "$shared/c432_osu018.gds" c432 strict,cblocks,level=10 6 -mindp 857
+oasis_seed "$shared/c880_osu018.gds" c880 level=10 6 -mindp 857
+
 # Mask files for the checker, written once by the decomposer.
 mkdir "$work/masks"
 masks() {  # name layer input out-suffix [args]
@@ -107,11 +125,15 @@ masks() {  # name layer input out-suffix [args]
 masks example 1 "$root/examples/example.ascii" ascii
 masks example 1 "$root/examples/example.ascii" gds
 masks wheel5 1 "$root/tests/e2e/data/wheel5.ascii" gds
+masks example 1 "$root/examples/example.ascii" oas
+# A small OASIS file decomposed whole.
+echo "run full 1 $work/masks/example.oas" >>"$seeds"
 if [ -f "$shared/c6288_m1_crop.ascii" ]; then
     masks c6288 1 "$shared/c6288_m1_crop.ascii" ascii
 fi
 if [ -f "$shared/c432_osu018.gds" ]; then
     masks c432 6 "$shared/c432_osu018.gds" gds -mindp 857
+    masks c432 6 "$shared/c432_osu018.gds" oas -mindp 857
 fi
 nseeds=$(wc -l <"$seeds")
 
@@ -133,6 +155,7 @@ run_case() {
     shift 4
     case $input in
     *.gds) ext=gds ;;
+    *.oas) ext=oas ;;
     *) ext=ascii ;;
     esac
     dir=$work/case$i
@@ -144,7 +167,11 @@ run_case() {
     if [ "$program" = check ]; then
         set -- "$check" "$file" -layer "$layer" "$@"
     elif [ "$mode" = full ]; then
-        [ $((i % 2)) -eq 0 ] && out=out.gds || out=out.ascii
+        case $((i % 3)) in
+        0) out=out.gds ;;
+        1) out=out.ascii ;;
+        *) out=out.oas ;;
+        esac
         set -- "$bin" -inlib "$file" -layer "$layer" -out "$out" -solver_sec 10 -threads 1 "$@"
     else
         set -- "$bin" -inlib "$file" -layer "$layer" -dump dump.ascii "$@"

@@ -4,7 +4,7 @@
 # something has to be installed.
 set -eu
 
-PACKAGES="g++ cmake ninja-build pkg-config libboost-dev libboost-graph-dev libgtest-dev coinor-csdp coinor-cbc coinor-libcbc-dev perl libopenblas0-pthread klayout clang-format nlohmann-json3-dev openmpi-bin libopenmpi-dev"
+PACKAGES="g++ cmake ninja-build pkg-config libboost-dev libboost-graph-dev libgtest-dev coinor-csdp coinor-cbc coinor-libcbc-dev perl libopenblas0-pthread klayout clang-format nlohmann-json3-dev openmpi-bin libopenmpi-dev zlib1g-dev"
 
 missing=""
 for p in $PACKAGES; do

@@ -1,4 +1,4 @@
-// One fuzzing case: a layout file (GDSII text dump or binary GDSII) damaged
+// One fuzzing case: a layout file (GDSII text dump, binary GDSII or OASIS) damaged
 // in one way chosen from the seed and the case number, so that a run of
 // cases is the same on every machine.
 //
@@ -7,8 +7,9 @@
 // Writes OUTPUT and prints one line "MUTATION damaged|maybe": "damaged" when
 // the file is surely no sound layout any more (a run that ends with status 0
 // must then have said so in a "WARNING| " line), "maybe" when it may still
-// be one. Reference bombs (binary GDSII only) are whole new libraries that
-// place one shape of LAYER a huge number of times.
+// be one. Reference bombs (binary GDSII and OASIS) are whole new libraries
+// that place one shape of LAYER a huge number of times; OASIS also gets
+// whole new files with deep or looping placements and lying lengths.
 
 #include <cstdint>
 #include <cstdio>
@@ -500,6 +501,208 @@ Mutation mutateGds(std::string& b, Rng& rng, int layer) {
     return m;
 }
 
+// ---------------------------------------------------------------------- OASIS
+
+const char kOasisMagic[] = "%SEMI-OASIS\r\n";
+
+void oasU(std::string& b, uint64_t v) {
+    while (v >= 0x80) {
+        b += static_cast<char>((v & 0x7F) | 0x80);
+        v >>= 7;
+    }
+    b += static_cast<char>(v);
+}
+
+void oasS(std::string& b, int64_t v) {
+    oasU(b, (static_cast<uint64_t>(v < 0 ? -v : v) << 1) | (v < 0 ? 1 : 0));
+}
+
+void oasString(std::string& b, const std::string& s) {
+    oasU(b, s.size());
+    b += s;
+}
+
+// Magic and START (1 nm grid, table offsets in START).
+std::string oasisHead() {
+    std::string b(kOasisMagic);
+    oasU(b, 1);
+    oasString(b, "1.0");
+    oasU(b, 0);
+    oasU(b, 1000);
+    oasU(b, 0);
+    for (int k = 0; k < 12; ++k) oasU(b, 0);
+    return b;
+}
+
+void oasisEnd(std::string& b) {
+    oasU(b, 2);
+    oasU(b, 0);  // no padding
+    oasU(b, 0);  // no validation
+}
+
+void oasisCell(std::string& b, const std::string& name) {
+    oasU(b, 14);
+    oasString(b, name);
+}
+
+// A 100 x 100 RECTANGLE of LAYER at (x, 0).
+void oasisRectangle(std::string& b, int layer, int64_t x) {
+    oasU(b, 20);
+    b += static_cast<char>(0x7B);
+    oasU(b, static_cast<uint64_t>(layer));
+    oasU(b, 0);
+    oasU(b, 100);
+    oasU(b, 100);
+    oasS(b, x);
+    oasS(b, 0);
+}
+
+// PLACEMENT of `cell` at (x, 0), with a 1 x `copies` repetition (type 2)
+// when copies > 1.
+void oasisPlacement(std::string& b, const std::string& cell, int64_t x, uint64_t copies) {
+    oasU(b, 17);
+    b += static_cast<char>(0x80 | 0x20 | 0x10 | (copies > 1 ? 0x08 : 0));
+    oasString(b, cell);
+    oasS(b, x);
+    oasS(b, 0);
+    if (copies > 1) {
+        oasU(b, 2);
+        oasU(b, copies - 2);
+        oasU(b, 200);
+    }
+}
+
+Mutation mutateOasis(std::string& b, Rng& rng, int layer) {
+    Mutation m;
+    const size_t body = std::string(kOasisMagic).size();
+    switch (rng.below(10)) {
+        case 0:
+            flipBytes(b, rng);
+            m.name = "oas-flip";
+            return m;
+        case 1:
+            b.resize(rng.below(b.size()));
+            m.name = "oas-truncate";
+            m.damaged = true;
+            return m;
+        case 2: {  // an integer that never ends: continuation bytes to the end
+            const size_t at = body + rng.below(b.size() > body ? b.size() - body : 1);
+            if (at < b.size()) b.replace(at, std::string::npos, b.size() - at, '\x80');
+            m.name = "oas-varint";
+            m.damaged = true;
+            return m;
+        }
+        case 3: {  // a huge integer where another was (a count, length or coordinate)
+            if (b.size() <= body) break;
+            const size_t at = body + rng.below(b.size() - body);
+            const char huge[] = {'\xFF', '\xFF', '\xFF', '\xFF', '\xFF', '\xFF', '\x0F'};
+            b.replace(at, std::min<size_t>(sizeof huge, b.size() - at), huge, sizeof huge);
+            m.name = "oas-huge";
+            return m;
+        }
+        case 4: {  // a CBLOCK that lies about its sizes
+            std::string inner;
+            oasisRectangle(inner, layer, 0);
+            b = oasisHead();
+            oasisCell(b, "top");
+            oasU(b, 34);
+            oasU(b, 0);
+            const bool wrongInflated = rng.below(2) == 0;
+            oasU(b, wrongInflated ? inner.size() * (1 + rng.below(1000)) + 1 : inner.size());
+            oasU(b, wrongInflated ? inner.size() : inner.size() + 1 + rng.below(1u << 20));
+            // Stored as a raw deflate block: final, uncompressed, LEN, ~LEN.
+            b += '\x01';
+            b += static_cast<char>(inner.size() & 0xFF);
+            b += static_cast<char>(inner.size() >> 8);
+            b += static_cast<char>(~inner.size() & 0xFF);
+            b += static_cast<char>((~inner.size() >> 8) & 0xFF);
+            b += inner;
+            oasisEnd(b);
+            m.name = "oas-cblock-length";
+            m.damaged = true;
+            return m;
+        }
+        case 5: {  // a name longer than the file
+            b = oasisHead();
+            oasU(b, 14);
+            oasU(b, 1000000 + rng.below(1u << 30));
+            b += "top";
+            oasisRectangle(b, layer, 0);
+            oasisEnd(b);
+            m.name = "oas-string-length";
+            m.damaged = true;
+            return m;
+        }
+        case 6: {  // placements deeper than any hierarchy
+            b = oasisHead();
+            const int levels = 1001 + static_cast<int>(rng.below(2000));
+            oasisCell(b, "c0");
+            oasisRectangle(b, layer, 0);
+            for (int k = 1; k <= levels; ++k) {
+                oasisCell(b, "c" + std::to_string(k));
+                oasisPlacement(b, "c" + std::to_string(k - 1), 0, 1);
+            }
+            oasisEnd(b);
+            m.name = "oas-deep";
+            m.damaged = true;
+            return m;
+        }
+        case 7: {  // placements that loop
+            b = oasisHead();
+            const int cells = 1 + static_cast<int>(rng.below(5));
+            for (int k = 0; k < cells; ++k) {
+                oasisCell(b, "c" + std::to_string(k));
+                oasisRectangle(b, layer, 0);
+                oasisPlacement(b, "c" + std::to_string((k + 1) % cells), 300, 1);
+            }
+            oasisCell(b, "top");
+            oasisPlacement(b, "c0", 0, 1);
+            oasisEnd(b);
+            m.name = "oas-loop";
+            m.damaged = true;
+            return m;
+        }
+        case 8: {  // each level places the one below 2^k times: a few bytes, 2^40+ shapes
+            b = oasisHead();
+            oasisCell(b, "c0");
+            oasisRectangle(b, layer, 0);
+            const int levels = 4 + static_cast<int>(rng.below(4));
+            for (int k = 1; k <= levels; ++k) {
+                oasisCell(b, "c" + std::to_string(k));
+                oasisPlacement(b, "c" + std::to_string(k - 1), 0, uint64_t(1) << 12);
+            }
+            oasisEnd(b);
+            m.name = "oas-placement-bomb";
+            m.damaged = true;
+            return m;
+        }
+        case 9: {  // one rectangle repeated on a huge lattice (repetition type 1)
+            b = oasisHead();
+            oasisCell(b, "top");
+            oasU(b, 20);
+            b += static_cast<char>(0x7F);
+            oasU(b, static_cast<uint64_t>(layer));
+            oasU(b, 0);
+            oasU(b, 100);
+            oasU(b, 100);
+            oasS(b, 0);
+            oasS(b, 0);
+            oasU(b, 1);
+            oasU(b, 40000 + rng.below(1u << 20));
+            oasU(b, 40000 + rng.below(1u << 20));
+            oasU(b, 200);
+            oasU(b, 200);
+            oasisEnd(b);
+            m.name = "oas-repetition-bomb";
+            m.damaged = true;
+            return m;
+        }
+    }
+    if (!b.empty()) b[rng.below(b.size())] ^= 0x01;
+    m.name = "oas-flip";
+    return m;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -520,7 +723,10 @@ int main(int argc, char** argv) {
     rng.next();
     const bool gds =
         data.size() >= 4 && data[0] == 0 && data[1] == 6 && data[2] == 0 && data[3] == 2;
-    const Mutation m = gds ? mutateGds(data, rng, layer) : mutateText(data, rng, layer);
+    const bool oasis = data.compare(0, std::string(kOasisMagic).size(), kOasisMagic) == 0;
+    const Mutation m = oasis ? mutateOasis(data, rng, layer)
+                       : gds ? mutateGds(data, rng, layer)
+                             : mutateText(data, rng, layer);
     std::ofstream out(argv[5], std::ios::binary | std::ios::trunc);
     out << data;
     out.close();

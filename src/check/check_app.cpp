@@ -23,8 +23,8 @@ void printCheckUsage(Reporter& report) {
     report.print(
         "usage: chromasect-check FILE [-layer L] [-mindp D] [-masks K]\n"
         "  FILE    decomposed layout as chromasect -out writes it: binary GDSII (.gds, .gds2,\n"
-        "          .gdsii) or text dump (name containing .ascii); masks on datatypes 1-3,\n"
-        "          shapes without a mask on 9\n"
+        "          .gdsii), OASIS (.oas, .oasis) or text dump (name containing .ascii);\n"
+        "          masks on datatypes 1-3, shapes without a mask on 9\n"
         "  -layer  layer to check (default 1)\n"
         "  -mindp  same-mask spacing in nanometres, 0 to %d (default 120): polygons of one\n"
         "          mask closer than D violate it, polygons exactly D apart do not\n"

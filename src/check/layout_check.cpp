@@ -247,9 +247,10 @@ std::string distanceText(int64_t squared) {
 DecomposedLayer readDecomposedLayer(const std::string& path, int layer, Reporter& report) {
     const LayoutFormat format = layoutFormatOf(path);
     if (format == LayoutFormat::None)
-        fatal(kExitUsage, "ERROR| not a layout name (.gds, .gds2, .gdsii or .ascii): " + path);
+        fatal(kExitUsage,
+              "ERROR| not a layout name (.gds, .gds2, .gdsii, .oas, .oasis or .ascii): " + path);
     if (format == LayoutFormat::Text) return readTextLayer(path, layer, report);
-    const gdsii::Library lib = gdsii::readLibraryFile(path);
+    const gdsii::Library lib = readLayoutLibrary(path);
     gdsii::LayerReport flattening;
     flattening.warn = [&report](const std::string& line) { report.print("%s", line.c_str()); };
     DecomposedLayer out;

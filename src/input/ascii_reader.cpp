@@ -35,6 +35,7 @@ myShape* AddFeature(Design& d, const oaBox& bbox, oaPointArray& outline) {
 void ReadAll(Design& d) {
     switch (chromasect::layoutFormatOf(d.inputFile)) {
         case chromasect::LayoutFormat::Gdsii:
+        case chromasect::LayoutFormat::Oasis:
             ReadGDSII(d);
             break;
         case chromasect::LayoutFormat::Text:

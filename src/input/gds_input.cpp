@@ -16,7 +16,7 @@ void ReadGDSII(Design& d) {
     std::vector<MergedPolygon> polygons;
     std::map<int, std::vector<MergedPolygon> > masks;
     {  // the library goes before the features are made: large layouts need the memory
-        const gdsii::Library lib = gdsii::readLibraryFile(d.inputFile);
+        const gdsii::Library lib = readLayoutLibrary(d.inputFile);
         gdsii::LayerReport report;
         report.warn = [&d](const std::string& line) { d.report.print("%s", line.c_str()); };
         const float factor = gdsii::nanometreFactor(lib.dbUnit);

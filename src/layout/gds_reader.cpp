@@ -179,6 +179,14 @@ Use classify(const Element& e) {
     return Use::Keep;
 }
 
+}  // namespace
+
+bool isUsableShape(const Element& e) {
+    return classify(e) == Use::Keep;
+}
+
+namespace {
+
 struct Reference {
     size_t element;
     long target = -1;  // structure index, -1 when undefined
@@ -312,7 +320,8 @@ void Flattener::orderAndCount() {
                 }
             }
         }
-        fatal(kExitUsage, "ERROR| GDSII structure " + quoted(lib_.structures[s].name) +
+        fatal(kExitUsage, "ERROR| " + lib_.format + " structure " +
+                              quoted(lib_.structures[s].name) +
                               " references itself (endless loop of references)");
     }
     flatCount_.assign(n, 0);
@@ -335,8 +344,8 @@ void Flattener::orderAndCount() {
     int64_t total = 0;
     for (size_t s : report_.tops) total = std::min(total + flatCount_[s], kCountCap);
     if (total > maxShapes_)
-        fatal(kExitUsage, "ERROR| flattening layer " + std::to_string(layer_) +
-                              " of the GDSII library would make more than " +
+        fatal(kExitUsage, "ERROR| flattening layer " + std::to_string(layer_) + " of the " +
+                              lib_.format + " library would make more than " +
                               std::to_string(maxShapes_) + " shapes (-max_shapes)");
     // Reading a layer takes about 600 bytes a shape (a million-feature layer
     // measured); a count that cannot fit in half of that would only end,
@@ -344,8 +353,8 @@ void Flattener::orderAndCount() {
     const double needMB = static_cast<double>(total) * 300.0 / 1048576.0;
     const double haveMB = availableMemoryMB();
     if (haveMB > 0 && needMB > haveMB)
-        fatal(kExitUsage, "ERROR| flattening layer " + std::to_string(layer_) +
-                              " of the GDSII library would make " + std::to_string(total) +
+        fatal(kExitUsage, "ERROR| flattening layer " + std::to_string(layer_) + " of the " +
+                              lib_.format + " library would make " + std::to_string(total) +
                               " shapes, more than the " + formatText("%.0f", haveMB) +
                               " MB of memory available can hold");
 }
@@ -397,7 +406,7 @@ void Flattener::reportSkipped() {
 int Flattener::scale(int64_t v, size_t s) const {
     int out = 0;
     if (!textdump::scaleCoordinate(v, factor_, out))
-        fatal(kExitUsage, "ERROR| GDSII coordinate out of range in structure " +
+        fatal(kExitUsage, "ERROR| " + lib_.format + " coordinate out of range in structure " +
                               quoted(lib_.structures[s].name));
     return out;
 }
@@ -463,8 +472,9 @@ void Flattener::emit(const Element& e, const Transform& t) {
 
 void Flattener::visit(size_t s, const Transform& t, int depth) {
     if (depth > kMaxDepth)
-        fatal(kExitUsage, "ERROR| GDSII hierarchy deeper than " + std::to_string(kMaxDepth) +
-                              " levels at structure " + quoted(lib_.structures[s].name));
+        fatal(kExitUsage, "ERROR| " + lib_.format + " hierarchy deeper than " +
+                              std::to_string(kMaxDepth) + " levels at structure " +
+                              quoted(lib_.structures[s].name));
     const Structure& st = lib_.structures[s];
     current_ = s;
     for (size_t i : info_[s].shapes) emit(st.elements[i], t);
@@ -494,7 +504,8 @@ void Flattener::visit(size_t s, const Transform& t, int depth) {
                 if (child.magnification() > kMaxMatrixEntry ||
                     std::llabs(child.tx) > kMaxTranslation ||
                     std::llabs(child.ty) > kMaxTranslation)
-                    fatal(kExitUsage, "ERROR| GDSII coordinate out of range in structure " +
+                    fatal(kExitUsage, "ERROR| " + lib_.format +
+                                          " coordinate out of range in structure " +
                                           quoted(lib_.structures[r.target].name));
                 visit(static_cast<size_t>(r.target), child, depth + 1);
                 current_ = s;

@@ -34,6 +34,11 @@ bool isGdsiiName(const std::string& name);
 // precision, stored as a float.
 float nanometreFactor(double dbUnitMetres);
 
+// True when the flattening keeps a BOUNDARY, BOX or PATH element as a shape
+// (Manhattan, not degenerate); false for one it skips and counts in its
+// warnings.
+bool isUsableShape(const Element& e);
+
 struct LayerReport {
     // The structures that no other references, in file order. A second
     // structure of an already used name is ignored and never one of them.

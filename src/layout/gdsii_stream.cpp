@@ -150,6 +150,14 @@ bool RecordReader::next(Record& r) {
     r.dataType = data_[pos_ + 3];
     r.data.assign(data_ + pos_ + 4, data_ + pos_ + length);
     r.offset = pos_;
+    // A record that carries nothing but has a payload (a length that lies)
+    // would swallow the records after it, and the elements in them.
+    const uint8_t t = r.type;
+    if (!r.data.empty() && (t == BOUNDARY || t == PATH || t == SREF || t == AREF || t == TEXT ||
+                            t == NODE || t == BOX || t == ENDEL || t == ENDSTR))
+        corrupt(recordName(t) + " record has a payload of wrong length " +
+                    std::to_string(r.data.size()),
+                pos_);
     pos_ += length;
     return true;
 }

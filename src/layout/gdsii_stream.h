@@ -175,6 +175,7 @@ struct Structure {
 };
 
 struct Library {
+    std::string format = "GDSII";  // the file's format, for messages (not written)
     int version = 600;
     std::string name = "LIB";
     double userUnit = 0.001;  // database unit in user units

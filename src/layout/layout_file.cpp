@@ -8,6 +8,7 @@
 #include "geometry/polygon_merge.h"
 #include "layout/gds_reader.h"
 #include "layout/gdsii_stream.h"
+#include "layout/oasis.h"
 
 namespace chromasect {
 
@@ -24,8 +25,14 @@ std::string printable(const std::string& s) {
 
 LayoutFormat layoutFormatOf(const std::string& name) {
     if (gdsii::isGdsiiName(name)) return LayoutFormat::Gdsii;
+    if (oasis::isOasisName(name)) return LayoutFormat::Oasis;
     if (name.find(".ascii") != std::string::npos) return LayoutFormat::Text;
     return LayoutFormat::None;
+}
+
+gdsii::Library readLayoutLibrary(const std::string& path) {
+    if (oasis::isOasisName(path) || oasis::hasOasisMagic(path)) return oasis::readOasisFile(path);
+    return gdsii::readLibraryFile(path);
 }
 
 void scanTextHeader(const std::string& path, LayoutHeader& h) {
@@ -98,6 +105,12 @@ std::map<int, size_t> writeLayout(const std::string& path, LayoutFormat format,
         gdsii::writeStructureEnd(w);
         gdsii::writeLibraryEnd(w);
         w.drainTo(out);
+    } else if (format == LayoutFormat::Oasis) {
+        oasis::LayerWriter w(out, header.structure, header.dbUnit, layer);
+        producer([&](int datatype, const std::vector<oaPoint>& ring) {
+            if (w.ring(datatype, ring)) ++counts[datatype];
+        });
+        if (!w.finish()) fatal(kExitUsage, "ERROR| cannot write file: " + path);
     } else {
         char units[80];
         std::snprintf(units, sizeof units, "UNITS: %g, %g\n", header.userUnit, header.dbUnit);

@@ -1,7 +1,8 @@
 #pragma once
 // Layout files this system writes and reads back: the format a file name
 // stands for, the names and units written, and the writer of one layer's
-// rings as binary GDSII or as a text dump in the form the text reader reads.
+// rings as binary GDSII, as OASIS or as a text dump in the form the text
+// reader reads.
 // Datatypes of a decomposed layer: mask m on m + 1, then the three below.
 
 #include <functional>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "geometry/oa.h"
+#include "layout/gdsii_stream.h"
 
 namespace chromasect {
 
@@ -17,11 +19,16 @@ constexpr int kUncolouredDatatype = 9;
 constexpr int kConflictDatatype = 10;
 constexpr int kStitchDatatype = 11;
 
-enum class LayoutFormat { None, Gdsii, Text };
+enum class LayoutFormat { None, Gdsii, Text, Oasis };
 
-// GDSII for a name that the reader takes as GDSII, text for a name
-// containing ".ascii", otherwise none.
+// GDSII for a name that the reader takes as GDSII, OASIS for one ending in
+// ".oas" or ".oasis" (any case), text for a name containing ".ascii",
+// otherwise none.
 LayoutFormat layoutFormatOf(const std::string& name);
+
+// The library of a binary layout file: OASIS when its name or its first
+// bytes (the OASIS magic, whatever the name) say so, GDSII otherwise.
+gdsii::Library readLayoutLibrary(const std::string& path);
 
 // Library and structure names and units of a layout written.
 struct LayoutHeader {
@@ -41,7 +48,7 @@ typedef std::function<void(int datatype, const std::vector<oaPoint>& ring)> Ring
 // Writes the shapes that `producer` hands out in the file's format and
 // returns how many were written per datatype (a GDSII polygon cut into
 // parts counts once per part). Polygons of more than 8190 corners are cut
-// into parts that fit the GDSII record.
+// into parts that fit the GDSII record; OASIS takes them whole.
 std::map<int, size_t> writeLayout(const std::string& path, LayoutFormat format,
                                   const LayoutHeader& header, int layer,
                                   const std::function<void(const RingSink&)>& producer);

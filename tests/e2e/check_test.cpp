@@ -182,7 +182,8 @@ TEST(CheckCommand, ArgumentsAndUnreadableLayouts) {
     // File errors alone, argument errors with the usage.
     const std::pair<std::string, std::string> failures[] = {
         {"missing.gds", "ERROR| cannot open file: missing.gds"},
-        {"layout.txt", "ERROR| not a layout name (.gds, .gds2, .gdsii or .ascii): layout.txt"},
+        {"layout.txt",
+         "ERROR| not a layout name (.gds, .gds2, .gdsii, .oas, .oasis or .ascii): layout.txt"},
         {"", "ERROR| no layout given"},
         {"m.ascii -mindp", "ERROR| -mindp needs a value"},
         {"m.ascii -mindp 46341", "ERROR| can NOT parse: -mindp 46341"},

@@ -176,6 +176,13 @@ TEST(GdsiiStream, DamagedStreamsEndWithOneError) {
     odd[xy + 1] += 1;
     expectFatal(odd, "invalid length");
 
+    // A record without data whose length lies would swallow what follows.
+    const size_t boundary = findRecord(good, BOUNDARY);
+    std::vector<uint8_t> swallows = good;
+    swallows[boundary] = 0;
+    swallows[boundary + 1] = static_cast<uint8_t>(xy + 8 - boundary);
+    expectFatal(swallows, "payload of wrong length");
+
     std::vector<uint8_t> tooShort = good;
     tooShort[xy] = 0;
     tooShort[xy + 1] = 2;
