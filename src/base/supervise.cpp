@@ -35,7 +35,11 @@ void leave(int slot) {
 
 }  // namespace
 
+// Set once the run is being ended by a signal: no solver starts after it.
+std::atomic<bool> g_stopping(false);
+
 void killSupervised() {
+    g_stopping.store(true);
     for (int i = 0; i < kSlots; ++i) {
         const pid_t group = g_groups[i].load();
         if (group > 0) kill(-group, SIGKILL);
@@ -81,6 +85,7 @@ ShellResult runSupervised(const std::string& command, double seconds, std::strin
     int fds[2] = {-1, -1};
     if (out && pipe(fds) != 0) return result;
     const char* text = command.c_str();
+    if (g_stopping.load()) return result;
     const pid_t child = fork();
     if (child < 0) {
         if (out) {
@@ -102,6 +107,7 @@ ShellResult runSupervised(const std::string& command, double seconds, std::strin
     }
     setpgid(child, child);  // as the child does: whichever comes first
     const int slot = enter(child);
+    if (g_stopping.load()) kill(-child, SIGKILL);  // started as the run was being ended
     if (out) {
         close(fds[1]);
         fcntl(fds[0], F_SETFL, O_NONBLOCK);

@@ -17,8 +17,9 @@ struct ShellResult {
 // of written. Safe to call from several threads at once.
 ShellResult runSupervised(const std::string& command, double seconds, std::string* out);
 
-// Kills every supervised process group still running. Async-signal-safe: for
-// a signal handler that ends the run.
+// Kills every supervised process group still running, and every one that
+// starts from now on (the run is ending). Async-signal-safe: for a signal
+// handler that ends the run.
 void killSupervised();
 
 // The line a run ended by a signal leaves as its last words (say, what was

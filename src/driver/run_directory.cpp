@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -26,14 +27,19 @@ char g_signalPath[4096];
 extern "C" void removeAndDie(int sig) {
     writeStopNote();
     killSupervised();  // solvers run in process groups of their own
-    if (g_signalPath[0] != '\0') {
-        // Only async-signal-safe calls: rm in a child process.
+    // Only async-signal-safe calls: rm in a child process. The other threads
+    // run on meanwhile, and one may still be writing its solver's file into
+    // the directory as rm empties it, so rm goes again until it is gone.
+    for (int tries = 0; g_signalPath[0] != '\0' && tries < 50; ++tries) {
         pid_t child = fork();
         if (child == 0) {
             execl("/bin/rm", "rm", "-rf", g_signalPath, static_cast<char*>(nullptr));
             _exit(127);
         }
         if (child > 0) waitpid(child, nullptr, 0);
+        if (access(g_signalPath, F_OK) != 0) break;
+        const struct timespec pause = {0, 20000000};
+        nanosleep(&pause, nullptr);
     }
     std::signal(sig, SIG_DFL);
     std::raise(sig);
