@@ -166,7 +166,7 @@ const std::vector<Option> kOptions = {
      [](const Design& d) -> json { return d.beta; }},
     {"-out", Option::Value,
      "followed by an output layout name, \".gds\" (GDSII), \".oas\" (OASIS) or \".ascii\" (text): "
-     "masks on datatypes 1-3, uncoloured 9, conflicts 10, stitches 11. ",
+     "masks on datatypes 1 to K (-masks), uncoloured 9, conflicts 10, stitches 11. ",
      0,
      [](Design& d, const char* v) -> bool {
          if (layoutFormatOf(v) == LayoutFormat::None) return false;

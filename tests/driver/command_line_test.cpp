@@ -30,7 +30,7 @@ const char* kUsage =
     "\"-alpha\"         : followed by a float\n"
     "\"-beta\"          : followed by a float\n"
     "\"-out\"           : followed by an output layout name, \".gds\" (GDSII), \".oas\" (OASIS) or "
-    "\".ascii\" (text): masks on datatypes 1-3, uncoloured 9, conflicts 10, stitches 11. \n"
+    "\".ascii\" (text): masks on datatypes 1 to K (-masks), uncoloured 9, conflicts 10, stitches 11. \n"
     "\"-dump\"          : followed by a text layout name (\".ascii\"): the layer as read, merged; "
     "no decomposition. \n"
     "\"-algo\"          : followed by sdp, ilp, exact or tabu, the colouring engine (default: "
