@@ -16,6 +16,27 @@ int findRoot(std::vector<int>& parent, int v) {
     return v;
 }
 
+// One graph per part (vertex numbers of `whole`, ascending). A vertex of
+// several parts is copied into each; one of a single part goes there
+// itself. Each copy's list of graphs ends with its own.
+template <class Parts>
+void addParts(Design& d, const std::vector<mySuperShape*>& whole, const Parts& parts) {
+    std::vector<int> memberships(whole.size(), 0);
+    for (const auto& part : parts)
+        for (int v : part) ++memberships[v];
+    for (const auto& part : parts) {
+        const int piece = static_cast<int>(d.dgs.size());
+        d.dgs.emplace_back();
+        std::vector<mySuperShape*>& out = d.dgs.back();
+        out.reserve(part.size());
+        for (int v : part) {
+            mySuperShape* source = whole[v];
+            source->subDGs.push_back(piece);  // before copying
+            out.push_back(memberships[v] == 1 ? source : d.superShapePool.make(source));
+        }
+    }
+}
+
 // The copies of a cut vertex are made to agree by turning one side's masks,
 // which a side holding a fixed vertex cannot do. A fixed vertex cuts by
 // itself, though: it is on its mask in every part. So such a graph splits
@@ -51,7 +72,7 @@ void splitAtFixed(Design& d, const std::vector<mySuperShape*>& whole) {
         }
         parts[partOf[root]].push_back(v);
     }
-    std::vector<int> memberships(n, 0), mark(n, -1);
+    std::vector<int> mark(n, -1);
     for (size_t p = 0; p < parts.size(); ++p) {
         std::vector<int>& part = parts[p];
         const size_t free = part.size();
@@ -63,19 +84,8 @@ void splitAtFixed(Design& d, const std::vector<mySuperShape*>& whole) {
                 }
             });
         std::sort(part.begin(), part.end());
-        for (int v : part) ++memberships[v];
     }
-    for (const std::vector<int>& part : parts) {
-        const int piece = static_cast<int>(d.dgs.size());
-        d.dgs.emplace_back();
-        std::vector<mySuperShape*>& out = d.dgs.back();
-        out.reserve(part.size());
-        for (int v : part) {
-            mySuperShape* source = whole[v];
-            source->subDGs.push_back(piece);
-            out.push_back(memberships[v] == 1 ? source : d.superShapePool.make(source));
-        }
-    }
+    addParts(d, whole, parts);
 }
 
 }  // namespace
@@ -93,26 +103,12 @@ void GenSimplifiedDG(Design& d) {
             splitAtFixed(d, whole);
             continue;
         }
-        myGraph graph(d.tmpDGs[i]);
+        myGraph graph(whole);
         ReportGraphErrors(d, graph);
         graph.BiConnectCompute();
         // Only a cut vertex needs copies; every other vertex lies in one
         // component and goes there itself (the copy would equal it, and most
         // vertices of a large layer are such).
-        std::vector<int> memberships(d.tmpDGs[i].size(), 0);
-        for (const std::set<int>& component : graph.m_components)
-            for (int v : component) ++memberships[v];
-        for (const std::set<int>& component : graph.m_components) {
-            const int piece = static_cast<int>(d.dgs.size());
-            d.dgs.emplace_back();
-            std::vector<mySuperShape*>& out = d.dgs.back();
-            out.reserve(component.size());
-            for (int v : component) {
-                mySuperShape* source = d.tmpDGs[i][v];
-                // Appended before copying: each copy's list ends with its own piece.
-                source->subDGs.push_back(piece);
-                out.push_back(memberships[v] == 1 ? source : d.superShapePool.make(source));
-            }
-        }
+        addParts(d, whole, graph.m_components);
     }
 }

@@ -59,26 +59,12 @@ class SmallList {
             size_ = cap_ = 1;
             return;
         }
-        if (size_ == cap_) {
-            const size_t n = cap_ < 2 ? 4 : 2 * size_t(cap_);
-            T* block = static_cast<T*>(std::malloc(n * sizeof(T)));
-            if (!block) throw std::bad_alloc();
-            std::memcpy(block, data(), size_ * sizeof(T));
-            if (cap_ > 1) std::free(many_);
-            many_ = block;
-            cap_ = static_cast<uint32_t>(n);
-        }
+        if (size_ == cap_) moveTo(cap_ < 2 ? 4 : 2 * size_t(cap_));
         data()[size_++] = x;
     }
     // Room for n items in one block of exactly that size (one is held in place).
     void reserve(size_t n) {
-        if (n <= cap_ || n <= 1) return;
-        T* block = static_cast<T*>(std::malloc(n * sizeof(T)));
-        if (!block) throw std::bad_alloc();
-        std::memcpy(block, data(), size_ * sizeof(T));
-        if (cap_ > 1) std::free(many_);
-        many_ = block;
-        cap_ = static_cast<uint32_t>(n);
+        if (n > cap_ && n > 1) moveTo(n);
     }
     // Empties the list and frees its memory.
     void clear() {
@@ -94,6 +80,15 @@ class SmallList {
 
   private:
     static_assert(sizeof(T) <= sizeof(T*), "values no larger than a pointer");
+    // The items into a new block of n (n > 1, at least size_).
+    void moveTo(size_t n) {
+        T* block = static_cast<T*>(std::malloc(n * sizeof(T)));
+        if (!block) throw std::bad_alloc();
+        std::memcpy(block, data(), size_ * sizeof(T));
+        if (cap_ > 1) std::free(many_);
+        many_ = block;
+        cap_ = static_cast<uint32_t>(n);
+    }
     T* data() { return cap_ > 1 ? many_ : &one_; }
     const T* data() const { return cap_ > 1 ? many_ : &one_; }
     union {
