@@ -115,6 +115,10 @@ class Design {
     oaBox svgWindow;       // "-window": the part of the layout drawn, when hasSvgWindow
     bool hasSvgWindow = false;
     std::string reportFile;  // "-report": the machine-readable run report (JSON)
+    // The readers keep each feature's outline. A run that never reads them
+    // again (no layout or picture written, no previous layout matched) says
+    // no before reading.
+    bool keepOutlines = true;
     // Where the solvers' working files go: the run's private directory once
     // the driver has made it ("." for a stage run on its own, as in tests).
     std::string solverDir = ".";

@@ -66,6 +66,8 @@ void runDecomposition(MPLDesign& d, StageClock& clock, RunEnd& end, Cluster& clu
         fatal(kExitUsage, problem);
     }
     clock.start("reading");
+    d.keepOutlines =
+        !d.outFile.empty() || !d.svgFile.empty() || !d.dumpFile.empty() || !d.previousFile.empty();
     ReadAll(d);
     d.stats.featuresRead = static_cast<int>(d.shapes.size());
     clock.stage("reading", std::to_string(d.shapes.size()) + " features");
@@ -73,8 +75,7 @@ void runDecomposition(MPLDesign& d, StageClock& clock, RunEnd& end, Cluster& clu
         clock.start("writing");
         writeLayerDump(d);
     } else {
-        // Outlines are read again only to write the layout or its
-        // picture: a run that writes neither gives them back.
+        // Outlines kept only to match a previous layout are done with.
         if (d.outFile.empty() && d.svgFile.empty())
             for (myShape* s : d.shapes) s->points.setSize(0, false);
         {

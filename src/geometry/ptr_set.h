@@ -1,7 +1,7 @@
 #pragma once
 // A set of record pointers as one sorted array: no duplicates, walked in the
 // order of Order (the records' creation serials), like the std::set it
-// replaces, in 16 bytes plus 8 a member. A set of one member needs no heap
+// replaces, in 16 bytes plus 8 a member. A set of one member needs no
 // block at all, and most piece links are that small. Iterators and
 // references do not survive an insertion.
 
@@ -14,7 +14,34 @@
 #include <new>
 #include <utility>
 
+#include "geometry/small_blocks.h"
+
 namespace chromasect {
+
+// Member arrays: short ones from the small-block lists, long ones from the
+// heap. A short array grows one member at a time, so it never holds more
+// than it needs and never has to shrink.
+template <class T>
+T* takeArray(size_t n) {
+    const size_t bytes = n * sizeof(T);
+    void* block = bytes <= smallblocks::kMaxBytes ? smallblocks::take(bytes) : std::malloc(bytes);
+    if (!block) throw std::bad_alloc();
+    return static_cast<T*>(block);
+}
+template <class T>
+void giveArray(T* block, size_t n) {
+    const size_t bytes = n * sizeof(T);
+    if (bytes <= smallblocks::kMaxBytes)
+        smallblocks::give(block, bytes);
+    else
+        std::free(block);
+}
+// The capacity after cap when one more member is needed.
+template <class T>
+size_t grownCapacity(size_t cap) {
+    if (cap < 2) return 2;
+    return (cap + 1) * sizeof(T) <= smallblocks::kMaxBytes ? cap + 1 : 2 * cap;
+}
 
 // A list of small plain values (record pointers, graph numbers) in
 // insertion order, in 16 bytes; one value is held in place. For the pieces
@@ -59,7 +86,7 @@ class SmallList {
             size_ = cap_ = 1;
             return;
         }
-        if (size_ == cap_) moveTo(cap_ < 2 ? 4 : 2 * size_t(cap_));
+        if (size_ == cap_) moveTo(grownCapacity<T>(cap_));
         data()[size_++] = x;
     }
     // Room for n items in one block of exactly that size (one is held in place).
@@ -68,7 +95,7 @@ class SmallList {
     }
     // Empties the list and frees its memory.
     void clear() {
-        if (cap_ > 1) std::free(many_);
+        if (cap_ > 1) giveArray(many_, cap_);
         one_ = T();
         size_ = cap_ = 0;
     }
@@ -82,10 +109,9 @@ class SmallList {
     static_assert(sizeof(T) <= sizeof(T*), "values no larger than a pointer");
     // The items into a new block of n (n > 1, at least size_).
     void moveTo(size_t n) {
-        T* block = static_cast<T*>(std::malloc(n * sizeof(T)));
-        if (!block) throw std::bad_alloc();
+        T* block = takeArray<T>(n);
         std::memcpy(block, data(), size_ * sizeof(T));
-        if (cap_ > 1) std::free(many_);
+        if (cap_ > 1) giveArray(many_, cap_);
         many_ = block;
         cap_ = static_cast<uint32_t>(n);
     }
@@ -149,7 +175,7 @@ class PtrSet {
         const_iterator it = std::lower_bound(begin(), end(), x, Order());
         const size_t at = static_cast<size_t>(it - begin());
         if (it != end() && !Order()(x, *it)) return {it, false};
-        if (size_ == cap_) grow(cap_ < 2 ? 2 : 2 * size_t(cap_));
+        if (size_ == cap_) grow(grownCapacity<T*>(cap_));
         T** d = data();
         std::memmove(d + at + 1, d + at, (size_ - at) * sizeof(T*));
         d[at] = x;
@@ -181,7 +207,7 @@ class PtrSet {
         if (cap_ <= 1 || cap_ == size_) return;
         if (size_ <= 1) {
             T* keep = size_ ? many_[0] : nullptr;
-            std::free(many_);
+            giveArray(many_, cap_);
             one_ = keep;
             cap_ = size_;
             return;
@@ -190,7 +216,7 @@ class PtrSet {
     }
     // Empties the set and frees its memory.
     void release() {
-        if (cap_ > 1) std::free(many_);
+        if (cap_ > 1) giveArray(many_, cap_);
         one_ = nullptr;
         size_ = cap_ = 0;
     }
@@ -206,10 +232,9 @@ class PtrSet {
 
     // Moves the members to a heap block of n (> 1) slots.
     void grow(size_t n) {
-        T** block = static_cast<T**>(std::malloc(n * sizeof(T*)));
-        if (!block) throw std::bad_alloc();
+        T** block = takeArray<T*>(n);
         if (size_) std::memcpy(block, data(), size_ * sizeof(T*));
-        if (cap_ > 1) std::free(many_);
+        if (cap_ > 1) giveArray(many_, cap_);
         many_ = block;
         cap_ = static_cast<uint32_t>(n);
     }

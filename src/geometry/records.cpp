@@ -27,55 +27,36 @@ bool BoxOrder::operator()(const myBox* a, const myBox* b) const {
 using chromasect::fatal;
 using chromasect::kExitInternal;
 
-// One allocation for the boxes of a feature and their rectangles, instead of
-// two per rectangle: a feature has a few, a layer millions.
-struct myShape::RealBoxBlock {
-    RealBoxBlock* next;
-    uint32_t capacity, count;
-    oaBox* rects() { return reinterpret_cast<oaBox*>(this + 1); }
-    myBox* boxes() { return reinterpret_cast<myBox*>(rects() + capacity); }
-    static RealBoxBlock* make(size_t n, RealBoxBlock* next) {
-        static_assert(sizeof(RealBoxBlock) % alignof(myBox) == 0, "block header alignment");
-        static_assert(sizeof(oaBox) % alignof(myBox) == 0, "rectangle alignment");
-        void* raw = ::operator new(sizeof(RealBoxBlock) + n * (sizeof(oaBox) + sizeof(myBox)));
-        RealBoxBlock* b = static_cast<RealBoxBlock*>(raw);
-        b->next = next;
-        b->capacity = static_cast<uint32_t>(n);
-        b->count = 0;
-        return b;
-    }
-};
-
 myShape::myShape(int left, int bottom, int right, int top)
     : bbox(&bboxStorage),
       serial(chromasect::nextRecordSerial()),
       bboxStorage(left, bottom, right, top) {}
 
 myShape::~myShape() {
-    while (realBoxBlocks) {
-        RealBoxBlock* b = realBoxBlocks;
-        realBoxBlocks = b->next;
-        for (uint32_t i = 0; i < b->count; ++i) b->boxes()[i].~myBox();
-        ::operator delete(b);
-    }
+    for (myBox* b : realBoxes) b->~myBox();
+    ::operator delete(realBoxBlock);
 }
 
 void myShape::SetPoints(oaPointArray& pts) {
     for (uint32_t i = 0; i < pts.getNumElements(); ++i) points.append(pts[i]);
 }
 
+// One allocation for the boxes of a feature and their rectangles, instead of
+// two per rectangle and a list: a feature has a few, a layer millions.
 void myShape::SetRealBoxes(std::vector<oaBox>& rects) {
+    if (realBoxBlock) fatal(kExitInternal, "Error| myShape::SetRealBoxes() called twice");
     if (rects.empty()) return;
-    realBoxes.reserve(realBoxes.size() + rects.size());
-    RealBoxBlock* block = RealBoxBlock::make(rects.size(), realBoxBlocks);
-    realBoxBlocks = block;
-    for (const oaBox& r : rects) {
-        oaBox* rect = new (block->rects() + block->count) oaBox(r);
-        myBox* b = new (block->boxes() + block->count) myBox(rect);
-        ++block->count;
+    static_assert(sizeof(oaBox) % alignof(myBox) == 0, "rectangle alignment");
+    const size_t n = rects.size();
+    realBoxBlock = ::operator new(n*(sizeof(oaBox) + sizeof(myBox)));
+    oaBox* rectArray = static_cast<oaBox*>(realBoxBlock);
+    myBox* boxArray = reinterpret_cast<myBox*>(rectArray + n);
+    for (size_t i = 0; i < n; ++i) {
+        oaBox* rect = new (rectArray + i) oaBox(rects[i]);
+        myBox* b = new (boxArray + i) myBox(rect);
         b->shape = this;
-        realBoxes.push_back(b);
     }
+    realBoxes = RealBoxRange(boxArray, static_cast<uint32_t>(n));
 }
 
 void myShape::SetMultiColor(int c) {

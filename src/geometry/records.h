@@ -8,7 +8,9 @@
 // uncoloured, NEEDDG_COLOR and SPLIT_COLOR are markers. Every colour write
 // keeps the two-bit code colorHigh = c / 2, colorLow = c % 2 in step.
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <list>
 #include <ostream>
 #include <vector>
@@ -41,20 +43,58 @@ struct BoxOrder {
 typedef chromasect::PtrSet<myShape, chromasect::ShapeOrder> myShapeSet;
 typedef chromasect::PtrSet<myBox, chromasect::BoxOrder> myBoxSet;
 
+// The real boxes of a feature, in creation order: one array inside the
+// feature's own block, walked as record pointers like the list it replaces,
+// without a list of its own.
+class RealBoxRange {
+  public:
+    class const_iterator {
+      public:
+        typedef std::forward_iterator_tag iterator_category;
+        typedef myBox* value_type;
+        typedef std::ptrdiff_t difference_type;
+        typedef myBox* const* pointer;
+        typedef myBox* reference;
+        explicit const_iterator(myBox* p = nullptr) : p_(p) {}
+        myBox* operator*() const { return p_; }
+        const_iterator& operator++();
+        bool operator==(const const_iterator& o) const { return p_ == o.p_; }
+        bool operator!=(const const_iterator& o) const { return p_ != o.p_; }
+
+      private:
+        myBox* p_;
+    };
+    typedef const_iterator iterator;
+
+    RealBoxRange() = default;
+    RealBoxRange(myBox* first, uint32_t n) : first_(first), size_(n) {}
+    const_iterator begin() const { return const_iterator(first_); }
+    const_iterator end() const;
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    myBox* operator[](size_t i) const;
+    myBox* front() const { return (*this)[0]; }
+    myBox* back() const { return (*this)[size_ - 1]; }
+
+  private:
+    myBox* first_ = nullptr;
+    uint32_t size_ = 0;
+};
+
 // One layout feature. It owns its bounding box, its real boxes and their
 // rectangles; it is neither copied nor moved (records are referred to by
 // address everywhere).
 struct myShape {
-    oaPointArray points;            // outline, closing vertex dropped
-    oaBox* bbox;                    // bounding box of all vertices read (owned: bboxStorage)
-    std::vector<myBox*> myBoxes;    // pieces after projection, in creation order
-    std::vector<myBox*> realBoxes;  // rectangles of the polygon (owned)
-    myShapeSet neighbors;           // layout-graph neighbours
-    int id = -1;                    // index in the run's feature list
-    int compID = -1;                // layout-graph component
-    int compIndex = 0;              // position in its component's feature list
-    int subCompID = -1;             // group among the features still decomposed
-    int lgIndex = -1;               // index among those features, or -1
+    oaPointArray points;          // outline, closing vertex dropped
+    oaBox* bbox;                  // bounding box of all vertices read (owned: bboxStorage)
+    std::vector<myBox*> myBoxes;  // pieces after projection, in creation order
+    RealBoxRange realBoxes;       // rectangles of the polygon (owned)
+    myShapeSet neighbors;         // layout-graph neighbours
+    int id = -1;                  // index in the run's feature list
+    int compID = -1;              // layout-graph component
+    int compIndex = 0;            // position in its component's feature list
+    int subCompID = -1;           // group among the features still decomposed
+    int lgIndex = -1;             // index among those features, or -1
     int color = -1;
     int colorHigh = -1;
     int colorLow = -1;
@@ -72,6 +112,7 @@ struct myShape {
     // Appends every point of pts, in order.
     void SetPoints(oaPointArray& pts);
     // Makes one owned real box per rectangle (private copies), in order.
+    // Once a feature: a second call ends the run.
     void SetRealBoxes(std::vector<oaBox>& rects);
     // Accepts -1 .. NUM_COLORS (NEEDDG_COLOR included, SPLIT_COLOR not);
     // colours the feature and each of its real boxes, not its pieces (nor a
@@ -87,9 +128,9 @@ struct myShape {
 
   private:
     oaBox bboxStorage;
-    // The real boxes and their rectangles, one block per SetRealBoxes call.
-    struct RealBoxBlock;
-    RealBoxBlock* realBoxBlocks = nullptr;
+    // The real boxes and their rectangles, in one block (first the
+    // rectangles, then the boxes).
+    void* realBoxBlock = nullptr;
 };
 
 // Layout-graph order of features: a feature narrower than tall compares left
@@ -126,6 +167,17 @@ struct myBox {
     // otherwise oaBox::overlaps of the two rectangles.
     bool overlaps(myBox* other, bool incEdges) const;
 };
+
+inline RealBoxRange::const_iterator& RealBoxRange::const_iterator::operator++() {
+    ++p_;
+    return *this;
+}
+inline RealBoxRange::const_iterator RealBoxRange::end() const {
+    return const_iterator(first_ + size_);
+}
+inline myBox* RealBoxRange::operator[](size_t i) const {
+    return first_ + i;
+}
 
 // "boxIndex|vertexIndex  (left,bottom)  (right,top)", no line end.
 std::ostream& operator<<(std::ostream& os, const myBox& b);

@@ -63,7 +63,7 @@ int components(size_t n, Arcs& arcs, std::vector<int>& component) {
 // pairs whose y-ranges meet are compared: the conversion cuts polygons into
 // horizontal slabs, which keeps this near linear for long features.
 void linkTouchingBoxes(myShape* s) {
-    std::vector<myBox*>& rb = s->realBoxes;
+    const RealBoxRange& rb = s->realBoxes;
     std::vector<size_t> order(rb.size());
     std::iota(order.begin(), order.end(), size_t(0));
     std::stable_sort(order.begin(), order.end(), [&](size_t i, size_t j) {
@@ -91,7 +91,7 @@ oaBox grown(const oaBox& b, int64_t by) {
 // rectangles for every nearby feature dominated the stage.
 class RectIndex {
   public:
-    explicit RectIndex(const std::vector<myBox*>& rects) {
+    explicit RectIndex(const RealBoxRange& rects) {
         for (size_t i = 0; i < rects.size(); ++i) {
             const oaBox& r = *rects[i]->box;
             const int lo[2] = {r.left(), r.bottom()}, hi[2] = {r.right(), r.top()};

@@ -38,7 +38,8 @@ bool boxesTileOutline(const myShape* s) {
 }
 
 // Boxes of a feature as rings without holes, never outside its outline.
-std::vector<std::vector<oaPoint> > ringsWithin(const myShape* s, const std::vector<myBox*>& boxes) {
+template <class Boxes>
+std::vector<std::vector<oaPoint> > ringsWithin(const myShape* s, const Boxes& boxes) {
     RectilinearMerge m;
     for (const myBox* b : boxes) m.addBox(*b->box);
     if (boxesTileOutline(s)) return m.ringsWithoutHoles();
