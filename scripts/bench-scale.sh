@@ -1,7 +1,8 @@
 #!/bin/sh
 # The chip-scale case: c5315_m1 x 256 (16 x 16 copies 240 units apart, about
 # 1.2 million features) as a text dump and as a GDSII file with one AREF,
-# decomposed with -algo tabu at each of $THREADS (default "1 2"). Prints, from
+# decomposed with -algo tabu at each of $THREADS (default "1 2"), and once
+# more writing the decomposed layout (-out) for the last. Prints, from
 # the run reports, wall and processor seconds per stage, peak memory, bytes
 # per feature, engine cost (against 256 times the block's) and the result.
 # Builds in $BUILD (default build/); the block is read from $LAYOUTS (default
@@ -24,19 +25,28 @@ trap 'rm -rf "$work"' EXIT INT TERM
     --ascii "$work/tiled.ascii" --gds "$work/tiled.gds" >&2
 ls -l "$work/tiled.ascii" "$work/tiled.gds" | awk '{ printf "%s: %.1f MB\n", $NF, $5 / 1e6 }' >&2
 
-run() { # name input threads
-    /usr/bin/time -f "%e s elapsed, %M KB max resident" -o "$work/$1.time" \
-        "$build"/chromasect -inlib "$2" -layer 1 -mindp 120 -algo tabu -threads "$3" \
-        -report "$work/$1.json" >"$work/$1.out"
-    tail -1 "$work/$1.out" >&2
-    cat "$work/$1.time" >&2
+run() { # name input threads [more options]
+    name=$1 input=$2 t=$3
+    shift 3
+    /usr/bin/time -f "%e s elapsed, %M KB max resident" -o "$work/$name.time" \
+        "$build"/chromasect -inlib "$input" -layer 1 -mindp 120 -algo tabu -threads "$t" \
+        -report "$work/$name.json" "$@" >"$work/$name.out"
+    tail -1 "$work/$name.out" >&2
+    cat "$work/$name.time" >&2
 }
 run block "$layouts"/c5315_m1.ascii 2
+runs=
 for format in $formats; do
     for t in $threads; do
         run "run-$format-$t" "$work/tiled.$format" "$t"
+        runs="$runs run-$format-$t"
     done
 done
+# A run that also writes the decomposed layout keeps every outline.
+last=$(echo $formats | awk '{ print $NF }')
+top=$(echo $threads | awk '{ print $NF }')
+run "run-$last-$top-out" "$work/tiled.$last" "$top" -out "$work/decomposed.gds"
+runs="$runs run-$last-$top-out"
 
 perl -MJSON::PP -e '
 use strict;
@@ -53,7 +63,8 @@ for my $run (@runs) {
     my $r = load("$work/$run.json");
     my $n = $r->{counts}{features_read};
     my $t = $r->{total};
-    printf "\n%s (%d features, -threads %s)\n", $run, $n, $r->{parameters}{threads};
+    printf "\n%s (%d features, -threads %s%s)\n", $run, $n, $r->{parameters}{threads},
+        $run =~ /-out$/ ? ", writing the decomposed layout" : "";
     printf "  %-22s %9s %9s %9s\n", "stage", "wall s", "cpu s", "peak MB";
     printf "  %-22s %9.1f %9.1f %9.0f\n", $_->{name}, $_->{wall_seconds}, $_->{cpu_seconds},
         $_->{peak_rss_mb} for @{ $r->{stages} };
@@ -66,4 +77,4 @@ for my $run (@runs) {
         scalar @{ $r->{graphs} }, @{ $r->{graphs} } - $reused, $reused;
     printf "  result: %d stitches, %d conflicts\n", $r->{result}{stitch_num}, $r->{result}{conflict_num};
 }
-' "$work" $((nx * ny)) $(for f in $formats; do for t in $threads; do echo "run-$f-$t"; done; done)
+' "$work" $((nx * ny)) $runs

@@ -77,7 +77,7 @@ void runDecomposition(MPLDesign& d, StageClock& clock, RunEnd& end, Cluster& clu
     } else {
         // Outlines kept only to match a previous layout are done with.
         if (d.outFile.empty() && d.svgFile.empty())
-            for (myShape* s : d.shapes) s->points.setSize(0, false);
+            for (myShape* s : d.shapes) s->points.release();
         {
             if (!d.sdpMemoryGiven)
                 d.sdpMemoryMB = chromasect::availableMemoryMB() / std::max(1, d.threads);

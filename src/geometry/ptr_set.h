@@ -93,6 +93,18 @@ class SmallList {
     void reserve(size_t n) {
         if (n > cap_ && n > 1) moveTo(n);
     }
+    // Gives back what the items do not use (all of it for one item).
+    void shrink_to_fit() {
+        if (cap_ <= 1 || cap_ == size_) return;
+        if (size_ <= 1) {
+            const T keep = size_ ? many_[0] : T();
+            giveArray(many_, cap_);
+            one_ = keep;
+            cap_ = size_;
+            return;
+        }
+        moveTo(size_);
+    }
     // Empties the list and frees its memory.
     void clear() {
         if (cap_ > 1) giveArray(many_, cap_);

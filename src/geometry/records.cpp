@@ -1,8 +1,10 @@
 #include "geometry/records.h"
 
 #include <climits>
+#include <cstring>
 #include <new>
 #include <string>
+#include <type_traits>
 
 #include "base/fatal.h"
 #include "base/params.h"
@@ -37,8 +39,26 @@ myShape::~myShape() {
     ::operator delete(realBoxBlock);
 }
 
+void Outline::append(const oaPointArray& pts) {
+    static_assert(std::is_trivially_copyable<oaPoint>::value, "points copied as bytes");
+    const uint32_t n = pts.getNumElements();
+    if (n == 0) return;
+    oaPoint* block = chromasect::takeArray<oaPoint>(size_ + size_t(n));
+    if (size_) std::memcpy(block, pts_, size_ * sizeof(oaPoint));
+    std::memcpy(block + size_, pts.points().data(), n * sizeof(oaPoint));
+    if (pts_) chromasect::giveArray(pts_, size_);
+    pts_ = block;
+    size_ += n;
+}
+
+void Outline::release() {
+    if (pts_) chromasect::giveArray(pts_, size_);
+    pts_ = nullptr;
+    size_ = 0;
+}
+
 void myShape::SetPoints(oaPointArray& pts) {
-    for (uint32_t i = 0; i < pts.getNumElements(); ++i) points.append(pts[i]);
+    points.append(pts);
 }
 
 // One allocation for the boxes of a feature and their rectangles, instead of

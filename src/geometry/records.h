@@ -81,20 +81,42 @@ class RealBoxRange {
     uint32_t size_ = 0;
 };
 
+// A feature's outline in exactly the bytes of its points (a small block
+// when short), where a point list would add a header and a heap block's.
+class Outline {
+  public:
+    Outline() = default;
+    ~Outline() { release(); }
+    Outline(const Outline&) = delete;
+    Outline& operator=(const Outline&) = delete;
+
+    // Appends every point of pts, in order.
+    void append(const oaPointArray& pts);
+    // No points, and their memory given back.
+    void release();
+    uint32_t getNumElements() const { return size_; }
+    // The points, in order (a copy).
+    std::vector<oaPoint> points() const { return std::vector<oaPoint>(pts_, pts_ + size_); }
+
+  private:
+    oaPoint* pts_ = nullptr;
+    uint32_t size_ = 0;
+};
+
 // One layout feature. It owns its bounding box, its real boxes and their
 // rectangles; it is neither copied nor moved (records are referred to by
 // address everywhere).
 struct myShape {
-    oaPointArray points;          // outline, closing vertex dropped
-    oaBox* bbox;                  // bounding box of all vertices read (owned: bboxStorage)
-    std::vector<myBox*> myBoxes;  // pieces after projection, in creation order
-    RealBoxRange realBoxes;       // rectangles of the polygon (owned)
-    myShapeSet neighbors;         // layout-graph neighbours
-    int id = -1;                  // index in the run's feature list
-    int compID = -1;              // layout-graph component
-    int compIndex = 0;            // position in its component's feature list
-    int subCompID = -1;           // group among the features still decomposed
-    int lgIndex = -1;             // index among those features, or -1
+    Outline points;  // outline, closing vertex dropped
+    oaBox* bbox;     // bounding box of all vertices read (owned: bboxStorage)
+    chromasect::SmallList<myBox*> myBoxes;  // pieces after projection, in creation order
+    RealBoxRange realBoxes;                 // rectangles of the polygon (owned)
+    myShapeSet neighbors;                   // layout-graph neighbours
+    int id = -1;                            // index in the run's feature list
+    int compID = -1;                        // layout-graph component
+    int compIndex = 0;                      // position in its component's feature list
+    int subCompID = -1;                     // group among the features still decomposed
+    int lgIndex = -1;                       // index among those features, or -1
     int color = -1;
     int colorHigh = -1;
     int colorLow = -1;

@@ -26,10 +26,7 @@ myShape* AddFeature(Design& d, const oaBox& bbox, oaPointArray& outline) {
     myShape* s = d.shapePool.make(bbox.left(), bbox.bottom(), bbox.right(), bbox.top());
     // Never made when not needed: a million outlines given back after
     // reading would leave holes in the heap that later records do not fit.
-    if (d.keepOutlines) {
-        s->points.setSize(outline.getNumElements());  // one allocation, not one per doubling
-        s->SetPoints(outline);
-    }
+    if (d.keepOutlines) s->SetPoints(outline);
     s->id = static_cast<int>(d.shapes.size());
     d.shapes.push_back(s);
     d.wireRTree.insert(s);

@@ -58,7 +58,8 @@ namespace {
 // them dominate the stage.
 class PieceIndex {
   public:
-    explicit PieceIndex(const std::vector<myBox*>& pieces) : sorted_(pieces) {
+    explicit PieceIndex(const chromasect::SmallList<myBox*>& pieces)
+        : sorted_(pieces.begin(), pieces.end()) {
         int64_t minX = INT64_MAX, maxX = INT64_MIN, minY = INT64_MAX, maxY = INT64_MIN;
         for (const myBox* b : pieces) {
             minX = std::min<int64_t>(minX, b->box->left());
@@ -116,7 +117,7 @@ void connectConflicting(myShape* shape, IndexOf& indexOf, chromasect::Reporter* 
     };
     if (shape->myBoxes.empty()) return;
     for (myShape* neighbor : shape->neighbors) {
-        const std::vector<myBox*>& others = neighbor->myBoxes;
+        const auto& others = neighbor->myBoxes;
         if (others.empty()) continue;
         if (others.size() > kIndexedPieces) {
             const PieceIndex& index = indexOf(neighbor);

@@ -103,7 +103,7 @@ TEST_F(ProjectionTest, RealBoxCutTwiceIntoThreeChainedPieces) {
 
     ASSERT_EQ(rects(wire), (Rects{{0, 0, 350, 100}, {350, 0, 725, 100}, {725, 0, 1000, 100}}));
     myBox* real = wire->realBoxes[0];
-    EXPECT_EQ(std::vector<myBox*>(real->pieces.begin(), real->pieces.end()), wire->myBoxes);
+    EXPECT_EQ(real->pieces, wire->myBoxes);
     for (myBox* p : wire->myBoxes) {
         EXPECT_EQ(p->shape, wire);
         EXPECT_TRUE(p->needDG);
@@ -240,7 +240,7 @@ TEST_F(ProjectionTest, TouchLinksAcrossRealBoxes) {
                           {1000, 0, 1100, 100}});
     projectOneGraph();
     ASSERT_EQ(s->myBoxes.size(), 5u);
-    std::vector<myBox*> p = s->myBoxes;
+    std::vector<myBox*> p(s->myBoxes.begin(), s->myBoxes.end());
     EXPECT_EQ(set(p[0]->stitchNeighbors), (std::set<myBox*>{p[1]}));
     EXPECT_EQ(set(p[1]->stitchNeighbors), (std::set<myBox*>{p[0], p[2]}));
     EXPECT_EQ(set(p[2]->stitchNeighbors), (std::set<myBox*>{p[1]}));
