@@ -57,13 +57,23 @@ class SmallList {
     SmallList(std::initializer_list<T> items) : SmallList() {
         for (const T& x : items) push_back(x);
     }
-    SmallList(const SmallList& o) : SmallList() {
-        for (const T& x : o) push_back(x);
+    SmallList(const SmallList& o) : SmallList() { assign(o.begin(), o.end()); }
+    SmallList(SmallList&& o) noexcept : size_(o.size_), cap_(o.cap_) {
+        if (o.cap_ > 1)
+            many_ = o.many_;
+        else
+            one_ = o.one_;
+        o.size_ = o.cap_ = 0;
+        o.one_ = T();
     }
     SmallList& operator=(const SmallList& o) {
+        if (this != &o) assign(o.begin(), o.end());
+        return *this;
+    }
+    SmallList& operator=(SmallList&& o) noexcept {
         if (this != &o) {
             clear();
-            for (const T& x : o) push_back(x);
+            new (this) SmallList(std::move(o));
         }
         return *this;
     }
@@ -80,14 +90,24 @@ class SmallList {
     const T& back() const { return data()[size_ - 1]; }
     void sort() { std::sort(begin(), end()); }
 
-    void push_back(const T& x) {
-        if (size_ == 0 && cap_ == 0) {
-            one_ = x;
-            size_ = cap_ = 1;
-            return;
-        }
-        if (size_ == cap_) moveTo(grownCapacity<T>(cap_));
-        data()[size_++] = x;
+    void push_back(const T& x) { insert(size_, x); }
+    // x before the item at position at (at most size()).
+    void insert(size_t at, const T& x) {
+        if (cap_ == 0)
+            cap_ = 1;  // the first item is held in place
+        else if (size_ == cap_)
+            moveTo(grownCapacity<T>(cap_));
+        T* d = data();
+        std::memmove(d + at + 1, d + at, (size_ - at) * sizeof(T));
+        d[at] = x;
+        ++size_;
+    }
+    // Replaces the items by a range, in exactly the memory it needs.
+    template <class It>
+    void assign(It first, It last) {
+        clear();
+        reserve(static_cast<size_t>(std::distance(first, last)));
+        for (; first != last; ++first) push_back(*first);
     }
     // Room for n items in one block of exactly that size (one is held in place).
     void reserve(size_t n) {
@@ -147,35 +167,13 @@ class PtrSet {
     typedef const_iterator iterator;
     typedef uint32_t size_type;
 
-    PtrSet() { one_ = nullptr; }
-    PtrSet(std::initializer_list<T*> items) : PtrSet() { insert(items.begin(), items.end()); }
-    PtrSet(const PtrSet& o) : PtrSet() { assignRange(o.begin(), o.end()); }
-    PtrSet(PtrSet&& o) noexcept : size_(o.size_), cap_(o.cap_) {
-        if (o.cap_ > 1)
-            many_ = o.many_;
-        else
-            one_ = o.one_;
-        o.cap_ = 0;
-        o.size_ = 0;
-        o.one_ = nullptr;
-    }
-    PtrSet& operator=(const PtrSet& o) {
-        if (this != &o) assignRange(o.begin(), o.end());
-        return *this;
-    }
-    PtrSet& operator=(PtrSet&& o) noexcept {
-        if (this != &o) {
-            release();
-            new (this) PtrSet(std::move(o));
-        }
-        return *this;
-    }
-    ~PtrSet() { release(); }
+    PtrSet() = default;
+    PtrSet(std::initializer_list<T*> items) { insert(items.begin(), items.end()); }
 
-    const_iterator begin() const { return data(); }
-    const_iterator end() const { return data() + size_; }
-    size_t size() const { return size_; }
-    bool empty() const { return size_ == 0; }
+    const_iterator begin() const { return items_.begin(); }
+    const_iterator end() const { return items_.end(); }
+    size_t size() const { return items_.size(); }
+    bool empty() const { return items_.empty(); }
 
     const_iterator find(T* x) const {
         const_iterator it = std::lower_bound(begin(), end(), x, Order());
@@ -185,14 +183,10 @@ class PtrSet {
 
     std::pair<const_iterator, bool> insert(T* x) {
         const_iterator it = std::lower_bound(begin(), end(), x, Order());
-        const size_t at = static_cast<size_t>(it - begin());
         if (it != end() && !Order()(x, *it)) return {it, false};
-        if (size_ == cap_) grow(grownCapacity<T*>(cap_));
-        T** d = data();
-        std::memmove(d + at + 1, d + at, (size_ - at) * sizeof(T*));
-        d[at] = x;
-        ++size_;
-        return {d + at, true};
+        const size_t at = static_cast<size_t>(it - begin());
+        items_.insert(at, x);
+        return {begin() + at, true};
     }
     template <class It>
     void insert(It first, It last) {
@@ -203,64 +197,22 @@ class PtrSet {
     // duplicates, in exactly the memory it needs.
     template <class It>
     void assignSorted(It first, It last) {
-        release();
-        const size_t n = static_cast<size_t>(std::distance(first, last));
-        if (n > 1) grow(n);
-        std::copy(first, last, data());
-        size_ = static_cast<uint32_t>(n);
+        items_.assign(first, last);
     }
 
-    void clear() { size_ = 0; }
     // Sorts again after members changed their place in Order.
-    void resort() { std::sort(data(), data() + size_, Order()); }
-    // Gives back what the members do not use (and a heap block altogether
-    // for a single member).
-    void shrink_to_fit() {
-        if (cap_ <= 1 || cap_ == size_) return;
-        if (size_ <= 1) {
-            T* keep = size_ ? many_[0] : nullptr;
-            giveArray(many_, cap_);
-            one_ = keep;
-            cap_ = size_;
-            return;
-        }
-        grow(size_);
-    }
+    void resort() { std::sort(items_.begin(), items_.end(), Order()); }
+    // Gives back what the members do not use (all of it for one member).
+    void shrink_to_fit() { items_.shrink_to_fit(); }
     // Empties the set and frees its memory.
-    void release() {
-        if (cap_ > 1) giveArray(many_, cap_);
-        one_ = nullptr;
-        size_ = cap_ = 0;
-    }
+    void release() { items_.clear(); }
+    void clear() { items_.clear(); }
 
-    friend bool operator==(const PtrSet& a, const PtrSet& b) {
-        return a.size_ == b.size_ && std::equal(a.begin(), a.end(), b.begin());
-    }
+    friend bool operator==(const PtrSet& a, const PtrSet& b) { return a.items_ == b.items_; }
     friend bool operator!=(const PtrSet& a, const PtrSet& b) { return !(a == b); }
 
   private:
-    T** data() { return cap_ > 1 ? many_ : &one_; }
-    T* const* data() const { return cap_ > 1 ? many_ : &one_; }
-
-    // Moves the members to a heap block of n (> 1) slots.
-    void grow(size_t n) {
-        T** block = takeArray<T*>(n);
-        if (size_) std::memcpy(block, data(), size_ * sizeof(T*));
-        if (cap_ > 1) giveArray(many_, cap_);
-        many_ = block;
-        cap_ = static_cast<uint32_t>(n);
-    }
-    template <class It>
-    void assignRange(It first, It last) {
-        assignSorted(first, last);
-    }
-
-    union {
-        T* one_;
-        T** many_;
-    };
-    uint32_t size_ = 0;
-    uint32_t cap_ = 0;  // 0 or 1: the member is held in one_
+    SmallList<T*> items_;
 };
 
 }  // namespace chromasect
